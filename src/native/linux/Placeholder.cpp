@@ -1,0 +1,2 @@
+// Replaced by the Linux readers.
+#include "native/NativeMetrics.h"

@@ -104,15 +104,20 @@ std::string substitute(std::string_view templ, const std::vector<std::string>& a
   return out;
 }
 
-std::string render(const LocalizedMessage& message, std::string_view language) {
+std::string renderFrom(const LocalizedMessage& message, const StringTable* languageTable,
+                       const StringTable* englishTable) {
   auto lookup = [&message](const StringTable* table) -> const std::string* {
     if (!table || table->empty()) return nullptr;
     auto it = table->find(message.key);
     return it == table->end() ? nullptr : &it->second;
   };
-  const std::string* templ = lookup(tableFor(language));
-  if (!templ) templ = lookup(tableFor("en"));
+  const std::string* templ = lookup(languageTable);
+  if (!templ) templ = lookup(englishTable);
   return substitute(templ ? *templ : message.key, message.arguments);
+}
+
+std::string render(const LocalizedMessage& message, std::string_view language) {
+  return renderFrom(message, tableFor(language), tableFor("en"));
 }
 
 std::string text(const LocalizedMessage& message) { return render(message, language()); }

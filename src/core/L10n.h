@@ -53,6 +53,11 @@ std::filesystem::path tablePath(const std::filesystem::path& resources, std::str
 // The resources folder of the source tree (tests read the tables from here).
 std::filesystem::path sourceResourcesDirectory();
 
+// `render` over given tables (either may be null): the template from `languageTable`, else from
+// `englishTable`, else the key.
+std::string renderFrom(const LocalizedMessage& message, const StringTable* languageTable,
+                       const StringTable* englishTable);
+
 // The placeholder substitution of `render`, on a template already looked up.
 std::string substitute(std::string_view templ, const std::vector<std::string>& arguments);
 

@@ -1,0 +1,76 @@
+// The hl_ functions: the live system under the host root.
+#include "native/NativeMetrics.h"
+
+#include "native/linux/NativeReaders.h"
+
+#include <pwd.h>
+#include <sys/stat.h>
+#include <systemd/sd-login.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+using namespace hollin::native;
+
+namespace {
+
+// The data volume is the one that holds the user's home folder.
+std::string homeFolder() {
+  if (const char* home = std::getenv("HOME"); home && *home) return home;
+  if (const passwd* user = getpwuid(getuid()); user && user->pw_dir) return user->pw_dir;
+  return "/";
+}
+
+ProcessTable& liveTable() {
+  static ProcessTable table(hostRoot(), ProcessTable::liveDescriptorBudget());
+  return table;
+}
+
+}  // namespace
+
+const std::string& hollin::native::hostRoot() {
+  static const std::string root = [] {
+    const char* value = std::getenv("HOLLIN_HOST_ROOT");
+    return std::string(value && *value ? value : "/");
+  }();
+  return root;
+}
+
+extern "C" {
+
+HLSystem hl_system(void) { return readSystem(hostRoot(), homeFolder()); }
+
+int32_t hl_processes(HLProcess** list, int32_t* error) { return liveTable().sample(list, error); }
+
+void hl_free(HLProcess* list) { std::free(list); }
+
+int32_t hl_identity(int32_t pid, uint32_t* uid, uint64_t* start) {
+  auto identity = readIdentity(hostRoot(), pid);
+  if (!identity) return 0;
+  *uid = identity->uid;
+  *start = identity->start;
+  return 1;
+}
+
+uint32_t hl_console_uid(void) {
+  // logind keeps its state under /run/systemd; without the seats folder it is not running and
+  // the display server's owner is the best witness of who sits at the machine.
+  struct stat seats {};
+  if (::stat("/run/systemd/seats", &seats) != 0)
+    return consoleUidFromDisplay(hostRoot(), std::getenv("DISPLAY"));
+  uid_t owner = 0;
+  char* session = nullptr;
+  int found = sd_seat_get_active("seat0", &session, &owner);
+  std::free(session);
+  return found >= 0 ? owner : 4294967295u;
+}
+
+int32_t hl_cpu_temperature(double* celsius) {
+  if (!celsius) return 0;
+  auto hottest = readCpuTemperature(hostRoot());
+  if (!hottest) return 0;
+  *celsius = *hottest;
+  return 1;
+}
+
+}

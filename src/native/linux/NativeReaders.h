@@ -1,0 +1,148 @@
+// The Linux readers behind the hl_ functions. Each takes the root directory it reads under
+// ("/" on a live machine, a fixture tree in tests); the parsers take the file's text.
+#pragma once
+
+#include "native/NativeMetrics.h"
+
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace hollin::native {
+
+// Figures of /proc/meminfo that the layer uses, in bytes; absent when the line is missing or
+// its number is malformed.
+struct MemInfo {
+  std::optional<std::uint64_t> memTotal, memAvailable, unevictable, sUnreclaim, kernelStack,
+      pageTables, zswap, swapTotal, swapFree;
+  bool operator==(const MemInfo&) const = default;
+};
+
+// /proc/meminfo: "Key:   value kB" lines
+MemInfo parseMemInfo(std::string_view text);
+
+struct CpuTicks {
+  std::uint64_t busy = 0, idle = 0;
+  bool operator==(const CpuTicks&) const = default;
+};
+
+// /proc/stat: the aggregate "cpu  user nice system idle iowait irq softirq steal …" line
+std::optional<CpuTicks> parseCpuTicks(std::string_view text);
+
+// /proc/stat: "btime <seconds since 1970>"
+std::optional<std::uint64_t> parseBootTime(std::string_view text);
+
+// /proc/vmstat: "<key> <value>" lines; the value of one key
+std::optional<std::uint64_t> parseVmStat(std::string_view text, std::string_view key);
+
+// /sys/block/zram*/mm_stat: "orig compr mem_used …"; the memory the device uses, bytes
+std::optional<std::uint64_t> parseZramMemUsed(std::string_view text);
+
+struct PressureStall {
+  double someAvg10 = 0, fullAvg10 = 0;
+  bool operator==(const PressureStall&) const = default;
+};
+
+// /proc/pressure/memory: "some avg10=… avg60=… avg300=… total=…" and the same for "full"
+std::optional<PressureStall> parsePressureStall(std::string_view text);
+
+// The kernel-style level (1 normal, 2 warning, 4 critical) from the stall figures and the free
+// memory and swap; absent when neither source was read.
+std::optional<std::int32_t> pressureLevel(const std::optional<PressureStall>& stall,
+                                          const MemInfo& memory);
+
+// One whole-machine reading under root; the disk figures are those of the volume holding
+// diskPath (a path on the live machine, not under root).
+HLSystem readSystem(const std::string& root, const std::string& diskPath);
+
+// /proc/PID/stat: field 22, the start in clock ticks after boot (the name in parentheses may
+// hold spaces and parentheses itself)
+std::optional<std::uint64_t> parseStartTicks(std::string_view text);
+
+struct ProcessStatus {
+  std::string name;  // unescaped
+  std::optional<std::uint32_t> uid;
+  std::optional<std::uint64_t> vmRss, rssAnon, rssShmem, vmSwap;  // bytes
+  bool operator==(const ProcessStatus&) const = default;
+};
+
+// /proc/PID/status: "Name:", "Uid:" (real first) and the memory lines in kB
+ProcessStatus parseProcessStatus(std::string_view text);
+
+// Microseconds since 1970 from the boot time and the start ticks.
+std::uint64_t startMicroseconds(std::uint64_t bootSeconds, std::uint64_t startTicks,
+                                std::uint64_t ticksPerSecond);
+
+struct Identity {
+  std::uint32_t uid = 0;
+  std::uint64_t start = 0;
+};
+
+// Owner and start of one pid under root.
+std::optional<Identity> readIdentity(const std::string& root, std::int32_t pid);
+
+// The process list under root, keeping one open status descriptor per process between samples
+// (see ProcessTable.cpp for why). Samples are serialised by a mutex.
+class ProcessTable {
+ public:
+  // descriptorBudget: how many status descriptors may be held; beyond it, processes are read
+  // by opening and closing their files each sample.
+  ProcessTable(std::string root, std::size_t descriptorBudget);
+  ~ProcessTable();
+  ProcessTable(const ProcessTable&) = delete;
+  ProcessTable& operator=(const ProcessTable&) = delete;
+
+  // The hl_processes contract: count, or -1 with *error set and no list.
+  std::int32_t sample(HLProcess** list, std::int32_t* error);
+  std::size_t heldDescriptors() const;
+
+  // The budget a live process can afford: the soft RLIMIT_NOFILE raised to the hard limit,
+  // less a reserve for everything else the process opens.
+  static std::size_t liveDescriptorBudget();
+
+ private:
+  struct Entry {
+    int fd = -1;  // held status descriptor, or -1
+    std::uint64_t start = 0;
+    bool kernel = false;   // a kernel thread or zombie: read, but not listed
+    std::string longName;  // whole executable name when status's is cut at 15 bytes
+    std::uint64_t seen = 0;
+  };
+  enum class Outcome { listed, hidden, gone };
+  Outcome refresh(std::int32_t pid, Entry& entry, HLProcess& out);
+  Outcome open(int procFd, std::int32_t pid, Entry& entry, std::uint64_t boot, HLProcess& out);
+  void forget(Entry& entry);
+
+  std::string proc_;
+  std::size_t budget_;
+  std::size_t held_ = 0;
+  std::uint64_t generation_ = 0;
+  std::unordered_map<std::int32_t, Entry> entries_;
+  std::vector<char> buffer_;
+  mutable std::mutex mutex_;
+};
+
+// The owner of the X display socket that DISPLAY (":0", ":0.0", "unix:1") names under root,
+// or 4294967295 when it names no local display or the socket cannot be examined.
+std::uint32_t consoleUidFromDisplay(const std::string& root, const char* display);
+
+// Finite and 20 < celsius ≤ 120.
+bool plausibleTemperature(double celsius);
+
+// The hottest plausible CPU sensor among hwmon drivers of CPUs and thermal zones of CPU type.
+std::optional<double> readCpuTemperature(const std::string& root);
+
+// The root the live functions read under: HOLLIN_HOST_ROOT, read once, or "/".
+const std::string& hostRoot();
+
+// root joined with an absolute path ("/" + "/proc" → "/proc").
+std::string underRoot(const std::string& root, std::string_view path);
+
+// The whole of a small file, or absent when it cannot be opened or read.
+std::optional<std::string> readSmallFile(const std::string& path);
+
+}  // namespace hollin::native

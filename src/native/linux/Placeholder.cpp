@@ -1,2 +1,0 @@
-// Replaced by the Linux readers.
-#include "native/NativeMetrics.h"

@@ -1,0 +1,277 @@
+// The process list over /proc.
+//
+// Why descriptors are held: nearly all the cost of a sample is in the kernel, and most of it is
+// opening files, not reading or parsing them. So each listed process keeps its status file open
+// between samples and one pread(fd, …, 0) per sample re-reads it; a /proc file gives its whole
+// text to one read, so nothing reads on to end-of-file. The start time is read from stat once,
+// when the process is first seen.
+//
+// Why that is still exact: a status descriptor belongs to the process it was opened for, not to
+// the pid. Once that process has ended, reading the descriptor fails with ESRCH, even when the
+// pid has been given to a new process. So a successful read proves the record belongs to the
+// process whose start was read when the descriptor was opened — the guarantee a second read of
+// stat would give — and a failed one drops the entry and reads the pid afresh. A new process
+// is read in the order: open status, read stat, read status; a process that ended or was
+// replaced between those steps fails the last read and is left out.
+//
+// Descriptors are bounded by a budget (the soft RLIMIT_NOFILE raised to the hard limit, less a
+// reserve). Processes beyond it are read the same way each sample and their descriptor closed,
+// so a sample never fails for want of descriptors; it only costs more.
+#include "native/linux/NativeReaders.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+namespace hollin::native {
+namespace {
+
+constexpr std::size_t truncatedNameLength = 15;  // TASK_COMM_LEN − 1
+constexpr std::size_t statusBufferStart = 8192;  // bytes; status is about 1.5 KB
+constexpr std::size_t statusBufferLimit = 1 << 20;
+
+std::string pidPath(std::int32_t pid, const char* file) {
+  char digits[16];
+  auto end = std::to_chars(digits, digits + sizeof digits, pid).ptr;
+  return std::string(digits, end).append("/").append(file);
+}
+
+// One read of an open /proc file at offset 0 into buffer (grown while the file fills it).
+bool readWhole(int fd, std::vector<char>& buffer, std::string_view& text) {
+  for (;;) {
+    ssize_t got = ::pread(fd, buffer.data(), buffer.size(), 0);
+    if (got <= 0) return false;
+    if (static_cast<std::size_t>(got) < buffer.size() || buffer.size() >= statusBufferLimit) {
+      text = std::string_view(buffer.data(), static_cast<std::size_t>(got));
+      return true;
+    }
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+std::optional<std::string> readAt(int procFd, const std::string& path) {
+  int fd = ::openat(procFd, path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  char chunk[4096];
+  ssize_t got = ::read(fd, chunk, sizeof chunk);
+  ::close(fd);
+  if (got < 0) return std::nullopt;
+  return std::string(chunk, static_cast<std::size_t>(got));
+}
+
+std::string_view baseName(std::string_view path) {
+  auto slash = path.rfind('/');
+  return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
+// The whole executable name when status gives the kernel's 15-byte cut: the base name of
+// argv[0], else of the executable link, whichever begins with the cut name.
+std::string longName(int procFd, std::int32_t pid, const std::string& cut) {
+  if (auto cmdline = readAt(procFd, pidPath(pid, "cmdline"))) {
+    auto name = baseName(std::string_view(cmdline->c_str()));
+    if (name.size() > cut.size() && name.starts_with(cut)) return std::string(name);
+  }
+  char link[4096];
+  ssize_t size = ::readlinkat(procFd, pidPath(pid, "exe").c_str(), link, sizeof link);
+  if (size > 0) {
+    auto name = baseName(std::string_view(link, static_cast<std::size_t>(size)));
+    if (name.size() > cut.size() && name.starts_with(cut)) return std::string(name);
+  }
+  return {};
+}
+
+struct FreshRead {
+  int fd = -1;
+  std::uint64_t startTicks = 0;
+  ProcessStatus status;
+};
+
+// Open status, read stat, read status (see the comment at the top).
+std::optional<FreshRead> readFresh(int procFd, std::int32_t pid, std::vector<char>& buffer) {
+  FreshRead fresh;
+  fresh.fd = ::openat(procFd, pidPath(pid, "status").c_str(), O_RDONLY | O_CLOEXEC);
+  if (fresh.fd < 0) return std::nullopt;
+  auto stat = readAt(procFd, pidPath(pid, "stat"));
+  auto ticks = stat ? parseStartTicks(*stat) : std::nullopt;
+  std::string_view text;
+  if (ticks && readWhole(fresh.fd, buffer, text)) {
+    fresh.startTicks = *ticks;
+    fresh.status = parseProcessStatus(text);
+    if (fresh.status.uid) return fresh;
+  }
+  ::close(fresh.fd);
+  return std::nullopt;
+}
+
+// /proc/stat can outgrow one small read on machines with many interrupts; it is read whole.
+std::optional<std::uint64_t> bootSeconds(const std::string& proc) {
+  auto text = readSmallFile(proc + "/stat");
+  return text ? parseBootTime(*text) : std::nullopt;
+}
+
+std::uint64_t ticksPerSecond() {
+  static const auto ticks = static_cast<std::uint64_t>(std::max(1L, sysconf(_SC_CLK_TCK)));
+  return ticks;
+}
+
+void fill(HLProcess& out, std::int32_t pid, std::uint64_t start, const ProcessStatus& status,
+          const std::string& wholeName) {
+  out = HLProcess{};
+  out.pid = pid;
+  out.uid = *status.uid;
+  out.start = start;
+  if (status.vmRss) {
+    out.resident = *status.vmRss;
+    out.resident_valid = 1;
+  }
+  if (status.rssAnon && status.rssShmem && status.vmSwap) {
+    out.footprint = *status.rssAnon + *status.rssShmem + *status.vmSwap;
+    out.footprint_valid = 1;
+  }
+  const std::string& name =
+      status.name.size() == truncatedNameLength && wholeName.starts_with(status.name) ? wholeName
+                                                                                      : status.name;
+  std::memcpy(out.name, name.data(), std::min(name.size(), sizeof out.name - 1));
+}
+
+}  // namespace
+
+ProcessTable::ProcessTable(std::string root, std::size_t descriptorBudget)
+    : proc_(underRoot(root, "/proc")), budget_(descriptorBudget), buffer_(statusBufferStart) {}
+
+ProcessTable::~ProcessTable() {
+  for (auto& [pid, entry] : entries_) forget(entry);
+}
+
+std::size_t ProcessTable::heldDescriptors() const {
+  std::lock_guard lock(mutex_);
+  return held_;
+}
+
+std::size_t ProcessTable::liveDescriptorBudget() {
+  constexpr rlim_t reserve = 1024;     // descriptors left for the rest of the application
+  constexpr rlim_t ceiling = 1 << 20;  // the kernel's default nr_open
+  rlimit limit{};
+  if (getrlimit(RLIMIT_NOFILE, &limit) != 0) return 0;
+  rlim_t wanted = std::min(limit.rlim_max, ceiling);
+  if (limit.rlim_cur < wanted) {
+    rlimit raised{wanted, limit.rlim_max};
+    if (setrlimit(RLIMIT_NOFILE, &raised) == 0) limit.rlim_cur = wanted;
+  }
+  return limit.rlim_cur > 2 * reserve ? limit.rlim_cur - reserve : 0;
+}
+
+void ProcessTable::forget(Entry& entry) {
+  if (entry.fd >= 0) {
+    ::close(entry.fd);
+    entry.fd = -1;
+    --held_;
+  }
+}
+
+std::int32_t ProcessTable::sample(HLProcess** list, std::int32_t* error) {
+  std::lock_guard lock(mutex_);
+  *list = nullptr;
+  *error = 0;
+  std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(proc_.c_str()), closedir);
+  if (!dir) {
+    *error = errno != 0 ? errno : 13;
+    return -1;
+  }
+  std::vector<std::int32_t> pids;
+  pids.reserve(entries_.size() + 64);
+  while (auto* entry = readdir(dir.get())) {
+    std::int32_t pid = 0;
+    auto* name = entry->d_name;
+    auto [end, failure] = std::from_chars(name, name + std::strlen(name), pid);
+    if (failure == std::errc() && *end == '\0' && pid > 0) pids.push_back(pid);
+  }
+  auto* out = static_cast<HLProcess*>(std::calloc(std::max<std::size_t>(pids.size(), 1), sizeof(HLProcess)));
+  if (!out) {
+    *error = 12;
+    return -1;
+  }
+
+  int procFd = dirfd(dir.get());
+  std::optional<std::uint64_t> boot;  // read only when a new process needs it
+  ++generation_;
+  std::int32_t count = 0;
+  for (auto pid : pids) {
+    auto& entry = entries_[pid];
+    entry.seen = generation_;
+    Outcome outcome = entry.fd >= 0 ? refresh(pid, entry, out[count]) : Outcome::gone;
+    if (outcome == Outcome::gone) {
+      forget(entry);
+      if (!boot) boot = bootSeconds(proc_);
+      outcome = boot ? open(procFd, pid, entry, *boot, out[count]) : Outcome::gone;
+    }
+    if (outcome == Outcome::listed) ++count;
+  }
+  for (auto it = entries_.begin(); it != entries_.end();) {
+    if (it->second.seen == generation_) {
+      ++it;
+    } else {
+      forget(it->second);
+      it = entries_.erase(it);
+    }
+  }
+  *list = out;
+  return count;
+}
+
+ProcessTable::Outcome ProcessTable::refresh(std::int32_t pid, Entry& entry, HLProcess& out) {
+  std::string_view text;
+  if (!readWhole(entry.fd, buffer_, text)) return Outcome::gone;  // ESRCH: the process ended
+  if (entry.kernel) return Outcome::hidden;
+  auto status = parseProcessStatus(text);
+  if (!status.uid) return Outcome::gone;
+  fill(out, pid, entry.start, status, entry.longName);
+  return Outcome::listed;
+}
+
+ProcessTable::Outcome ProcessTable::open(int procFd, std::int32_t pid, Entry& entry,
+                                         std::uint64_t boot, HLProcess& out) {
+  auto fresh = readFresh(procFd, pid, buffer_);
+  if (!fresh) return Outcome::gone;
+  entry.start = startMicroseconds(boot, fresh->startTicks, ticksPerSecond());
+  // Kernel threads have no memory map of their own, so no VmRSS line; nor do zombies. Neither
+  // is listed, and neither becomes an ordinary process while its descriptor still reads.
+  entry.kernel = !fresh->status.vmRss;
+  entry.longName = !entry.kernel && fresh->status.name.size() == truncatedNameLength
+                       ? longName(procFd, pid, fresh->status.name)
+                       : std::string();
+  if (held_ < budget_) {
+    entry.fd = fresh->fd;
+    ++held_;
+  } else {
+    ::close(fresh->fd);
+  }
+  if (entry.kernel) return Outcome::hidden;
+  fill(out, pid, entry.start, fresh->status, entry.longName);
+  return Outcome::listed;
+}
+
+std::optional<Identity> readIdentity(const std::string& root, std::int32_t pid) {
+  if (pid < 1) return std::nullopt;
+  auto proc = underRoot(root, "/proc");
+  int procFd = ::open(proc.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (procFd < 0) return std::nullopt;
+  std::vector<char> buffer(statusBufferStart);
+  auto fresh = readFresh(procFd, pid, buffer);
+  auto boot = fresh ? bootSeconds(proc) : std::nullopt;
+  ::close(procFd);
+  if (!fresh) return std::nullopt;
+  ::close(fresh->fd);
+  if (!boot) return std::nullopt;
+  return Identity{*fresh->status.uid, startMicroseconds(*boot, fresh->startTicks, ticksPerSecond())};
+}
+
+}  // namespace hollin::native

@@ -1,0 +1,46 @@
+// A private copy of a fixture tree in a temporary folder, removed at the end of the test, so a
+// test can break files without touching the recorded ones.
+#pragma once
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace hollin::native::test {
+
+class FixtureTree {
+ public:
+  explicit FixtureTree(const std::string& recorded = "desktop") {
+    std::string pattern = (std::filesystem::temp_directory_path() / "hollin-native-XXXXXX").string();
+    root_ = mkdtemp(pattern.data());
+    if (!recorded.empty())
+      std::filesystem::copy(std::string(HOLLIN_FIXTURES_DIR) + "/native/" + recorded, root_,
+                            std::filesystem::copy_options::recursive);
+  }
+  ~FixtureTree() { std::filesystem::remove_all(root_); }
+  FixtureTree(const FixtureTree&) = delete;
+  FixtureTree& operator=(const FixtureTree&) = delete;
+
+  const std::string& root() const { return root_; }
+  std::string path(const std::string& relative) const { return root_ + "/" + relative; }
+
+  void write(const std::string& relative, const std::string& text) const {
+    std::filesystem::create_directories(std::filesystem::path(path(relative)).parent_path());
+    std::ofstream(path(relative), std::ios::trunc) << text;
+  }
+  void remove(const std::string& relative) const { std::filesystem::remove_all(path(relative)); }
+
+  // Replaces one line that begins with prefix.
+  void replaceLine(const std::string& relative, const std::string& prefix, const std::string& line) const {
+    std::ifstream in(path(relative));
+    std::string text, current;
+    while (std::getline(in, current)) text += (current.starts_with(prefix) ? line : current) + "\n";
+    write(relative, text);
+  }
+
+ private:
+  std::string root_;
+};
+
+}  // namespace hollin::native::test

@@ -1,0 +1,105 @@
+#include "FixtureTree.h"
+#include "native/linux/NativeReaders.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <map>
+#include <memory>
+
+using namespace hollin::native;
+using hollin::native::test::FixtureTree;
+
+namespace {
+
+constexpr std::uint64_t bootMicroseconds = 1418183276ull * 1000000;
+
+using Listing = std::map<std::int32_t, HLProcess>;
+
+Listing sample(ProcessTable& table) {
+  HLProcess* list = nullptr;
+  std::int32_t error = -7;
+  auto count = table.sample(&list, &error);
+  std::unique_ptr<HLProcess, void (*)(HLProcess*)> owned(list, hl_free);
+  EXPECT_GE(count, 0);
+  EXPECT_EQ(error, 0);
+  EXPECT_NE(list, nullptr);
+  Listing listing;
+  for (std::int32_t i = 0; i < count; ++i) listing[list[i].pid] = list[i];
+  return listing;
+}
+
+}  // namespace
+
+TEST(ProcessTable, RecordedProcesses) {
+  FixtureTree tree;
+  ProcessTable table(tree.root(), 100);
+  auto listing = sample(table);
+  ASSERT_EQ(listing.size(), 3u) << "the kernel thread (pid 2) is not listed";
+  const auto& vim = listing.at(26231);
+  EXPECT_EQ(vim.uid, 1000u);
+  EXPECT_EQ(vim.start, bootMicroseconds + 823750000);
+  EXPECT_EQ(vim.resident, 6716u * 1024);
+  EXPECT_EQ(vim.resident_valid, 1);
+  EXPECT_EQ(vim.footprint, (2092u + 0 + 660) * 1024);
+  EXPECT_EQ(vim.footprint_valid, 1);
+  EXPECT_STREQ(vim.name, "vim");
+  EXPECT_STREQ(listing.at(1020).name, "((a b ) ( c d) )");
+  EXPECT_EQ(listing.at(1020).start, bootMicroseconds + 108391750000);
+  EXPECT_STREQ(listing.at(4242).name, "gnome-shell-calendar-server") << "whole name from cmdline";
+  EXPECT_EQ(listing.at(4242).uid, 1001u);
+  EXPECT_EQ(table.heldDescriptors(), 4u);
+  EXPECT_EQ(sample(table).size(), 3u) << "steady state reads the held descriptors";
+}
+
+TEST(ProcessTable, BrokenProcessesAreLeftOutOrFlagged) {
+  FixtureTree tree;
+  tree.remove("proc/1020/stat");           // ended between opening status and reading stat
+  tree.remove("proc/4242/status");          // ended before status was opened
+  tree.write("proc/4242/status/x", "");     // …and a status that cannot be read
+  tree.replaceLine("proc/26231/status", "VmSwap:", "VmSwap:\t 6x0 kB");
+  tree.write("proc/77/stat", "77 (bad) S 1 77 77 0 -1 0 0 0 0 0 0 0 0 0 20 0 1 0 soon 0");
+  std::filesystem::copy_file(tree.path("proc/26231/status"), tree.path("proc/77/status"));
+  tree.write("proc/self", "");              // not a pid
+  ProcessTable table(tree.root(), 0);
+  auto listing = sample(table);
+  ASSERT_EQ(listing.size(), 1u);
+  EXPECT_EQ(listing.at(26231).footprint_valid, 0) << "malformed VmSwap";
+  EXPECT_EQ(listing.at(26231).resident_valid, 1);
+  EXPECT_EQ(table.heldDescriptors(), 0u) << "no budget: every file is closed after reading";
+}
+
+TEST(ProcessTable, ReusedPidGetsTheNewStart) {
+  for (std::size_t budget : {0, 100}) {
+    FixtureTree tree;
+    ProcessTable table(tree.root(), budget);
+    EXPECT_EQ(sample(table).at(26231).start, bootMicroseconds + 823750000);
+    // The process ends; the pid is reused by a process started later.
+    std::filesystem::rename(tree.path("proc/26231"), tree.path("proc/saved"));
+    EXPECT_EQ(sample(table).count(26231), 0u);
+    std::filesystem::rename(tree.path("proc/saved"), tree.path("proc/26231"));
+    tree.replaceLine("proc/26231/stat", "26231",
+                     "26231 (vim) R 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 1 0 99900 0 0");
+    EXPECT_EQ(sample(table).at(26231).start, bootMicroseconds + 999000000) << "budget " << budget;
+    EXPECT_EQ(table.heldDescriptors(), budget == 0 ? 0u : 4u);
+  }
+}
+
+TEST(ProcessTable, DescriptorBudgetBoundsHeldFiles) {
+  FixtureTree tree;
+  ProcessTable table(tree.root(), 2);
+  EXPECT_EQ(sample(table).size(), 3u);
+  EXPECT_EQ(sample(table).size(), 3u) << "processes over the budget are read afresh";
+  EXPECT_EQ(table.heldDescriptors(), 2u);
+}
+
+TEST(ProcessTable, MissingProcFails) {
+  FixtureTree tree("");
+  ProcessTable table(tree.root(), 10);
+  HLProcess* list = reinterpret_cast<HLProcess*>(&tree);
+  std::int32_t error = 0;
+  EXPECT_EQ(table.sample(&list, &error), -1);
+  EXPECT_EQ(list, nullptr);
+  EXPECT_EQ(error, ENOENT);
+  EXPECT_EQ(readIdentity(tree.root(), 1), std::nullopt);
+}

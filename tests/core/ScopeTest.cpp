@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <string>
 #include <vector>
 
 #include "core/L10n.h"
@@ -21,26 +20,17 @@ TEST(ScopeProfile, OnlyTheExactSharingProfileShares) {
     EXPECT_EQ(AccountScope::fromProfile(profile), AccountScope::current) << profile;
   EXPECT_EQ(AccountScope::fromProfile(std::nullopt), AccountScope::current);
 
-  EXPECT_EQ(AccountScope::fromRawValue("current"), AccountScope::current);
   EXPECT_EQ(AccountScope::fromRawValue("m2-recording"), AccountScope::m2Recording);
   EXPECT_EQ(AccountScope::fromRawValue("Current"), std::nullopt);
-  EXPECT_EQ(AccountScope(AccountScope::m2Recording).rawValue(), "m2-recording");
-}
 
-TEST(ScopeProfile, PermittedAccountsAndSharing) {
   const AccountScope current = AccountScope::current, recording = AccountScope::m2Recording;
   EXPECT_EQ(current.allowedUIDs(1000), (std::set<std::uint32_t>{1000}));
   EXPECT_EQ(recording.allowedUIDs(1000), (std::set<std::uint32_t>{501, 502, 503}));
-  EXPECT_FALSE(current.supportsSharing());
-  EXPECT_TRUE(recording.supportsSharing());
-
   MemorySettings settings;
   EXPECT_FALSE(sharingEnabled(recording, settings));
   settings.setBoolean("shareResponseStatus", true);
   EXPECT_TRUE(sharingEnabled(recording, settings));
   EXPECT_FALSE(sharingEnabled(current, settings));
-  settings.setBoolean("shareResponseStatus", false);
-  EXPECT_FALSE(sharingEnabled(recording, settings));
 }
 
 TEST(ScopeLabel, FirstMatchingRuleWins) {
@@ -57,21 +47,13 @@ TEST(ScopeLabel, FirstMatchingRuleWins) {
       {"fixed account 501 seen from itself", recording, 501, 501, msg("通常用（UID 501）")},
       {"501 under current is this account", current, 501, 501,
        msg("このアカウント（UID {0}）", 501)},
-      {"other uid under sharing, own", recording, 504, 504, msg("このアカウント（UID {0}）", 504)},
       {"500 is a person's account", current, 500, 501, msg("アカウント UID {0}", 500)},
       {"499 is a system account", current, 499, 501, msg("システム（UID {0}）", 499)},
-      {"499 seen from itself", current, 499, 499, msg("このアカウント（UID {0}）", 499)},
       {"nobody is a system account", current, 65534, 501, msg("システム（UID {0}）", 65534)},
-      {"root", recording, 0, 501, msg("システム（UID {0}）", 0)},
   };
   for (const Row& row : rows)
     EXPECT_EQ(row.scope.label(row.uid, row.currentUID, desktopAccounts), row.expected) << row.name;
-}
-
-TEST(ScopeLabel, RendersInBothLanguages) {
-  const LocalizedMessage own = AccountScope().label(501, 501, desktopAccounts);
-  EXPECT_EQ(L10n::render(own, "ja"), "このアカウント（UID 501）");
-  EXPECT_EQ(L10n::render(own, "en"), "This account (UID 501)");
+  EXPECT_EQ(L10n::render(AccountScope().label(501, 501), "en"), "This account (UID 501)");
 }
 
 TEST(ScopeLoginState, ResolveRules) {
@@ -83,12 +65,9 @@ TEST(ScopeLoginState, ResolveRules) {
   EXPECT_EQ(LoginState::resolve(1001, 1000, sessions, false, false), LoginState::background);
   EXPECT_EQ(LoginState::resolve(1002, 1000, sessions, true, false), LoginState::unknown);
   EXPECT_EQ(LoginState::resolve(1002, 1000, sessions, false, false), LoginState::loggedOut);
-}
 
-TEST(ScopeLoginState, RawValuesAreTheJapaneseTexts) {
   EXPECT_EQ(LoginState(LoginState::background).rawValue(), "ログイン中・背後");
   EXPECT_EQ(LoginState::fromRawValue("未ログイン"), LoginState::loggedOut);
-  EXPECT_EQ(LoginState::fromRawValue("unknown"), std::nullopt);
   EXPECT_EQ(L10n::render(LoginState(LoginState::active).message(), "en"), "In use");
 }
 
@@ -97,19 +76,22 @@ PlistValue session(PlistValue uid, PlistValue done) {
                          {"kCGSessionLoginDoneKey", std::move(done)}};
 }
 
-PlistValue sessionList(PlistArray entries) {
-  return PlistDictionary{{"SessionInfo", std::move(entries)}};
-}
+PlistValue sessionList(PlistArray entries) { return PlistDictionary{{"SessionInfo", entries}}; }
 
 std::optional<std::set<std::uint32_t>> parse(const PlistValue& value, std::uint32_t console = 501) {
   return LoginSessions::parse(&value, console, desktopAccounts);
 }
 
 TEST(ScopeLoginSessions, ReadsFinishedLogins) {
-  const PlistValue value =
-      sessionList({session(501, true), session(502.0, true), session(503, false)});
-  EXPECT_EQ(parse(value), (std::set<std::uint32_t>{501, 502}));
+  const PlistValue value = sessionList(
+      {session(501, true), session(502.0, true), session(503, false), session(4294967295.0, true)});
+  EXPECT_EQ(parse(value), (std::set<std::uint32_t>{501, 502, 4294967295u}));
   EXPECT_EQ(LoginSessions::parse(nullptr, 501, desktopAccounts), std::nullopt);
+
+  PlistArray entries(256, session(501, true));
+  EXPECT_EQ(parse(sessionList(entries)), (std::set<std::uint32_t>{501}));
+  entries.push_back(session(501, true));
+  EXPECT_EQ(parse(sessionList(entries)), std::nullopt) << "257 sessions";
 }
 
 TEST(ScopeLoginSessions, AnyMalformedPartGivesNothing) {
@@ -132,9 +114,7 @@ TEST(ScopeLoginSessions, AnyMalformedPartGivesNothing) {
       {"uid a string", sessionList({good, session("502", true)})},
       {"uid not integral", sessionList({good, session(501.5, true)})},
       {"uid -1", sessionList({good, session(-1, true)})},
-      {"uid -0.5", sessionList({good, session(-0.5, true)})},
       {"uid 2^32", sessionList({good, session(std::int64_t{4294967296}, true)})},
-      {"uid a huge real", sessionList({good, session(1e300, true)})},
       {"done a number", sessionList({good, session(502, 1)})},
       {"console not logged in", sessionList({session(502, true)})},
       {"console login not done", sessionList({session(501, false), session(502, true)})},
@@ -142,24 +122,11 @@ TEST(ScopeLoginSessions, AnyMalformedPartGivesNothing) {
   for (const Row& row : rows) EXPECT_EQ(parse(row.value), std::nullopt) << row.name;
 }
 
-TEST(ScopeLoginSessions, LargestUIDIsAccepted) {
-  const PlistValue value = sessionList({session(501, true), session(4294967295.0, true)});
-  EXPECT_EQ(parse(value), (std::set<std::uint32_t>{501, 4294967295u}));
-}
-
 TEST(ScopeLoginSessions, ConsoleMustBeAnOrdinaryAccount) {
   const PlistValue value = sessionList({session(0, true), session(501, true), session(65534, true)});
-  EXPECT_EQ(parse(value, 0), std::nullopt);
-  EXPECT_EQ(parse(value, 65534), std::nullopt);
-  EXPECT_EQ(parse(value, 4294967295u), std::nullopt);
+  for (std::uint32_t console : {0u, 65534u, 4294967295u})
+    EXPECT_EQ(parse(value, console), std::nullopt) << console;
   EXPECT_EQ(parse(value, 501), (std::set<std::uint32_t>{0, 501, 65534}));
-}
-
-TEST(ScopeLoginSessions, AtMost256Sessions) {
-  PlistArray entries(256, session(501, true));
-  EXPECT_EQ(parse(sessionList(entries)), (std::set<std::uint32_t>{501}));
-  entries.push_back(session(501, true));
-  EXPECT_EQ(parse(sessionList(entries)), std::nullopt);
 }
 
 }  // namespace

@@ -23,11 +23,8 @@ TEST(LoginSessionSource, OnlyOnlineAndActiveSessionsAreDone) {
             (std::set<std::uint32_t>{120, 1000, 1001}));
   EXPECT_EQ(LoginSessions::parse(&value, 1003, accounts), std::nullopt)
       << "a console whose session is closing is not a finished login";
-}
-
-TEST(LoginSessionSource, NoSessionsIsNotAnEmptySet) {
-  const PlistValue value = sessionInfoValue({});
-  EXPECT_EQ(LoginSessions::parse(&value, 1000, accounts), std::nullopt);
+  const PlistValue none = sessionInfoValue({});
+  EXPECT_EQ(LoginSessions::parse(&none, 1000, accounts), std::nullopt) << "no sessions: unknown";
 }
 
 TEST(LoginSessionSource, LiveValueExistsExactlyWhenLogindRuns) {
@@ -36,8 +33,7 @@ TEST(LoginSessionSource, LiveValueExistsExactlyWhenLogindRuns) {
   ASSERT_EQ(value.has_value(), logind);
   if (!logind) GTEST_SKIP() << "no systemd-logind on this machine";
   const PlistValue* sessions = value->find("SessionInfo");
-  ASSERT_NE(sessions, nullptr);
-  ASSERT_NE(sessions->asArray(), nullptr);
+  EXPECT_TRUE(sessions && sessions->asArray());
 }
 
 TEST(LoginSessionSource, LiveTakeReadsThisMachine) {

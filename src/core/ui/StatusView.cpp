@@ -1,0 +1,85 @@
+#include "core/ui/StatusView.h"
+
+#include <unicode/datefmt.h>
+#include <unicode/locid.h>
+#include <unicode/timezone.h>
+#include <unicode/unistr.h>
+
+#include <chrono>
+#include <memory>
+
+#include "core/L10n.h"
+
+namespace hollin {
+
+namespace {
+
+std::string joined(const ShownStatus& status, std::string_view separator,
+                   std::string_view language) {
+  return L10n::render(status.title, language) + std::string(separator) +
+         L10n::render(status.explanation, language);
+}
+
+// The time of day of `when` in the language's short time style ("9:05", "9:05 PM").
+std::string shortTime(WallTime when, std::string_view language, std::string_view timeZone) {
+  const icu::Locale locale(std::string(language).c_str());
+  std::unique_ptr<icu::DateFormat> format(
+      icu::DateFormat::createTimeInstance(icu::DateFormat::kShort, locale));
+  if (!format) return {};
+  if (!timeZone.empty())
+    format->adoptTimeZone(icu::TimeZone::createTimeZone(
+        icu::UnicodeString::fromUTF8(icu::StringPiece(timeZone.data(),
+                                                      static_cast<std::int32_t>(timeZone.size())))));
+  const auto millis =
+      std::chrono::duration_cast<std::chrono::milliseconds>(when.time_since_epoch()).count();
+  icu::UnicodeString text;
+  format->format(static_cast<UDate>(millis), text);
+  std::string result;
+  text.toUTF8String(result);
+  return result;
+}
+
+}  // namespace
+
+std::string statusRowTitle(const ShownStatus& status, std::string_view language) {
+  return joined(status, " — ", language);
+}
+
+std::string statusToolTip(const ShownStatus& status, std::string_view language) {
+  return joined(status, "\n", language);
+}
+
+std::optional<std::string> resumeRow(WallTime mutedUntil, WallTime now, std::string_view language,
+                                     std::string_view timeZone) {
+  if (!(now < mutedUntil)) return std::nullopt;
+  return L10n::render(
+      msg("通知を再開（{0}まで止めています）", shortTime(mutedUntil, language, timeZone)), language);
+}
+
+LocalizedMessage versionLine(std::string_view version, std::string_view build) {
+  return msg("バージョン {0}（ビルド {1}）", version.empty() ? "?" : version,
+             build.empty() ? "?" : build);
+}
+
+const std::array<MuteChoice, 4>& muteChoices() {
+  static const std::array<MuteChoice, 4> choices = {{{msg("5分"), 300},
+                                                     {msg("10分"), 600},
+                                                     {msg("1時間"), 3600},
+                                                     {msg("2時間"), 7200}}};
+  return choices;
+}
+
+const std::array<ShownStatus, 5>& levelGuide() {
+  static const std::array<ShownStatus, 5> guide = {{
+      {StatusColour::green, msg("正常 ★☆☆☆"), msg("メモリーは正常です。")},
+      {StatusColour::yellow, msg("注意 ★★☆☆"),
+       msg("メモリーの使用量が増えているか、一時的に余裕が少なくなっています。")},
+      {StatusColour::orange, msg("警戒 ★★★☆"),
+       msg("メモリーの圧迫が続いているか、アプリの応答が止まった疑いがあります。")},
+      {StatusColour::red, msg("危険 ★★★★"), msg("macOSがメモリーの危険状態を報告しています。")},
+      ShownStatus{},
+  }};
+  return guide;
+}
+
+}  // namespace hollin

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <array>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/LocalizedMessage.h"
+#include "core/snapshot/Snapshot.h"
+#include "core/ui/ViewState.h"
+
+// The texts of the status menu and the tray icon.
+namespace hollin {
+
+// The menu's first row: title + " — " + explanation.
+std::string statusRowTitle(const ShownStatus& status, std::string_view language);
+// The tray icon's tool tip and hover text: title + "\n" + explanation.
+std::string statusToolTip(const ShownStatus& status, std::string_view language);
+
+// The resume row's title while notices are muted ("通知を再開（{0}まで止めています）" with the end
+// in the short time format of the language), nothing once the mute has ended. `timeZone` is an
+// IANA zone identifier; empty means the machine's own.
+std::optional<std::string> resumeRow(WallTime mutedUntil, WallTime now, std::string_view language,
+                                     std::string_view timeZone = {});
+
+// "バージョン {0}（ビルド {1}）"; a missing value reads "?".
+LocalizedMessage versionLine(std::string_view version, std::string_view build);
+
+struct MuteChoice {
+  LocalizedMessage title;
+  int seconds = 0;
+};
+// The mute submenu: 5 and 10 minutes, 1 and 2 hours.
+const std::array<MuteChoice, 4>& muteChoices();
+
+// The "状態の見方" submenu: each level's colour, title and explanation, green to unavailable.
+const std::array<ShownStatus, 5>& levelGuide();
+
+}  // namespace hollin

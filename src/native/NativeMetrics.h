@@ -1,6 +1,8 @@
 /* The native metrics layer: whole-machine and per-process readings as plain records with
- * validity flags. Nothing here keeps state between calls, raises errors or allocates beyond
- * what it returns. Usable from C and C++. */
+ * validity flags. Nothing here raises errors. The one state kept between calls is the process
+ * list's table of open per-process descriptors, which makes later listings cheap and changes
+ * no result; it is guarded, so every function may be called from any thread. Usable from C
+ * and C++. */
 #ifndef HOLLIN_NATIVE_METRICS_H
 #define HOLLIN_NATIVE_METRICS_H
 

@@ -2,9 +2,14 @@
 // test can break files without touching the recorded ones.
 #pragma once
 
+#include "native/NativeMetrics.h"
+
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <string>
 
 namespace hollin::native::test {
@@ -30,7 +35,6 @@ class FixtureTree {
     std::ofstream(path(relative), std::ios::trunc) << text;
   }
   void remove(const std::string& relative) const { std::filesystem::remove_all(path(relative)); }
-
   // Replaces one line that begins with prefix.
   void replaceLine(const std::string& relative, const std::string& prefix, const std::string& line) const {
     std::ifstream in(path(relative));
@@ -42,5 +46,20 @@ class FixtureTree {
  private:
   std::string root_;
 };
+
+// pid → record of one successful listing by sample (the hl_processes contract), released.
+template <typename Sample>
+std::map<std::int32_t, HLProcess> listing(Sample sample) {
+  HLProcess* list = nullptr;
+  std::int32_t error = -7;
+  auto count = sample(&list, &error);
+  EXPECT_GE(count, 0);
+  EXPECT_EQ(error, 0);
+  EXPECT_NE(list, nullptr);
+  std::map<std::int32_t, HLProcess> processes;
+  for (std::int32_t i = 0; i < count; ++i) EXPECT_TRUE(processes.emplace(list[i].pid, list[i]).second);
+  hl_free(list);
+  return processes;
+}
 
 }  // namespace hollin::native::test

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <string>
 
 #include "core/ui/AnalysisTab.h"
 #include "core/ui/ViewState.h"
@@ -25,6 +26,22 @@ struct PresenterActions {
   std::function<void()> windowShown;             // the analysis window came to the front
 };
 
+// What the self-health record reports about the status item, the menu and the window.
+// The hover card never shows on Linux tray hosts (they send no pointer enter or exit events),
+// so its counters stay 0 and its tracking is never installed.
+struct PresenterReadout {
+  std::string menuBarText;     // the tray entry has no title, only the icon
+  bool menuBarIconVisible = false;
+  std::string menuBarToolTip;
+  std::string statusMenuTitle;  // the displayed level's title
+  std::string statusMenuText;   // the status row of the menu
+  bool menuBarHoverInstalled = false;
+  int menuBarHoverEnteredCount = 0;
+  int menuBarHoverShownCount = 0;
+  bool menuBarHoverVisible = false;
+  std::string analysisStatusText;  // window title line, a line feed, the explanation
+};
+
 // The seam between the controller and whatever shows its state: the tray icon with the status
 // menu and the analysis window on a desktop, a log line when there is no display.
 class Presenter {
@@ -34,6 +51,8 @@ class Presenter {
   virtual void render(const ViewState& state) = 0;
   // Brings the analysis window to the front (and renders it from the last state).
   virtual void showAnalysis() = 0;
+  // What is on screen now, for the self-health record.
+  virtual PresenterReadout readout() const { return {}; }
 };
 
 }  // namespace hollin

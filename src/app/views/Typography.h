@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QFont>
+
+// The shared fonts of the menus and windows, sized in pixels as the points of the design.
+namespace hollin::Typography {
+
+QFont font(int pixelSize, QFont::Weight weight = QFont::Normal);
+
+inline QFont status() { return font(28, QFont::Bold); }
+inline QFont lead() { return font(16); }
+inline QFont cardValue() {
+  QFont value = font(24, QFont::DemiBold);
+  value.setStyleHint(QFont::Monospace, QFont::PreferDefault);  // steady digits between ticks
+  return value;
+}
+inline QFont body() { return font(15); }
+inline QFont bodyEmphasis() { return font(15, QFont::DemiBold); }
+inline QFont note() { return font(14); }
+inline QFont tableHeader() { return font(14, QFont::DemiBold); }
+
+}  // namespace hollin::Typography

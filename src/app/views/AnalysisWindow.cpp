@@ -25,8 +25,17 @@ constexpr int rowHeight = 34;      // every tab but the health tab
 constexpr int cellPadding = 8;     // horizontal room a wrapping cell keeps free
 constexpr int minimumWrapWidth = 80;
 constexpr int rowPadding = 14;     // vertical room around the tallest wrapped cell
+constexpr int statusIconPixels = 44;
+constexpr int segmentMinimumWidth = 150;
+constexpr int segmentPadding = 32;  // room beside a segment's label so longer labels never touch
 
 QString qText(const std::string& text) { return QString::fromStdString(text); }
+
+// Segments are at least 150 wide and always wide enough for their current label.
+void fitSegment(QAbstractButton* button) {
+  button->setMinimumWidth(std::max(
+      segmentMinimumWidth, button->fontMetrics().horizontalAdvance(button->text()) + segmentPadding));
+}
 
 QColor urgentText(const QPalette& palette) {
   const bool dark = palette.color(QPalette::Window).lightness() < 128;
@@ -195,7 +204,7 @@ QWidget* AnalysisWindow::buildSegments() {
     button->setCheckable(true);
     button->setFont(Typography::body());
     button->setMinimumHeight(32);
-    button->setMinimumWidth(150);
+    fitSegment(button);
     if (tab == AnalysisTab::apps)
       button->setToolTip(text(msg("押すたびに、使用量が多い順とアプリ名順を切り替えます。")));
     segments_->addButton(button, static_cast<int>(tab));
@@ -272,7 +281,7 @@ void AnalysisWindow::render(const ViewState& state) {
   settingsPanel_->setVisible(view->settingsVisible);
   if (shownColour_ != view->colour) {
     shownColour_ = view->colour;
-    statusIcon_->setPixmap(statusIcon(view->colour).pixmap(44, 44));
+    statusIcon_->setPixmap(QPixmap::fromImage(drawStatusIcon(view->colour, statusIconPixels)));
     statusBox_->setStyleSheet(QString("#statusBox { border: 3px solid %1; border-radius: 12px; }")
                                   .arg(qColor(rgba(view->colour)).name()));
   }
@@ -284,8 +293,11 @@ void AnalysisWindow::render(const ViewState& state) {
       &view->cards.cpu, &view->cards.heat, &view->cards.ssdTemperature, &view->cards.ssdHealth};
   for (std::size_t i = 0; i < values.size(); ++i) cards_[i]->update(*values[i]);
   const auto order = tabOrder(scope_);
-  for (std::size_t i = 0; i < order.size(); ++i)
-    segment(order[i])->setText(qText(view->segmentLabels[i]));
+  for (std::size_t i = 0; i < order.size(); ++i) {
+    auto* button = segment(order[i]);
+    button->setText(qText(view->segmentLabels[i]));
+    fitSegment(button);
+  }
   segment(state.selectedTab)->setChecked(true);
   coverage_->setText(qText(view->coverage));
   coverage_->setVisible(!view->coverage.empty());

@@ -11,13 +11,12 @@ QColor qColor(Rgba colour) {
                           static_cast<float>(colour.blue), static_cast<float>(colour.alpha));
 }
 
-QImage drawStatusIcon(StatusColour colour, int scale) {
-  const int pixels = static_cast<int>(iconSize) * scale;
+QImage drawStatusIcon(StatusColour colour, int pixels) {
   QImage image(pixels, pixels, QImage::Format_ARGB32_Premultiplied);
   image.fill(Qt::transparent);
-  image.setDevicePixelRatio(scale);
   QPainter painter(&image);
   painter.setRenderHint(QPainter::Antialiasing);
+  painter.scale(pixels / iconSize, pixels / iconSize);
   for (const auto& shape : iconShapes()) {
     QPainterPath path;
     path.addRoundedRect(QRectF(shape.x, shape.y, shape.width, shape.height), shape.radius,
@@ -33,7 +32,8 @@ const QIcon& statusIcon(StatusColour colour) {
   auto found = cache.find(colour);
   if (found == cache.end()) {
     QIcon icon;
-    for (int scale : {1, 2}) icon.addPixmap(QPixmap::fromImage(drawStatusIcon(colour, scale)));
+    for (int scale : {1, 2})
+      icon.addPixmap(QPixmap::fromImage(drawStatusIcon(colour, static_cast<int>(iconSize) * scale)));
     found = cache.emplace(colour, icon).first;
   }
   return found->second;

@@ -21,7 +21,7 @@ class Notifier : public QObject {
   using Completion = std::function<void(bool accepted)>;
 
   using QObject::QObject;
-  ~Notifier() override = default;
+  ~Notifier() override;
 
   // Sends a request unless another account is at the console, notifications are not allowed,
   // or ordinary notices are muted and `urgent` is false; returns whether it was sent. A request
@@ -30,9 +30,9 @@ class Notifier : public QObject {
   virtual bool notify(const std::string& id, const std::string& title, const std::string& body,
                       bool urgent, Completion completion = {}) = 0;
 
-  // Asks the notification service again whether it is there. Unless forced, at most every
-  // 30 s of uptime; `uptime` is the caller's clock in seconds.
-  virtual void refreshNotificationState(bool force, double uptime) = 0;
+  // Asks the notification service again whether it is there; unless forced, at most every
+  // 30 s of uptime. Forced when the application becomes active; unforced at every tick.
+  virtual void refreshNotificationState(bool force) = 0;
   // "通知を許可…": asks the service again, or opens the desktop's notification settings when
   // the last check found no service to ask.
   virtual void requestNotifications() = 0;

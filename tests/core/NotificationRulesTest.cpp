@@ -56,6 +56,19 @@ TEST(NotificationRules, IdentifiersTellKindAndCategory) {
   }
 }
 
+TEST(NotificationRules, MemoryNotices) {
+  const auto critical = memoryNotice("critical");
+  ASSERT_TRUE(critical);
+  EXPECT_EQ(critical->id, "memory-critical");
+  EXPECT_TRUE(critical->urgent);
+  EXPECT_EQ(critical->title.key, "メモリーの余裕がほとんどありません");
+  EXPECT_EQ(critical->body.key, "ホリンの分析画面で、使用量を確認してください。");
+  EXPECT_EQ(memoryNotice("warning")->title.key, "メモリーの余裕が少なくなっています");
+  EXPECT_FALSE(memoryNotice("warning")->urgent);
+  EXPECT_EQ(memoryNotice("early")->title.key, "メモリーの使用量が増えています");
+  EXPECT_EQ(memoryNotice("normal"), std::nullopt);
+}
+
 TEST(NotificationRules, HangIdentifiers) {
   EXPECT_EQ(hangKey(501, 42, 1'700'000'000'000'000u), "501-42-1700000000000000");
   const NoticeRequest notice = hangNotice("501-42-7", msg("このアカウント（UID {0}）", 501));

@@ -18,6 +18,16 @@ const std::array<NoticeAction, 2>& noticeActions() {
 
 LocalizedMessage clickActionTitle() { return msg("ホリンの分析画面を開く"); }
 
+std::optional<NoticeRequest> memoryNotice(std::string_view rawValue) {
+  std::optional<LocalizedMessage> title;
+  if (rawValue == "early") title = msg("メモリーの使用量が増えています");
+  if (rawValue == "warning") title = msg("メモリーの余裕が少なくなっています");
+  if (rawValue == "critical") title = msg("メモリーの余裕がほとんどありません");
+  if (!title) return std::nullopt;
+  return NoticeRequest{"memory-" + std::string(rawValue), *title,
+                       msg("ホリンの分析画面で、使用量を確認してください。"), rawValue == "critical"};
+}
+
 std::string hangKey(std::uint32_t uid, std::int32_t pid, std::uint64_t start) {
   return std::to_string(uid) + "-" + std::to_string(pid) + "-" + std::to_string(start);
 }

@@ -31,6 +31,10 @@ const std::array<NoticeAction, 2>& noticeActions();
 // The title of a click on the notification itself (it brings the analysis window forward).
 LocalizedMessage clickActionTitle();
 
+// The memory notice for a notice's raw value ("early", "warning", "critical"): identifier
+// "memory-" + raw value, urgent only when critical. Nothing for any other value.
+std::optional<NoticeRequest> memoryNotice(std::string_view rawValue);
+
 // The hang-notice key of a process: owner uid, "-", pid, "-", start, all decimal.
 std::string hangKey(std::uint32_t uid, std::int32_t pid, std::uint64_t start);
 // The notice for a suspected hang in the report of the account named `accountLabel`.

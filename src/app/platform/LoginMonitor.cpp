@@ -25,7 +25,7 @@ bool LoginMonitor::start() {
   bus_.connect(service, managerPath, managerInterface, QStringLiteral("PrepareForShutdown"), this,
                SLOT(onPrepareForShutdown(bool)));
   bus_.connect(service, managerPath, managerInterface, QStringLiteral("SessionRemoved"), this,
-               SLOT(onSessionRemoved(QString, QDBusObjectPath)));
+               SLOT(onSessionRemoved(QDBusMessage)));
   // "auto": the caller's own session, or else the user's graphical one. Asked without blocking:
   // a slow or absent logind must not hold up the start.
   auto call = QDBusMessage::createMethodCall(service, managerPath, managerInterface, QStringLiteral("GetSession"));
@@ -76,8 +76,12 @@ void LoginMonitor::onPrepareForShutdown(bool start) {
   if (start) terminateOnce();
 }
 
-void LoginMonitor::onSessionRemoved(const QString&, const QDBusObjectPath& path) {
-  if (!session_.path().isEmpty() && path == session_) terminateOnce();
+// Taken as the whole message: QtDBus does not reliably deliver an object-path argument to a typed
+// slot, so the path is read from the arguments here.
+void LoginMonitor::onSessionRemoved(const QDBusMessage& message) {
+  const auto arguments = message.arguments();
+  if (arguments.size() < 2 || session_.path().isEmpty()) return;
+  if (arguments.at(1).value<QDBusObjectPath>() == session_) terminateOnce();
 }
 
 void LoginMonitor::onSessionPropertiesChanged(const QString& interface, const QVariantMap& changed,

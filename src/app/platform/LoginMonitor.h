@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QDBusConnection>
+#include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QObject>
 #include <QString>
@@ -38,7 +39,7 @@ class LoginMonitor : public QObject {
  private slots:
   void onPrepareForSleep(bool start);
   void onPrepareForShutdown(bool start);
-  void onSessionRemoved(const QString& id, const QDBusObjectPath& path);
+  void onSessionRemoved(const QDBusMessage& message);
   void onSessionPropertiesChanged(const QString& interface, const QVariantMap& changed,
                                   const QStringList& invalidated);
 

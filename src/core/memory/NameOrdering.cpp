@@ -1,6 +1,7 @@
 #include "core/memory/NameOrdering.h"
 
 #include <unicode/ucol.h>
+#include <unicode/uloc.h>
 
 #include <memory>
 
@@ -12,12 +13,19 @@ struct CollatorClose {
 };
 using Collator = std::unique_ptr<UCollator, CollatorClose>;
 
+// The collation locale: the user's, except that a C or POSIX session gets the root collation,
+// since ICU's POSIX tailoring orders by code point and puts every capital before "a".
+const char* collationLocale() {
+  const std::string_view locale = uloc_getDefault();
+  return locale.find("POSIX") == std::string_view::npos ? locale.data() : "";
+}
+
 // The user's locale collation with digit runs read as numbers, comparing base letters and
 // accents but not case. Built once; nullptr when ICU has no collation data.
 const UCollator* prototype() {
   static const Collator collator = [] {
     UErrorCode status = U_ZERO_ERROR;
-    Collator made(ucol_open(nullptr, &status));
+    Collator made(ucol_open(collationLocale(), &status));
     if (U_FAILURE(status)) return Collator();
     ucol_setAttribute(made.get(), UCOL_NUMERIC_COLLATION, UCOL_ON, &status);
     ucol_setAttribute(made.get(), UCOL_STRENGTH, UCOL_SECONDARY, &status);

@@ -1,0 +1,221 @@
+#include "app/AppController.h"
+
+#include <QCoreApplication>
+#include <QUrl>
+
+#include "app/notify/Notifier.h"
+#include "app/platform/AtomicFile.h"
+#include "app/platform/DataFolder.h"
+#include "app/platform/QtSettings.h"
+#include "core/L10n.h"
+#include "core/health/HealthRecord.h"
+
+namespace hollin {
+namespace {
+
+constexpr auto urlActivationInterval = std::chrono::seconds(10);
+// A take that never returns must not keep the program from ending.
+constexpr unsigned long samplingStopDeadlineMs = 10'000;
+
+std::int32_t rawPressure(PressureEventLevel level) {
+  switch (level) {
+    case PressureEventLevel::normal: return 0;
+    case PressureEventLevel::warning: return 1;
+    case PressureEventLevel::critical: break;
+  }
+  return 2;
+}
+
+bool isAnalysisURL(const QString& text) {
+  QUrl url(text);
+  return url.scheme() == QLatin1String("hollin") && url.host() == QLatin1String("analysis");
+}
+
+}  // namespace
+
+AppController::AppController(ControllerEnvironment environment, Presenter& presenter, Notifier* notifier,
+                             Settings& settings, QObject* parent)
+    : QObject(parent), environment_(std::move(environment)), presenter_(presenter), notifier_(notifier),
+      settings_(settings) {
+  samplingThread_ = new QThread;
+  samplingThread_->setObjectName(QStringLiteral("org.hollin.Hollin.sampling"));
+  samplingContext_ = new QObject;
+  samplingContext_->moveToThread(samplingThread_);
+  connect(samplingThread_, &QThread::finished, samplingContext_, &QObject::deleteLater);
+  samplingThread_->start(QThread::LowPriority);
+  timer_.setInterval(environment_.tickInterval);
+  connect(&timer_, &QTimer::timeout, this, &AppController::tick);
+}
+
+AppController::~AppController() {
+  terminate();
+  samplingThread_->quit();
+  // Destroying a running QThread aborts; a take stuck in the kernel past the deadline keeps its
+  // thread, which ends with the process.
+  if (samplingThread_->wait(samplingStopDeadlineMs)) delete samplingThread_;
+}
+
+void AppController::start() {
+  refreshNotifications(false);
+  if (environment_.pressure) {
+    pressureSource_ = std::make_unique<PressureEventSource>(*environment_.pressure);
+    connect(pressureSource_.get(), &PressureEventSource::pressureEvent, this, &AppController::pressureEvent);
+    logLine(std::string("pressure events: ") + modeName(pressureSource_->start()));
+  }
+  timer_.start();
+  tick();
+  if (!settings_.boolean(hasOpenedKey).value_or(false)) settings_.setBoolean(hasOpenedKey, true);
+}
+
+void AppController::terminate() {
+  if (terminated_) return;
+  terminated_ = true;
+  timer_.stop();
+  if (pressureSource_) pressureSource_->stop();
+}
+
+PressureSourceMode AppController::pressureMode() const {
+  return pressureSource_ ? pressureSource_->mode() : PressureSourceMode::none;
+}
+
+void AppController::tick() {
+  refreshNotifications(false);
+  if (asleep_ || fetching_) {
+    render();
+    return;
+  }
+  fetching_ = true;
+  // The closures hold the controller weakly and touch it only on the main thread; the take
+  // itself gets its own copy of the source so the sampling thread never reads controller state.
+  QPointer<AppController> weak(this);
+  QMetaObject::invokeMethod(
+      samplingContext_,
+      [weak, take = environment_.take, main = QCoreApplication::instance()] {
+        auto snapshot = std::make_shared<const Snapshot>(take());
+        QMetaObject::invokeMethod(
+            main, [weak, snapshot] {
+              if (weak) weak->receive(snapshot);
+            },
+            Qt::QueuedConnection);
+      },
+      Qt::QueuedConnection);
+}
+
+void AppController::receive(std::shared_ptr<const Snapshot> snapshot) {
+  fetching_ = false;
+  if (asleep_) return;  // taken before the sleep: it describes a machine that has since changed
+  sample_ = std::move(snapshot);
+  evaluate(*sample_, std::nullopt);
+  render();
+  writeHealth();
+  emit sampleApplied();
+}
+
+void AppController::evaluate(const Snapshot&, std::optional<PressureEventLevel>) {}
+
+void AppController::pressureEvent(PressureEventLevel level) {
+  eventPressure_ = rawPressure(level);
+  if (sample_) evaluate(*sample_, level);
+  render();
+  writeHealth();
+}
+
+void AppController::willSleep() {
+  asleep_ = true;
+  render();
+  writeHealth();
+}
+
+void AppController::didWake() {
+  asleep_ = false;
+  render();
+  tick();
+}
+
+void AppController::sessionActiveChanged(bool) { tick(); }
+
+void AppController::openURLs(const QStringList& urls) {
+  if (std::none_of(urls.begin(), urls.end(), isAnalysisURL)) return;
+  WallTime now = environment_.wallNow();
+  if (now - lastURLActivation_ < urlActivationInterval) return;
+  lastURLActivation_ = now;
+  showAnalysis();
+}
+
+void AppController::showAnalysis() {
+  presenter_.showAnalysis();
+  render();
+}
+
+bool AppController::stale() const {
+  return asleep_ || !sample_ || environment_.uptime() - sample_->uptime > staleAfter;
+}
+
+ViewState AppController::viewState() const {
+  ViewState state;
+  state.snapshot = sample_;
+  state.stale = stale();
+  state.now = environment_.uptime();
+  state.wallNow = environment_.wallNow();
+  state.language = std::string(L10n::language());
+  if (sample_) state.combinedProcesses = sample_->processes;
+  state.scope = environment_.scope;
+  state.currentUID = environment_.uid;
+  state.consoleUID = environment_.consoleUID();
+  if (notifier_) {
+    state.mutedUntil = notifier_->mutedUntil();
+    state.notificationsAllowed = notifier_->notificationsAllowed();
+  }
+  state.sharing = sharingEnabled(environment_.scope, settings_);
+  state.version = environment_.version;
+  state.build = environment_.build;
+  return state;
+}
+
+void AppController::render() { presenter_.render(viewState()); }
+
+void AppController::redraw() {
+  render();
+  writeHealth();
+}
+
+void AppController::writeHealth() {
+  if (!sample_ || !environment_.dataFolder) return;
+  PresenterReadout readout = presenter_.readout();
+  HealthInputs inputs;
+  inputs.snapshot = sample_;
+  inputs.now = environment_.uptime();
+  inputs.wallNow = environment_.wallNow();
+  inputs.version = environment_.version;
+  inputs.uid = environment_.uid;
+  inputs.consoleUID = environment_.consoleUID();
+  inputs.eventPressure = eventPressure_;
+  inputs.asleep = asleep_;
+  inputs.scope = environment_.scope;
+  inputs.menuBarLevel = displayedLevel_;
+  inputs.screen = {readout.menuBarText,           readout.menuBarIconVisible,   readout.menuBarToolTip,
+                   readout.statusMenuTitle,       readout.statusMenuText,       readout.menuBarHoverInstalled,
+                   readout.menuBarHoverEnteredCount, readout.menuBarHoverShownCount, readout.menuBarHoverVisible,
+                   false,                         readout.analysisStatusText};
+  inputs.ownPid = environment_.pid;
+  inputs.sharingEnabled = sharingEnabled(environment_.scope, settings_);
+  if (notifier_) {
+    inputs.notificationsAllowed = notifier_->notificationsAllowed();
+    inputs.notificationDiagnostics = notifier_->notificationDiagnostics();
+    inputs.lastNotificationSubmission = notifier_->lastNotificationSubmission();
+  }
+  auto text = healthText(inputs);
+  // A failure leaves the previous file; the next call simply tries again.
+  if (text && createDataFolder(*environment_.dataFolder) == 0)
+    writeFileAtomically(*environment_.dataFolder + "/health.json", *text);
+}
+
+void AppController::refreshNotifications(bool force) {
+  if (notifier_) notifier_->refreshNotificationState(force);
+}
+
+void AppController::logLine(const std::string& line) const {
+  if (environment_.log) environment_.log(line);
+}
+
+}  // namespace hollin

@@ -1,0 +1,114 @@
+// The one object that lives for the whole run: the tick, the sampling thread, the policies,
+// the event sources' reactions and the self-health record.
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+#include <QThread>
+#include <QTimer>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "app/platform/PressureEventSource.h"
+#include "app/views/Presenter.h"
+#include "core/scope/AccountScope.h"
+#include "core/scope/Settings.h"
+#include "core/snapshot/Snapshot.h"
+
+namespace hollin {
+
+class Notifier;
+
+// What the controller reads from the machine, injected so tests can drive it with fixed values
+// and hand-moved clocks.
+struct ControllerEnvironment {
+  std::function<Snapshot()> take;             // runs on the sampling thread only
+  std::function<double()> uptime;             // seconds since boot, sleep included
+  std::function<WallTime()> wallNow;
+  std::function<std::uint32_t()> consoleUID;  // 4294967295 when unknown
+  std::uint32_t uid = 0;
+  std::int32_t pid = 0;
+  AccountScope scope;
+  std::string version = "unknown";
+  std::string build = "?";
+  std::optional<std::string> dataFolder;  // where health.json goes; absent: not written
+  // The kernel pressure source to open at start; absent: none (tests send events directly).
+  std::optional<PressureEventSource::Options> pressure;
+  std::chrono::milliseconds tickInterval{5000};
+  std::function<void(const std::string&)> log;  // one line per notice and diagnostic, or nothing
+};
+
+class AppController : public QObject {
+  Q_OBJECT
+ public:
+  // The presenter, the notifier (may be null: notices are then only logged) and the settings
+  // outlive the controller.
+  AppController(ControllerEnvironment environment, Presenter& presenter, Notifier* notifier,
+                Settings& settings, QObject* parent = nullptr);
+  ~AppController() override;  // stops the timer, the pressure source and the sampling thread
+
+  // Start-up: notification state, pressure source, the repeating timer, one tick at once, the
+  // first-launch mark.
+  void start();
+  // The will-terminate steps: timer and pressure source stopped. Safe to call twice.
+  void terminate();
+
+  void tick();
+  void writeHealth();
+  // Something shown changed outside the tick (notification state, mute): render and record.
+  void redraw();
+  void showAnalysis();
+  // The application URLs: "hollin://analysis" brings the window forward at most every 10 s.
+  void openURLs(const QStringList& urls);
+
+  // Session observation.
+  void willSleep();
+  void didWake();
+  void sessionActiveChanged(bool active);
+  void pressureEvent(PressureEventLevel level);
+
+  bool fetching() const { return fetching_; }
+  bool asleep() const { return asleep_; }
+  std::shared_ptr<const Snapshot> sample() const { return sample_; }
+  std::int32_t eventPressure() const { return eventPressure_; }
+  std::string displayedLevel() const { return displayedLevel_; }
+  PressureSourceMode pressureMode() const;
+
+ signals:
+  // A snapshot was taken and applied (tests and the log wait on it).
+  void sampleApplied();
+
+ private:
+  void receive(std::shared_ptr<const Snapshot> snapshot);
+  void evaluate(const Snapshot& snapshot, std::optional<PressureEventLevel> event);
+  void render();
+  ViewState viewState() const;
+  bool stale() const;
+  void refreshNotifications(bool force);
+  void logLine(const std::string& line) const;
+
+  ControllerEnvironment environment_;
+  Presenter& presenter_;
+  QPointer<Notifier> notifier_;
+  Settings& settings_;
+
+  QTimer timer_;
+  std::shared_ptr<const Snapshot> sample_;
+  std::unique_ptr<PressureEventSource> pressureSource_;
+  std::int32_t eventPressure_ = -1;  // raw pressure of the last kernel event, unknown at start
+  bool fetching_ = false;
+  bool asleep_ = false;
+  bool terminated_ = false;
+  WallTime lastURLActivation_ = distantPast;
+  std::string displayedLevel_ = "unavailable";
+
+  QThread* samplingThread_;  // left running at exit if a take never returns
+  QObject* samplingContext_ = nullptr;  // lives on samplingThread_; takes run in its queue
+};
+
+}  // namespace hollin

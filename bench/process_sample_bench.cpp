@@ -5,6 +5,8 @@
 // the child's resource usage, since ps's start-up is part of what it costs.
 #include "native/NativeMetrics.h"
 
+#include "PausedChildren.h"
+
 #include <benchmark/benchmark.h>
 #include <dirent.h>
 #include <signal.h>
@@ -21,36 +23,10 @@
 
 namespace {
 
-std::vector<pid_t> children;
+hollin::bench::PausedChildren children;
+using hollin::bench::processCount;
 
-void stopChildren() {
-  for (pid_t child : children) kill(child, SIGKILL);
-  for (pid_t child : children) waitpid(child, nullptr, 0);
-  children.clear();
-}
-
-int processCount() {
-  int count = 0;
-  if (DIR* dir = opendir("/proc")) {
-    while (auto* entry = readdir(dir)) count += std::isdigit(static_cast<unsigned char>(entry->d_name[0])) != 0;
-    closedir(dir);
-  }
-  return count;
-}
-
-// Tops the machine up to about `total` processes with our own paused children.
-void growTo(int total) {
-  for (int missing = total - processCount(); missing > 0; --missing) {
-    pid_t child = fork();
-    if (child == 0) {
-      prctl(PR_SET_PDEATHSIG, SIGKILL);  // never outlive an interrupted run
-      pause();
-      _exit(0);
-    }
-    if (child < 0) break;
-    children.push_back(child);
-  }
-}
+void growTo(int total) { children.growTo(total); }
 
 void sample(benchmark::State& state) {
   growTo(static_cast<int>(state.range(0)));
@@ -122,6 +98,6 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  stopChildren();
+  children.stop();
   benchmark::Shutdown();
 }

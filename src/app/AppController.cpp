@@ -9,6 +9,8 @@
 #include "app/platform/QtSettings.h"
 #include "core/L10n.h"
 #include "core/health/HealthRecord.h"
+#include "core/memory/AppMemoryGroup.h"
+#include "core/memory/AppProcesses.h"
 
 namespace hollin {
 namespace {
@@ -147,6 +149,13 @@ void AppController::showAnalysis() {
   render();
 }
 
+void AppController::selectTab(AnalysisTab tab) {
+  sortedByName_ = sortByNameAfter(selectedTab_, tab, sortedByName_);
+  selectedTab_ = tab;
+  render();
+  writeHealth();
+}
+
 bool AppController::stale() const {
   return asleep_ || !sample_ || environment_.uptime() - sample_->uptime > staleAfter;
 }
@@ -158,7 +167,15 @@ ViewState AppController::viewState() const {
   state.now = environment_.uptime();
   state.wallNow = environment_.wallNow();
   state.language = std::string(L10n::language());
-  if (sample_) state.combinedProcesses = sample_->processes;
+  if (sample_) {
+    state.combinedProcesses = combinedProcesses(*sample_, reports_, environment_.uid, state.now);
+    const AppMemorySort sort = sortedByName_ ? AppMemorySort::name : AppMemorySort::memory;
+    for (auto& group : appMemoryGroups(state.combinedProcesses, sort))
+      state.appGroups.push_back({std::move(group.name), group.uid, group.footprint, group.resident,
+                                 group.readableCount, group.processCount});
+  }
+  state.sortedByName = sortedByName_;
+  state.selectedTab = selectedTab_;
   state.scope = environment_.scope;
   state.currentUID = environment_.uid;
   state.consoleUID = environment_.consoleUID();
@@ -198,6 +215,8 @@ void AppController::writeHealth() {
                    readout.menuBarHoverEnteredCount, readout.menuBarHoverShownCount, readout.menuBarHoverVisible,
                    false,                         readout.analysisStatusText};
   inputs.ownPid = environment_.pid;
+  inputs.sortedByName = sortedByName_;
+  inputs.combinedProcesses = combinedProcesses(*sample_, reports_, environment_.uid, inputs.now);
   inputs.sharingEnabled = sharingEnabled(environment_.scope, settings_);
   if (notifier_) {
     inputs.notificationsAllowed = notifier_->notificationsAllowed();

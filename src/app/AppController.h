@@ -16,6 +16,7 @@
 
 #include "app/platform/PressureEventSource.h"
 #include "app/views/Presenter.h"
+#include "core/memory/HeldReport.h"
 #include "core/scope/AccountScope.h"
 #include "core/scope/Settings.h"
 #include "core/snapshot/Snapshot.h"
@@ -63,6 +64,8 @@ class AppController : public QObject {
   // Something shown changed outside the tick (notification state, mute): render and record.
   void redraw();
   void showAnalysis();
+  // A tab was chosen; choosing the selected apps tab again toggles its sort.
+  void selectTab(AnalysisTab tab);
   // The application URLs: "hollin://analysis" brings the window forward at most every 10 s.
   void openURLs(const QStringList& urls);
 
@@ -106,6 +109,9 @@ class AppController : public QObject {
   bool terminated_ = false;
   WallTime lastURLActivation_ = distantPast;
   std::string displayedLevel_ = "unavailable";
+  AnalysisTab selectedTab_ = AnalysisTab::apps;
+  bool sortedByName_ = false;
+  std::vector<PeerReport> reports_;  // this account's own first, then the others'
 
   QThread* samplingThread_;  // left running at exit if a take never returns
   QObject* samplingContext_ = nullptr;  // lives on samplingThread_; takes run in its queue

@@ -102,7 +102,7 @@ int main(int argc, char** argv) {
     controller->tick();
   };
   actions.requestNotifications = [&] { notifier.requestNotifications(); };
-  actions.tabChanged = [&](AnalysisTab) { controller->writeHealth(); };
+  actions.tabChanged = [&](AnalysisTab tab) { controller->selectTab(tab); };
   actions.windowShown = [&] { controller->writeHealth(); };
 
   std::unique_ptr<DesktopPresenter> desktop;

@@ -11,6 +11,7 @@
 
 #include "core/Json.h"
 #include "core/OrdinaryAccounts.h"
+#include "core/memory/MenuBarStatus.h"
 #include "core/scope/AccountScope.h"
 #include "core/snapshot/Snapshot.h"
 
@@ -63,8 +64,6 @@ struct HealthInputs {
   std::optional<bool> widgetExportHealthy;
   AccountRange accounts = ordinaryAccounts();
 };
-
-inline constexpr double staleAfter = 20.0;  // seconds: older data counts as stale
 
 // "2026-12-07T06:40:49Z": UTC, whole seconds.
 std::string iso8601(WallTime time);

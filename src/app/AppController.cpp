@@ -11,6 +11,8 @@
 #include "core/health/HealthRecord.h"
 #include "core/memory/AppMemoryGroup.h"
 #include "core/memory/AppProcesses.h"
+#include "core/notify/NoticeContent.h"
+#include "core/ui/StatusView.h"
 
 namespace hollin {
 namespace {
@@ -19,13 +21,18 @@ constexpr auto urlActivationInterval = std::chrono::seconds(10);
 // A take that never returns must not keep the program from ending.
 constexpr unsigned long samplingStopDeadlineMs = 10'000;
 
-std::int32_t rawPressure(PressureEventLevel level) {
+Pressure pressureOf(PressureEventLevel level) {
   switch (level) {
-    case PressureEventLevel::normal: return 0;
-    case PressureEventLevel::warning: return 1;
+    case PressureEventLevel::normal: return Pressure::normal;
+    case PressureEventLevel::warning: return Pressure::warning;
     case PressureEventLevel::critical: break;
   }
-  return 2;
+  return Pressure::critical;
+}
+
+template <class T>
+std::optional<T> validOnly(std::int32_t valid, T value) {
+  return valid ? std::optional<T>(value) : std::nullopt;
 }
 
 bool isAnalysisURL(const QString& text) {
@@ -38,7 +45,7 @@ bool isAnalysisURL(const QString& text) {
 AppController::AppController(ControllerEnvironment environment, Presenter& presenter, Notifier* notifier,
                              Settings& settings, QObject* parent)
     : QObject(parent), environment_(std::move(environment)), presenter_(presenter), notifier_(notifier),
-      settings_(settings) {
+      settings_(settings), policy_(warningDelay()), menuPolicy_(warningDelay()) {
   samplingThread_ = new QThread;
   samplingThread_->setObjectName(QStringLiteral("org.hollin.Hollin.sampling"));
   samplingContext_ = new QObject;
@@ -107,29 +114,57 @@ void AppController::receive(std::shared_ptr<const Snapshot> snapshot) {
   fetching_ = false;
   if (asleep_) return;  // taken before the sleep: it describes a machine that has since changed
   sample_ = std::move(snapshot);
+  const HLSystem& system = sample_->system;
+  cpuFraction_ = cpuTracker_.observe(validOnly(system.cpu_valid, system.cpu_busy),
+                                     validOnly(system.cpu_valid, system.cpu_idle), sample_->uptime);
+  swapChange_ = swapTracker_.observe(validOnly(system.swap_valid, system.swap_used), sample_->uptime);
   evaluate(*sample_, std::nullopt);
   render();
   writeHealth();
   emit sampleApplied();
 }
 
-void AppController::evaluate(const Snapshot&, std::optional<PressureEventLevel>) {}
+double AppController::warningDelay() const { return environment_.scope.supportsSharing() ? 30 : 10; }
+
+void AppController::evaluate(const Snapshot& snapshot, std::optional<Pressure> event) {
+  const Pressure pressure = event ? *event : kernelPressure(snapshot.system, eventPressure_);
+  const MemorySample sample = memorySample(snapshot.system, environment_.uptime(), pressure);
+  menuPolicy_.observe(sample);
+  // Only the account at the console with notifications on keeps an episode; any other starts
+  // afresh when it comes back.
+  const bool mayNotify = !notifier_ || notifier_->notificationsAllowed();
+  if (environment_.consoleUID() == environment_.uid && mayNotify) {
+    if (auto notice = policy_.observe(sample)) postNotice(*notice);
+  } else {
+    policy_ = MemoryPolicy(warningDelay());
+  }
+}
+
+void AppController::postNotice(Notice notice) {
+  auto request = memoryNotice(rawValue(notice));
+  if (!request) return;
+  logLine("notice " + request->id + ": " + L10n::text(request->title) + " — " + L10n::text(request->body));
+  if (notifier_)
+    notifier_->notify(request->id, L10n::text(request->title), L10n::text(request->body), request->urgent);
+}
 
 void AppController::pressureEvent(PressureEventLevel level) {
-  eventPressure_ = rawPressure(level);
-  if (sample_) evaluate(*sample_, level);
+  eventPressure_ = pressureOf(level);
+  if (sample_) evaluate(*sample_, eventPressure_);
   render();
   writeHealth();
 }
 
 void AppController::willSleep() {
   asleep_ = true;
+  menuPolicy_.reset();
   render();
   writeHealth();
 }
 
 void AppController::didWake() {
   asleep_ = false;
+  menuPolicy_.reset();
   render();
   tick();
 }
@@ -174,6 +209,10 @@ ViewState AppController::viewState() const {
       state.appGroups.push_back({std::move(group.name), group.uid, group.footprint, group.resident,
                                  group.readableCount, group.processCount});
   }
+  state.status = shown_;
+  state.diskDangerShown = diskDangerShown_;
+  state.cpuFraction = cpuFraction_;
+  state.swapChange = swapChange_;
   state.sortedByName = sortedByName_;
   state.selectedTab = selectedTab_;
   state.scope = environment_.scope;
@@ -189,7 +228,19 @@ ViewState AppController::viewState() const {
   return state;
 }
 
-void AppController::render() { presenter_.render(viewState()); }
+// The shown level is decided on every render with a snapshot; without one nothing changes.
+void AppController::render() {
+  if (sample_) {
+    const HLSystem& system = sample_->system;
+    ShownLevelInputs inputs{asleep_, environment_.uptime(), sample_->uptime, system.disk_valid != 0,
+                            system.disk_available, diskDangerShown_};
+    ShownLevel shown = shownLevel(menuPolicy_, inputs, reports_);
+    diskDangerShown_ = shown.diskWarningShown;
+    displayedLevel_ = shown.level;
+    shown_ = shownStatus(shown.level, std::move(shown.explanation));
+  }
+  presenter_.render(viewState());
+}
 
 void AppController::redraw() {
   render();
@@ -206,10 +257,12 @@ void AppController::writeHealth() {
   inputs.version = environment_.version;
   inputs.uid = environment_.uid;
   inputs.consoleUID = environment_.consoleUID();
-  inputs.eventPressure = eventPressure_;
+  inputs.eventPressure = static_cast<std::int32_t>(eventPressure_);
+  inputs.cpuFraction = cpuFraction_;
+  inputs.swapChange = swapChange_;
   inputs.asleep = asleep_;
   inputs.scope = environment_.scope;
-  inputs.menuBarLevel = displayedLevel_;
+  inputs.menuBarLevel = std::string(rawValue(displayedLevel_));
   inputs.screen = {readout.menuBarText,           readout.menuBarIconVisible,   readout.menuBarToolTip,
                    readout.statusMenuTitle,       readout.statusMenuText,       readout.menuBarHoverInstalled,
                    readout.menuBarHoverEnteredCount, readout.menuBarHoverShownCount, readout.menuBarHoverVisible,

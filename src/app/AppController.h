@@ -17,6 +17,9 @@
 #include "app/platform/PressureEventSource.h"
 #include "app/views/Presenter.h"
 #include "core/memory/HeldReport.h"
+#include "core/memory/MemoryNotice.h"
+#include "core/memory/MenuBarStatus.h"
+#include "core/memory/UsageTrackers.h"
 #include "core/scope/AccountScope.h"
 #include "core/scope/Settings.h"
 #include "core/snapshot/Snapshot.h"
@@ -47,8 +50,8 @@ struct ControllerEnvironment {
 class AppController : public QObject {
   Q_OBJECT
  public:
-  // The presenter, the notifier (may be null: notices are then only logged) and the settings
-  // outlive the controller.
+  // The presenter, the notifier (may be null: then nothing is posted and notices are only
+  // logged) and the settings outlive the controller.
   AppController(ControllerEnvironment environment, Presenter& presenter, Notifier* notifier,
                 Settings& settings, QObject* parent = nullptr);
   ~AppController() override;  // stops the timer, the pressure source and the sampling thread
@@ -78,8 +81,10 @@ class AppController : public QObject {
   bool fetching() const { return fetching_; }
   bool asleep() const { return asleep_; }
   std::shared_ptr<const Snapshot> sample() const { return sample_; }
-  std::int32_t eventPressure() const { return eventPressure_; }
-  std::string displayedLevel() const { return displayedLevel_; }
+  Pressure eventPressure() const { return eventPressure_; }
+  MenuBarLevel displayedLevel() const { return displayedLevel_; }
+  std::optional<double> cpuFraction() const { return cpuFraction_; }
+  std::optional<std::int64_t> swapChange() const { return swapChange_; }
   PressureSourceMode pressureMode() const;
 
  signals:
@@ -88,7 +93,9 @@ class AppController : public QObject {
 
  private:
   void receive(std::shared_ptr<const Snapshot> snapshot);
-  void evaluate(const Snapshot& snapshot, std::optional<PressureEventLevel> event);
+  void evaluate(const Snapshot& snapshot, std::optional<Pressure> event);
+  void postNotice(Notice notice);
+  double warningDelay() const;
   void render();
   ViewState viewState() const;
   bool stale() const;
@@ -103,12 +110,20 @@ class AppController : public QObject {
   QTimer timer_;
   std::shared_ptr<const Snapshot> sample_;
   std::unique_ptr<PressureEventSource> pressureSource_;
-  std::int32_t eventPressure_ = -1;  // raw pressure of the last kernel event, unknown at start
+  Pressure eventPressure_ = Pressure::unknown;  // the last kernel event's
+  MemoryPolicy policy_;
+  MenuBarStatusPolicy menuPolicy_;
+  CPUUsageTracker cpuTracker_;
+  std::optional<double> cpuFraction_;
+  SwapChangeTracker swapTracker_;
+  std::optional<std::int64_t> swapChange_;
+  bool diskDangerShown_ = false;
+  MenuBarLevel displayedLevel_ = MenuBarLevel::unavailable;
+  ShownStatus shown_;
   bool fetching_ = false;
   bool asleep_ = false;
   bool terminated_ = false;
   WallTime lastURLActivation_ = distantPast;
-  std::string displayedLevel_ = "unavailable";
   AnalysisTab selectedTab_ = AnalysisTab::apps;
   bool sortedByName_ = false;
   std::vector<PeerReport> reports_;  // this account's own first, then the others'

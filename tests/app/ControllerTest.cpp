@@ -82,6 +82,7 @@ class ControllerTest : public ::testing::Test {
     environment.uid = 1000;
     environment.dataFolder = folder_.filePath("Hollin").toStdString();
     environment.tickInterval = 1h;  // the tests tick by hand
+    environment.log = [this](const std::string& line) { log_.push_back(line); };
     return std::make_unique<AppController>(std::move(environment), presenter_, nullptr, settings_);
   }
   bool waitForTakes(int count) { return testing::waitUntil([&] { return gate_->started() >= count; }); }
@@ -99,7 +100,109 @@ class ControllerTest : public ::testing::Test {
   QTemporaryDir folder_;
   MemorySettings settings_;
   RecordingPresenter presenter_;
+  std::vector<std::string> log_;
 };
+
+// Ticks once with the gate open and waits until the snapshot is applied.
+void tickAndWait(AppController& controller) {
+  bool applied = false;
+  auto connection = QObject::connect(&controller, &AppController::sampleApplied, [&] { applied = true; });
+  controller.tick();
+  testing::waitUntil([&] { return applied; });
+  QObject::disconnect(connection);
+}
+
+void setKernelPressure(Snapshot& snapshot, std::int32_t level) {
+  snapshot.system.pressure = level;
+  snapshot.system.pressure_valid = 1;
+}
+
+std::vector<std::string> notices(const std::vector<std::string>& log) {
+  std::vector<std::string> found;
+  for (const auto& line : log)
+    if (line.rfind("notice ", 0) == 0) found.push_back(line.substr(7, line.find(':') - 7));
+  return found;
+}
+
+TEST_F(ControllerTest, LevelFollowsTheSamplesAndACriticalEventBetweenTicks) {
+  gate_->open();
+  auto controller = makeController();
+  setKernelPressure(gate_->next, 1);
+  tickAndWait(*controller);
+  EXPECT_EQ(controller->displayedLevel(), MenuBarLevel::green);
+  EXPECT_EQ(presenter_.last.status.colour, StatusColour::green);
+
+  uptime_ = 102;
+  controller->pressureEvent(PressureEventLevel::critical);
+  EXPECT_EQ(controller->displayedLevel(), MenuBarLevel::red);
+  EXPECT_EQ(notices(log_), (std::vector<std::string>{"memory-critical"})) << "posted between ticks";
+  EXPECT_EQ(health()["menuBarLevel"], "red");
+
+  // Asleep: nothing fresh to show; awake again the windows start empty.
+  controller->willSleep();
+  EXPECT_EQ(controller->displayedLevel(), MenuBarLevel::unavailable);
+  uptime_ = 600;
+  gate_->next.uptime = 600;
+  gate_->next.system.pressure = 2;  // warning
+  controller->didWake();
+  ASSERT_TRUE(testing::waitUntil([&] { return controller->sample()->uptime == 600; }));
+  EXPECT_EQ(controller->displayedLevel(), MenuBarLevel::yellow) << "orange needs the delay anew";
+}
+
+TEST_F(ControllerTest, AnotherAccountAtTheConsoleRestartsTheNoticeEpisode) {
+  gate_->open();
+  auto controller = makeController();
+  setKernelPressure(gate_->next, 2);  // warning all along
+  auto tickAt = [&](double now) {
+    uptime_ = now;
+    gate_->next.uptime = now;
+    tickAndWait(*controller);
+  };
+  consoleUID_ = 1001;
+  for (double now = 100; now <= 120; now += 5) tickAt(now);
+  EXPECT_TRUE(notices(log_).empty());
+  EXPECT_EQ(controller->displayedLevel(), MenuBarLevel::orange) << "the menu bar still follows";
+
+  consoleUID_ = 1000;  // back at the console: the 10 s hold starts now
+  tickAt(125);
+  tickAt(130);
+  EXPECT_TRUE(notices(log_).empty());
+  tickAt(135);
+  EXPECT_EQ(notices(log_), (std::vector<std::string>{"memory-warning"}));
+}
+
+TEST_F(ControllerTest, TrackersAndDiskOverrideReachTheViews) {
+  gate_->open();
+  auto controller = makeController();
+  gate_->next.system.cpu_valid = 1;
+  gate_->next.system.cpu_busy = 100;
+  gate_->next.system.cpu_idle = 300;
+  gate_->next.system.disk_valid = 1;
+  gate_->next.system.disk_available = 9'000'000'000;
+  setKernelPressure(gate_->next, 1);
+  tickAndWait(*controller);
+  EXPECT_EQ(controller->cpuFraction(), std::nullopt) << "first tick";
+  EXPECT_EQ(controller->displayedLevel(), MenuBarLevel::red);
+  EXPECT_TRUE(presenter_.last.diskDangerShown);
+
+  uptime_ = gate_->next.uptime = 105;
+  gate_->next.system.cpu_busy = 150;
+  gate_->next.system.cpu_idle = 450;
+  gate_->next.system.disk_available = 10'500'000'000;  // under the raised threshold: stays red
+  tickAndWait(*controller);
+  EXPECT_DOUBLE_EQ(*presenter_.last.cpuFraction, 0.25);
+  EXPECT_EQ(controller->displayedLevel(), MenuBarLevel::red);
+}
+
+TEST_F(ControllerTest, ChoosingTheAppsTabAgainTogglesItsSort) {
+  auto controller = makeController();
+  controller->selectTab(AnalysisTab::apps);
+  EXPECT_TRUE(presenter_.last.sortedByName);
+  controller->selectTab(AnalysisTab::users);
+  controller->selectTab(AnalysisTab::apps);
+  EXPECT_FALSE(presenter_.last.sortedByName) << "arriving from another tab starts in memory order";
+  EXPECT_EQ(presenter_.last.selectedTab, AnalysisTab::apps);
+}
 
 TEST_F(ControllerTest, TickDuringATakeRendersWithoutASecondTake) {
   auto controller = makeController();
@@ -185,7 +288,7 @@ TEST_F(ControllerTest, HealthRecordAfterEachSnapshotAndPressureEvent) {
   // The kernel level of the snapshot is unreadable, so the last event's pressure stands.
   uptime_ = 102;
   controller->pressureEvent(PressureEventLevel::critical);
-  EXPECT_EQ(controller->eventPressure(), 2);
+  EXPECT_EQ(controller->eventPressure(), Pressure::critical);
   EXPECT_EQ(health()["pressure"], 2);
   EXPECT_EQ(health()["sampleAgeSeconds"], 2.0);
 }

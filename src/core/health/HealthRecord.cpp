@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <map>
 
+#include "core/memory/MemoryNotice.h"
 #include "core/scope/LoginState.h"
 
 namespace hollin {
@@ -19,15 +20,8 @@ json orNull(const std::optional<T>& value) {
 
 // The pressure raw value: the kernel's level when valid, else the last event's.
 std::int32_t pressureRaw(const HLSystem& system, std::int32_t eventPressure) {
-  if (system.pressure_valid) {
-    switch (system.pressure) {
-      case 1: return 0;
-      case 2: return 1;
-      case 4: return 2;
-      default: break;
-    }
-  }
-  return eventPressure;
+  auto fallback = pressureFromRawValue(eventPressure).value_or(Pressure::unknown);
+  return static_cast<std::int32_t>(kernelPressure(system, fallback));
 }
 
 json diskAlertLevel(const HLSystem& system) {

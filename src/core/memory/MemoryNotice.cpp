@@ -31,6 +31,18 @@ LocalizedMessage title(Pressure pressure) {
   return msg("取得不可");
 }
 
+Pressure kernelPressure(const HLSystem& system, Pressure fallback) {
+  const Pressure kernel = system.pressure_valid ? pressureFromKernelLevel(system.pressure) : Pressure::unknown;
+  return kernel == Pressure::unknown ? fallback : kernel;
+}
+
+MemorySample memorySample(const HLSystem& system, double uptime, Pressure pressure) {
+  MemorySample sample{uptime, pressure, std::nullopt, std::nullopt};
+  if (system.swap_valid) sample.swap = system.swap_used;
+  if (system.vm_valid) sample.compressed = system.compressed;
+  return sample;
+}
+
 Json toJson(const MemorySample& sample) {
   Json json = {{"uptime", sample.uptime}, {"pressure", static_cast<std::int32_t>(sample.pressure)}};
   if (sample.swap) json["swap"] = *sample.swap;

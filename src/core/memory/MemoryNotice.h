@@ -10,6 +10,7 @@
 
 #include "core/Json.h"
 #include "core/LocalizedMessage.h"
+#include "native/NativeMetrics.h"
 
 namespace hollin {
 
@@ -20,6 +21,9 @@ std::optional<Pressure> pressureFromRawValue(std::int64_t raw);
 // The kernel level of the native sample: 1 normal, 2 warning, 4 critical, anything else unknown.
 Pressure pressureFromKernelLevel(std::int32_t level);
 LocalizedMessage title(Pressure pressure);
+// The native sample's kernel level when it was read and is one of the three, else `fallback`
+// (the last kernel event's pressure).
+Pressure kernelPressure(const HLSystem& system, Pressure fallback);
 
 // One measurement of the whole machine.
 struct MemorySample {
@@ -29,6 +33,9 @@ struct MemorySample {
   std::optional<std::uint64_t> compressed;  // bytes held by the compressor; absent when unreadable
   bool operator==(const MemorySample&) const = default;
 };
+
+// The sample of a native reading at `uptime`: swap and compressed memory where they were read.
+MemorySample memorySample(const HLSystem& system, double uptime, Pressure pressure);
 
 // {"uptime", "pressure", "swap"?, "compressed"?}: the last two are left out when absent.
 Json toJson(const MemorySample& sample);

@@ -69,16 +69,19 @@ const std::array<MuteChoice, 4>& muteChoices() {
   return choices;
 }
 
+ShownStatus shownStatus(MenuBarLevel level, LocalizedMessage explanation) {
+  // The colours follow the levels case by case, unavailable being grey.
+  static_assert(static_cast<int>(MenuBarLevel::unavailable) == static_cast<int>(StatusColour::grey));
+  return {static_cast<StatusColour>(level), title(level), std::move(explanation)};
+}
+
 const std::array<ShownStatus, 5>& levelGuide() {
-  static const std::array<ShownStatus, 5> guide = {{
-      {StatusColour::green, msg("正常 ★☆☆☆"), msg("メモリーは正常です。")},
-      {StatusColour::yellow, msg("注意 ★★☆☆"),
-       msg("メモリーの使用量が増えているか、一時的に余裕が少なくなっています。")},
-      {StatusColour::orange, msg("警戒 ★★★☆"),
-       msg("メモリーの圧迫が続いているか、アプリの応答が止まった疑いがあります。")},
-      {StatusColour::red, msg("危険 ★★★★"), msg("macOSがメモリーの危険状態を報告しています。")},
-      ShownStatus{},
-  }};
+  static const std::array<ShownStatus, 5> guide = [] {
+    std::array<ShownStatus, 5> levels;
+    for (std::size_t i = 0; i < levels.size(); ++i)
+      levels[i] = shownStatus(allMenuBarLevels[i], explanation(allMenuBarLevels[i]));
+    return levels;
+  }();
   return guide;
 }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/LocalizedMessage.h"
+#include "core/memory/MenuBarStatus.h"
 #include "core/snapshot/Snapshot.h"
 #include "core/ui/ViewState.h"
 
@@ -33,6 +34,9 @@ struct MuteChoice {
 };
 // The mute submenu: 5 and 10 minutes, 1 and 2 hours.
 const std::array<MuteChoice, 4>& muteChoices();
+
+// What the tray icon, the menu and the window header show for a shown level.
+ShownStatus shownStatus(MenuBarLevel level, LocalizedMessage explanation);
 
 // The "状態の見方" submenu: each level's colour, title and explanation, green to unavailable.
 const std::array<ShownStatus, 5>& levelGuide();

@@ -11,7 +11,9 @@ namespace {
 
 constexpr std::uint64_t MiB = 1ull << 20;
 
-MemorySample at(double uptime, Pressure pressure) { return {uptime, pressure, std::nullopt, std::nullopt}; }
+MemorySample at(double uptime, Pressure pressure) {
+  return {uptime, pressure, std::nullopt, std::nullopt};
+}
 
 // Swap up 9 MiB and compression up 1 byte per 5 s tick: a normal sample sees growth against
 // any reference 295 s or more older.
@@ -49,7 +51,8 @@ TEST(MemoryPolicyHold, OnlyNormalOrUnknownOrABreakRestartsTheWarningRun) {
 
 TEST(MemoryPolicyHold, ThirtySecondDelayForTheRecordingScope) {
   MemoryPolicy policy(30);
-  for (double now = 0; now < 30; now += 5) EXPECT_EQ(policy.observe(at(now, Pressure::warning)), std::nullopt) << now;
+  for (double now = 0; now < 30; now += 5)
+    EXPECT_EQ(policy.observe(at(now, Pressure::warning)), std::nullopt) << now;
   EXPECT_EQ(policy.observe(at(30, Pressure::warning)), Notice::warning);
 }
 
@@ -84,7 +87,8 @@ TEST(MemoryPolicyEpisode, ClosingNeedsOneUnbrokenRunOfNormal) {
 
 TEST(MemoryPolicyEpisode, EarlyDuringAnOpenEpisodeFollowsOnlyItsOwnTenMinutes) {
   MemoryPolicy policy(0);
-  for (double now = 0; now <= 280; now += 5) EXPECT_EQ(policy.observe(growing(now)), std::nullopt) << now;
+  for (double now = 0; now <= 280; now += 5)
+    EXPECT_EQ(policy.observe(growing(now)), std::nullopt) << now;
   EXPECT_EQ(policy.observe(at(285, Pressure::warning)), Notice::warning);
   policy.observe(growing(290));
   EXPECT_EQ(policy.episodeSeverity(), 1);

@@ -141,6 +141,13 @@ TEST(MemoryPolicy, SeriesBreaksClearTheMarksButNotTheNoticeHistory) {
   policy.observe(at(500, Pressure::warning));
   EXPECT_EQ(policy.observe(at(510, Pressure::warning)), std::nullopt);
 
+  MemoryPolicy unusable(10);
+  unusable.observe(at(600, Pressure::warning));
+  EXPECT_EQ(unusable.observe(at(std::numeric_limits<double>::quiet_NaN(), Pressure::warning)), std::nullopt);
+  EXPECT_EQ(unusable.observe(at(-1e9, Pressure::critical)), std::nullopt) << "no time, no notice";
+  EXPECT_TRUE(unusable.samples().empty());
+  EXPECT_EQ(unusable.warningSince(), std::nullopt);
+
   MemoryPolicy unknown(0);
   unknown.observe(at(1, Pressure::normal));
   unknown.observe(at(2, Pressure::unknown));

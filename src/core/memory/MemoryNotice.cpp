@@ -106,6 +106,14 @@ MemoryPolicy::MemoryPolicy(double warningDelay)
 
 std::optional<Notice> MemoryPolicy::observe(const MemorySample& sample) {
   const double now = sample.uptime;
+  // A reading without a usable time belongs to no series: it would hold no warning and stay in
+  // the window for good.
+  if (!std::isfinite(now) || now < 0) {
+    samples_.clear();
+    warningSince_.reset();
+    normalSince_.reset();
+    return std::nullopt;
+  }
   if (appendToWindow(samples_, sample)) {
     warningSince_.reset();
     normalSince_.reset();

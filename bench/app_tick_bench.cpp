@@ -1,28 +1,37 @@
-// The running application against btop on the same machine in the same run: both started side
-// by side at about 500 and 2000 processes, Hollin headless with its 5 s tick and btop refreshing
-// every 5 s on a pseudo-terminal, then each one's CPU time (utime + stime from /proc/PID/stat)
-// over the same stretch, per tick and per refresh. Also Hollin's resident memory at the start
-// and the end of the stretch, which must not grow.
+// The running application against btop on the same machine in the same run, at about 500 and
+// 2000 processes: btop refreshing every 5 s on a pseudo-terminal, and three Hollins with their
+// 5 s tick side by side: headless; on a display with a tray, where the window is built but
+// hidden (a desktop's usual state); and on a display without a tray, where the window is
+// shown. Each one's CPU time (utime + stime) over the same stretch, per tick and per refresh,
+// and Hollin's resident memory at the start and the end, which must not grow.
+// Then start-up: the time from launch to the first self-health record at 2000 processes, on a
+// display with a tray, against the time a bare Qt widgets program takes to reach its event loop
+// and write a file (reference/bare_qt), both the median of several launches.
 //
-//   app_tick_bench [--seconds=N]   (N per size, default 180; other arguments are ignored)
+//   app_tick_bench [--seconds=N]   (N per size, default 120; other arguments are ignored)
 #include <pty.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "PausedChildren.h"
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
 constexpr double tickSeconds = 5.0;
 constexpr auto warmUp = std::chrono::seconds(15);
 
@@ -36,9 +45,9 @@ double cpuSeconds(pid_t pid) {
   std::string field;
   unsigned long long utime = 0, stime = 0;
   for (int index = 3; fields >> field; ++index) {  // field 3 is the state
-    if (index == 14) utime = std::stoull(field);
+    if (index == 14) utime = std::strtoull(field.c_str(), nullptr, 10);
     if (index == 15) {
-      stime = std::stoull(field);
+      stime = std::strtoull(field.c_str(), nullptr, 10);
       break;
     }
   }
@@ -54,32 +63,63 @@ double statusMiB(pid_t pid, const std::string& key) {
   return -1;
 }
 
-std::string temporaryHome(const char* name) {
+std::string temporaryFolder(const char* name) {
   std::string path = "/tmp/hollin-bench-" + std::string(name) + "-XXXXXX";
   return mkdtemp(path.data()) ? path : "/tmp";
 }
 
-pid_t startHollin(const std::string& home) {
+// Starts a program with its output dropped; `environment` is set on top of ours.
+pid_t launch(const std::vector<std::string>& command, const std::map<std::string, std::string>& environment,
+             const std::vector<std::string>& unset = {}) {
   pid_t child = fork();
   if (child == 0) {
-    setenv("HOME", home.c_str(), 1);
-    setenv("XDG_DATA_HOME", (home + "/data").c_str(), 1);
-    setenv("XDG_CONFIG_HOME", (home + "/config").c_str(), 1);
-    setenv("XDG_RUNTIME_DIR", home.c_str(), 1);
-    unsetenv("DISPLAY");
-    unsetenv("WAYLAND_DISPLAY");
-    if (!freopen("/dev/null", "w", stderr)) _exit(127);
-    execl(HOLLIN_BINARY_DIR "/src/app/hollin", "hollin", static_cast<char*>(nullptr));
+    for (const auto& name : unset) unsetenv(name.c_str());
+    for (const auto& [name, value] : environment) setenv(name.c_str(), value.c_str(), 1);
+    if (!freopen("/dev/null", "w", stderr) || !freopen("/dev/null", "w", stdout)) _exit(127);
+    std::vector<char*> argv;
+    for (const auto& part : command) argv.push_back(const_cast<char*>(part.c_str()));
+    argv.push_back(nullptr);
+    execvp(argv[0], argv.data());
     _exit(127);
   }
   return child;
 }
 
+void stop(pid_t pid) {
+  if (pid <= 0) return;
+  kill(pid, SIGTERM);
+  waitpid(pid, nullptr, 0);
+}
+
+// An X server of its own (display :N) with, when asked, a tray host.
+struct Display {
+  explicit Display(int number, bool tray) : name(":" + std::to_string(number)) {
+    server = launch({"Xvfb", name, "-screen", "0", "1400x1000x24", "-nolisten", "tcp"}, {});
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    if (tray) host = launch({"trayer", "--edge", "top"}, {{"DISPLAY", name}});
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  }
+  ~Display() {
+    stop(host);
+    stop(server);
+  }
+  std::string name;
+  pid_t server = -1, host = -1;
+};
+
+// Hollin with a home of its own, headless unless a display is given.
+pid_t startHollin(const std::string& home, const std::string& display) {
+  std::map<std::string, std::string> environment{{"HOME", home}, {"XDG_DATA_HOME", home + "/data"},
+                                                 {"XDG_CONFIG_HOME", home + "/config"}, {"XDG_RUNTIME_DIR", home}};
+  if (!display.empty()) environment["DISPLAY"] = display;
+  return launch({HOLLIN_BINARY_DIR "/src/app/hollin"}, environment,
+                display.empty() ? std::vector<std::string>{"DISPLAY", "WAYLAND_DISPLAY"} : std::vector<std::string>{"WAYLAND_DISPLAY"});
+}
+
 // btop needs a terminal: it gets a pseudo-terminal whose output a thread reads and drops. Its
 // refresh interval comes from its configuration file.
 pid_t startBtop(const std::string& home, std::thread& drain) {
-  mkdir((home + "/.config").c_str(), 0700);
-  mkdir((home + "/.config/btop").c_str(), 0700);
+  std::filesystem::create_directories(home + "/.config/btop");
   std::ofstream(home + "/.config/btop/btop.conf") << "update_ms = 5000\n";
   int master = -1;
   winsize size{50, 200, 0, 0};
@@ -102,44 +142,79 @@ pid_t startBtop(const std::string& home, std::thread& drain) {
   return child;
 }
 
-void stop(pid_t pid) {
-  if (pid <= 0) return;
-  kill(pid, SIGTERM);
-  waitpid(pid, nullptr, 0);
+// Seconds from launch until `file` exists, or a negative number after 30 s.
+double secondsUntil(pid_t child, const std::string& file) {
+  const auto start = Clock::now();
+  while (!std::filesystem::exists(file)) {
+    if (Clock::now() - start > std::chrono::seconds(30)) return -1;
+    std::this_thread::sleep_for(std::chrono::microseconds(500));
+  }
+  const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  stop(child);
+  return seconds;
 }
+
+double median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values.empty() ? -1 : values[values.size() / 2];
+}
+
+struct Run {
+  const char* name;
+  pid_t pid = -1;
+  double start = 0, residentStart = 0;
+};
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  double seconds = 180;
+  double seconds = 120;
   for (int i = 1; i < argc; ++i)
     if (std::string(argv[i]).rfind("--seconds=", 0) == 0) seconds = std::atof(argv[i] + 10);
 
   hollin::bench::PausedChildren children;
+  Display withTray(71, true), withoutTray(72, false);
   for (int size : {500, 2000}) {
     children.growTo(size);
     std::thread drain;
-    pid_t hollin = startHollin(temporaryHome("hollin"));
-    pid_t btop = startBtop(temporaryHome("btop"), drain);
+    pid_t btop = startBtop(temporaryFolder("btop"), drain);
+    Run runs[] = {{"headless"}, {"window built, hidden"}, {"window shown"}};
+    runs[0].pid = startHollin(temporaryFolder("headless"), "");
+    runs[1].pid = startHollin(temporaryFolder("tray"), withTray.name);
+    runs[2].pid = startHollin(temporaryFolder("shown"), withoutTray.name);
     std::this_thread::sleep_for(warmUp);
-    double hollinStart = cpuSeconds(hollin), btopStart = cpuSeconds(btop);
-    double residentStart = statusMiB(hollin, "VmRSS");
+    const double btopStart = cpuSeconds(btop);
+    for (Run& run : runs) {
+      run.start = cpuSeconds(run.pid);
+      run.residentStart = statusMiB(run.pid, "VmRSS");
+    }
     std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
-    double hollinCPU = cpuSeconds(hollin) - hollinStart, btopCPU = cpuSeconds(btop) - btopStart;
-    double residentEnd = statusMiB(hollin, "VmRSS"), anonymousEnd = statusMiB(hollin, "RssAnon");
-    const int processes = hollin::bench::processCount();
-    stop(hollin);
+    const double btopCPU = cpuSeconds(btop) - btopStart;
+    const double ticks = seconds / tickSeconds;
+    std::printf("%d processes over %.0f s: btop %.2f ms per refresh\n", hollin::bench::processCount(), seconds,
+                1000 * btopCPU / ticks);
+    for (Run& run : runs) {
+      const double cpu = cpuSeconds(run.pid) - run.start;
+      std::printf("  hollin, %-20s %.2f ms per tick, ratio %.3f; resident %.1f MiB at the start, %.1f MiB at the end\n",
+                  run.name, 1000 * cpu / ticks, btopCPU > 0 ? cpu / btopCPU : -1, run.residentStart,
+                  statusMiB(run.pid, "VmRSS"));
+      stop(run.pid);
+    }
     stop(btop);
     if (drain.joinable()) drain.join();
-
-    if (hollinStart < 0 || btopStart < 0 || btopCPU <= 0) {
-      std::printf("%d processes: hollin or btop did not run\n", size);
-      continue;
-    }
-    const double ticks = seconds / tickSeconds;
-    std::printf("%d processes over %.0f s: hollin %.2f ms per tick, btop %.2f ms per refresh, ratio %.3f\n",
-                processes, seconds, 1000 * hollinCPU / ticks, 1000 * btopCPU / ticks, hollinCPU / btopCPU);
-    std::printf("  hollin resident %.1f MiB at the start, %.1f MiB at the end (%.1f MiB anonymous)\n",
-                residentStart, residentEnd, anonymousEnd);
   }
+
+  // Start-up at 2000 processes, on the display with a tray.
+  std::vector<double> hollinStarts, bareStarts;
+  for (int round = 0; round < 7; ++round) {
+    const std::string home = temporaryFolder("start");
+    hollinStarts.push_back(secondsUntil(startHollin(home, withTray.name), home + "/data/Hollin/health.json"));
+    const std::string record = temporaryFolder("bare") + "/record.json";
+    bareStarts.push_back(secondsUntil(launch({HOLLIN_BINARY_DIR "/bench/reference/bare_qt"},
+                                             {{"DISPLAY", withTray.name}, {"BARE_QT_RECORD", record}}),
+                                      record));
+  }
+  const double hollinStart = median(hollinStarts), bareStart = median(bareStarts);
+  std::printf("start-up to the first record at %d processes: hollin %.0f ms, bare Qt %.0f ms, ratio %.2f\n",
+              hollin::bench::processCount(), 1000 * hollinStart, 1000 * bareStart, hollinStart / bareStart);
 }

@@ -1,7 +1,13 @@
 #!/usr/bin/env python3
 """Checks the string tables against the sources: every message the code can show has a wording
 in both tables with the same placeholders as its key. Messages are found by their one spelling
-in src/: msg("…", args…) and interpolated("…", value, "…"). Exits 1 and lists what is missing.
+in src/: msg("…", args…) and interpolated("…", value, "…"). Exits 1 and lists every fault.
+
+The keys were first written for another desktop, so they may name its machine and its parts
+(Mac, macOS, the menu bar, Activity Monitor…); the wordings we show must not. Both wordings of
+every key the code uses are checked for those names (the keys themselves are left alone), and
+every English wording for CJK script or full-width forms (U+3000 and the like) left over from
+its key. Symbols such as ⚠︎ and ★ are fine.
 """
 import os
 import plistlib
@@ -12,6 +18,16 @@ TOP = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..")
 CALL = re.compile(r"\b(msg|interpolated)\s*\(")
 PLACEHOLDER = re.compile(r"\{(\d+)\}")
 ESCAPES = {"n": "\n", "t": "\t"}
+# Bounded by anything but a Latin letter or digit, so "Macの" counts and "machine" does not.
+OTHER_PLATFORM = re.compile(
+    r"(?<![A-Za-z0-9])(Mac|macOS|M4|Apple|Activity\s+Monitor|Finder|Time\s+Machine|menu\s*bar)"
+    r"(?![A-Za-z0-9])", re.I)
+# Japanese wordings run words together, so there any occurrence counts ("MacBook", "Macの").
+OTHER_PLATFORM_JA = ("アクティビティモニタ", "メニューバー", "Finder", "Mac")
+# Hangul, CJK punctuation and ideographs, kana, CJK compatibility and full-width forms.
+CJK = re.compile("[\u1100-\u11ff\u2e80-\u2fff\u3000-\u4dbf\u4e00-\u9fff\ua960-\ua97f"
+                 "\uac00-\ud7ff\uf900-\ufaff\ufe30-\ufe4f\uff00-\uffef"
+                 "\U0001b000-\U0001b16f\U00020000-\U0003ffff]")
 
 
 def literal_at(text, i):
@@ -86,20 +102,36 @@ def used_keys():
                     yield "".join(a if a is not None else "{%d}" % next(holes) for a in args), where
 
 
+def other_platform_names(lang, template):
+    """The names of the other desktop's machine and parts that one wording mentions."""
+    names = [m.group(0) for m in OTHER_PLATFORM.finditer(template)]
+    if lang == "ja":
+        names += [name for name in OTHER_PLATFORM_JA if name in template]
+    return list(dict.fromkeys(names))
+
+
 def main():
     tables = {}
     for lang in ("ja", "en"):
         with open(os.path.join(TOP, "resources", f"{lang}.lproj", "Localizable.strings"), "rb") as f:
             tables[lang] = plistlib.load(f)
-    problems, count = [], 0
+    problems, count, shown = [], 0, {}
     for key, where in used_keys():
         count += 1
         if key is None:
             problems.append(f"{where}: msg( needs a single string literal as its template")
             continue
+        shown.setdefault(key, where)
         for lang, table in tables.items():
             if key not in table:
                 problems.append(f'{where}: "{key}" is missing from the {lang} table (tools/strings.py add)')
+    for key, where in shown.items():
+        for lang, table in tables.items():
+            for name in other_platform_names(lang, table.get(key, "")):
+                problems.append(f"{where}: the {lang} wording of {key!r} names {name!r}: {table[key]!r}")
+    for key, template in tables["en"].items():
+        for c in dict.fromkeys(CJK.findall(template)):
+            problems.append(f"en: {key!r} → {template!r} holds {c!r} (U+{ord(c):04X})")
     for lang, table in tables.items():
         other = tables["en" if lang == "ja" else "ja"]
         for key, template in table.items():

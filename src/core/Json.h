@@ -1,6 +1,8 @@
 #pragma once
 
-#include <nlohmann/json.hpp>
+// Only the declarations: the full JSON header is included by the sources that build or read
+// records, not by every file that names the type.
+#include <nlohmann/json_fwd.hpp>
 
 namespace hollin {
 

@@ -1,5 +1,7 @@
 #include "core/LocalizedMessage.h"
 
+#include "core/JsonReader.h"
+
 namespace hollin {
 
 Json toJson(const LocalizedMessage& message) {
@@ -7,17 +9,10 @@ Json toJson(const LocalizedMessage& message) {
 }
 
 std::optional<LocalizedMessage> messageFromJson(const Json& json) {
-  if (!json.is_object()) return std::nullopt;
-  const auto key = json.find("key");
-  const auto arguments = json.find("arguments");
-  if (key == json.end() || !key->is_string()) return std::nullopt;
-  if (arguments == json.end() || !arguments->is_array()) return std::nullopt;
-  LocalizedMessage message{key->get<std::string>(), {}};
-  message.arguments.reserve(arguments->size());
-  for (const auto& argument : *arguments) {
-    if (!argument.is_string()) return std::nullopt;
-    message.arguments.push_back(argument.get<std::string>());
-  }
+  JsonReader in(json);
+  LocalizedMessage message{in.required<std::string>("key"),
+                           in.list<std::string>("arguments", std::numeric_limits<std::size_t>::max())};
+  if (!in.ok()) return std::nullopt;
   return message;
 }
 

@@ -5,6 +5,9 @@
 
 namespace hollin {
 
+// The console owner when nobody can be named (the login screen, a console that cannot be read).
+inline constexpr std::uint32_t unknownUID = 4294967295u;
+
 // The uids of ordinary (human) user accounts on this machine. System services run below the
 // range and "nobody" (65534) above it, so grouping, the account list and the users tab show only
 // uids inside it. Stored and shared record formats keep their own fixed validation ranges.

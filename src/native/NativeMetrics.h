@@ -62,6 +62,22 @@ uint32_t hl_console_uid(void);
 /* 1 and the hottest plausible CPU temperature in degrees Celsius, or 0. */
 int32_t hl_cpu_temperature(double* celsius);
 
+/* Seconds since boot, sleep included, so a sleep shows up as a gap; every account reads the
+ * same clock. */
+double hl_uptime(void);
+
+/* One login session as the session manager reports it. */
+typedef struct HLLoginSession {
+  uint32_t uid;
+  int32_t login_done; /* 1 while the session is online or active, 0 while opening or closing */
+} HLLoginSession;
+
+/* Lists the login sessions. Returns the count (0 or more) and stores a list that the caller
+ * releases with hl_free_sessions, even when the count is 0; or -1 and no list when there is no
+ * session manager to ask (nobody can tell who is logged in, which is not nobody). */
+int32_t hl_login_sessions(HLLoginSession** list);
+void hl_free_sessions(HLLoginSession* list);
+
 #ifdef __cplusplus
 }
 #endif

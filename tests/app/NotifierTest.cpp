@@ -16,9 +16,11 @@
 #include <chrono>
 #include <vector>
 
-#include "PlatformTestSupport.h"
+#include "TestSupport.h"
 #include "app/notify/DBusNotifier.h"
 #include "core/health/HealthRecord.h"
+
+#include <nlohmann/json.hpp>
 
 namespace hollin {
 namespace {
@@ -27,44 +29,33 @@ using namespace std::chrono_literals;
 using testing::ensureApplication;
 using testing::waitUntil;
 
-const QString bus_config = QStringLiteral(
-    "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\" "
-    "\"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
-    "<busconfig><type>session</type><listen>unix:dir=%1</listen><auth>EXTERNAL</auth>"
-    "<policy context=\"default\"><allow user=\"*\"/><allow own=\"*\"/>"
-    "<allow send_destination=\"*\"/><allow receive_sender=\"*\"/></policy></busconfig>\n");
-
-bool installed(const char* program) {
-  return !QStandardPaths::findExecutable(QString::fromLatin1(program)).isEmpty();
-}
-
-// A session bus of our own (with no activatable services), optionally with dunst on a display
-// of its own. Everything stops with the object.
+// dunst on a display and bus of its own. Its context menu is answered by a script and every
+// notice it receives is logged, so what arrived (id, urgency, title, body) is read back from it.
 class Desktop {
  public:
   explicit Desktop(bool withService) {
-    write(QStringLiteral("bus.conf"), bus_config.arg(folder_.path()).toUtf8());
-    bus_.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--config-file=") + path("bus.conf"),
-                                               QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
-    if (!bus_.waitForReadyRead(5000)) return;
-    address_ = QString::fromUtf8(bus_.readLine()).trimmed();
-    if (withService) startDunst();
-  }
-  ~Desktop() {
-    for (QProcess* process : {&dunst_, &display_, &bus_}) {
-      process->terminate();
-      process->waitForFinished(2000);
+    if (!bus_.running()) return;
+    ready_ = true;
+    if (!withService) return;
+    for (const char* name : {"dunstrc", "pick.sh", "record.sh"}) installFixture(QString::fromLatin1(name));
+    if (display_.display().isEmpty()) {
+      ready_ = false;
+      return;
     }
+    dunst_ = std::make_unique<testing::DesktopProgram>("dunst", QStringList{"-config", path("dunstrc")},
+                                                      display_.display(), bus_.address());
+    // Ready once it owns the service name.
+    QDBusConnection probe = bus_.connect(QStringLiteral("dunst-probe"));
+    ready_ = waitUntil([&] {
+      return probe.interface()->isServiceRegistered(QStringLiteral("org.freedesktop.Notifications")).value();
+    });
+    QDBusConnection::disconnectFromBus(QStringLiteral("dunst-probe"));
   }
 
-  bool ready() const { return !address_.isEmpty(); }
-  void stopService() {
-    dunst_.terminate();
-    dunst_.waitForFinished(2000);
-  }
-  QString address() const { return address_; }
+  bool ready() const { return ready_; }
+  void stopService() { dunst_->stop(); }
+  QString address() const { return bus_.address(); }
 
-  // The lines of the received-notice log: id, urgency, title, body.
   std::vector<QStringList> received() const {
     std::vector<QStringList> lines;
     QFile file(path("received.txt"));
@@ -80,7 +71,7 @@ class Desktop {
   QString control(const QStringList& arguments) const {
     QProcess control;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), address_);
+    environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), bus_.address());
     control.setProcessEnvironment(environment);
     control.start(QStringLiteral("dunstctl"), arguments);
     // dunstctl waits for the context menu script; the event loop must keep running meanwhile.
@@ -112,30 +103,12 @@ class Desktop {
     write(name, source.readAll().replace("@FOLDER@", folder_.path().toUtf8()));
     QFile::setPermissions(path(name), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
   }
-  void startDunst() {
-    for (const char* name : {"dunstrc", "pick.sh", "record.sh"}) installFixture(QString::fromLatin1(name));
-    // Xvfb picks a free display itself and tells its number on standard output.
-    display_.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"),
-                                            QStringLiteral("-nolisten"), QStringLiteral("tcp")});
-    if (!display_.waitForReadyRead(5000)) return address_.clear();
-    const QString display = QLatin1Char(':') + QString::fromUtf8(display_.readLine()).trimmed();
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), address_);
-    environment.insert(QStringLiteral("DISPLAY"), display);
-    dunst_.setProcessEnvironment(environment);
-    dunst_.start(QStringLiteral("dunst"), {QStringLiteral("-config"), path("dunstrc")});
-    // Ready once it owns the service name.
-    QDBusConnection probe = QDBusConnection::connectToBus(address_, QStringLiteral("dunst-probe"));
-    const bool owned = waitUntil([&] {
-      return probe.interface()->isServiceRegistered(QStringLiteral("org.freedesktop.Notifications")).value();
-    });
-    QDBusConnection::disconnectFromBus(QStringLiteral("dunst-probe"));
-    if (!owned) address_.clear();
-  }
 
   QTemporaryDir folder_;
-  QProcess bus_, display_, dunst_;
-  QString address_;
+  testing::PrivateBus bus_;
+  testing::PrivateDisplay display_;
+  std::unique_ptr<testing::DesktopProgram> dunst_;
+  bool ready_ = false;
 };
 
 // A notifier on a desktop, with its clocks and the desktop programs it opened under the test's
@@ -144,13 +117,14 @@ class NotifierTest : public ::testing::Test {
  protected:
   void start(bool withService) {
     for (const char* program : {"dbus-daemon", "Xvfb", "dunst", "dunstctl"})
-      if (!installed(program)) GTEST_SKIP() << program << " is not installed";
+      if (!testing::installed(program)) GTEST_SKIP() << program << " is not installed";
     ensureApplication();
     desktop_ = std::make_unique<Desktop>(withService);
     ASSERT_TRUE(desktop_->ready()) << "the private desktop did not start";
     NotifierEnvironment environment{me, [this] { return console; }, [this] { return now; },
                                     [this] { return uptime; }, {me, other},
-                                    [this](DesktopTool tool) { opened.push_back(tool); return true; }};
+                                    [this](DesktopTool tool) { opened.push_back(tool); return true; },
+                                    monitorInstalled};
     notifier_ = std::make_unique<DBusNotifier>(QDBusConnection::connectToBus(desktop_->address(), connection),
                                                std::move(environment));
     QObject::connect(notifier_.get(), &Notifier::stateRefreshed, [this] { ++refreshes; });
@@ -181,6 +155,7 @@ class NotifierTest : public ::testing::Test {
   const std::uint32_t other = me + 1;
   const QString connection = QStringLiteral("notifier-test");
   std::uint32_t console = me;
+  bool monitorInstalled = true;
   WallTime now = WallTime{} + 1'796'000'000s;
   double uptime = 1000;
   std::vector<DesktopTool> opened;
@@ -227,6 +202,17 @@ TEST_F(NotifierTest, MemoryNoticeArrivesWithItsActionsAndTheSameIdentifierReplac
   ASSERT_TRUE(desktop_->waitForReceived(3));
   EXPECT_EQ(desktop_->received()[2][1], "CRITICAL");
   EXPECT_NE(desktop_->received()[2][0], first[0]);
+}
+
+TEST_F(NotifierTest, WithoutASystemMonitorNoNoticeOffersToOpenOne) {
+  monitorInstalled = false;
+  start(true);
+  if (IsSkipped()) return;
+  refresh();
+  ASSERT_EQ(post("memory-warning", "first"), true);
+  const QString menu = desktop_->chooseFromMenu(QStringLiteral("no such action"));
+  EXPECT_TRUE(menu.contains("mute-ten-minutes]")) << menu.toStdString();
+  EXPECT_FALSE(menu.contains("open-activity-monitor]")) << menu.toStdString();
 }
 
 TEST_F(NotifierTest, ActionMutesForTenMinutesAndAClickShowsTheWindow) {

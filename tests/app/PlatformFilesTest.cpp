@@ -44,11 +44,13 @@ class ScopedVariable {
 TEST(AtomicFile, ReplacesWholeFileWithOwnerOnlyModeAndLeavesNoTemporary) {
   QTemporaryDir folder;
   std::string path = folder.filePath("health.json").toStdString();
-  ASSERT_EQ(writeFileAtomically(path, "first, and longer than the second"), 0);
-  ASSERT_EQ(writeFileAtomically(path, "second"), 0);
-  EXPECT_EQ(contents(path), "second");
-  EXPECT_EQ(modeOf(path), 0600u);
-  EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), QStringList{"health.json"});
+  for (Durability durability : {Durability::durable, Durability::replaceOnly}) {
+    ASSERT_EQ(writeFileAtomically(path, "first, and longer than the second", durability), 0);
+    ASSERT_EQ(writeFileAtomically(path, "second", durability), 0);
+    EXPECT_EQ(contents(path), "second");
+    EXPECT_EQ(modeOf(path), 0600u);
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), QStringList{"health.json"});
+  }
 }
 
 TEST(AtomicFile, FailureLeavesPreviousFileAndNoTemporary) {

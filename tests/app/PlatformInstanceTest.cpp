@@ -1,6 +1,6 @@
 #include "app/platform/SingleInstance.h"
 
-#include "PlatformTestSupport.h"
+#include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -23,9 +23,15 @@ TEST(SingleInstance, SecondClaimFailsAndHandsItsUrlsOver) {
   SingleInstance second(path);
   EXPECT_FALSE(second.claim());
   // The lines wait in the socket until this thread's loop reads them.
+  int reopened = 0;
+  QObject::connect(&first, &SingleInstance::reopenRequested, [&] { ++reopened; });
   EXPECT_TRUE(SingleInstance::handOver(path, {"hollin://analysis", "hollin://other"}, 2s));
   ASSERT_TRUE(testing::waitUntil([&] { return received.size() == 2; }));
   EXPECT_EQ(received, (QStringList{"hollin://analysis", "hollin://other"}));
+  // A plain launch hands over nothing: that asks for the window.
+  EXPECT_TRUE(SingleInstance::handOver(path, {}, 2s));
+  ASSERT_TRUE(testing::waitUntil([&] { return reopened == 1; }));
+  EXPECT_EQ(received.size(), 2);
 }
 
 TEST(SingleInstance, SocketLeftByACrashedInstanceIsReplaced) {
@@ -59,8 +65,11 @@ TEST(SingleInstance, OversizedLineIsCutOffAndLaterPeersStillServed) {
   ASSERT_TRUE(hostile.waitForConnected(1000));
   hostile.write(QByteArray(64 * 1024, 'x'));
   hostile.flush();
+  int reopened = 0;
+  QObject::connect(&instance, &SingleInstance::reopenRequested, [&] { ++reopened; });
   EXPECT_TRUE(testing::waitUntil([&] { return hostile.state() == QLocalSocket::UnconnectedState; }));
   EXPECT_TRUE(received.isEmpty());
+  EXPECT_EQ(reopened, 0) << "a peer cut off is no plain launch";
 
   QLocalSocket friendly;
   friendly.connectToServer(path);

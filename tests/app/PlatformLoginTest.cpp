@@ -1,6 +1,6 @@
 #include "app/platform/LoginMonitor.h"
 
-#include "PlatformTestSupport.h"
+#include "TestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "app/platform/TerminationSignals.h"
 
-#include "PlatformTestSupport.h"
+#include "TestSupport.h"
 
 #include <gtest/gtest.h>
 

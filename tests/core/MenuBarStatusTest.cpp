@@ -4,310 +4,108 @@
 
 #include <limits>
 
-#include "core/L10n.h"
+#include "MemoryScript.h"
 
 namespace hollin {
 namespace {
 
-constexpr std::uint64_t MiB = 1ull << 20;
+using namespace test;
+using enum MenuBarLevel;
 
-MemorySample at(double uptime, Pressure pressure) { return {uptime, pressure, std::nullopt, std::nullopt}; }
+constexpr double nan = std::numeric_limits<double>::quiet_NaN();
+const LocalizedMessage diskFull = msg("内蔵ストレージの空きがほとんどありません。いらないファイルを消してください。");
 
-TEST(MenuBarLevel, RawValuesTitlesAndExplanations) {
-  for (auto level : allMenuBarLevels) EXPECT_EQ(menuBarLevelFromRawValue(rawValue(level)), level);
-  EXPECT_EQ(menuBarLevelFromRawValue("Green"), std::nullopt);
-  EXPECT_EQ(L10n::render(title(MenuBarLevel::orange), "ja"), "警戒 ★★★☆");
-  EXPECT_EQ(L10n::render(title(MenuBarLevel::unavailable), "en"), "Can’t be determined");
-  EXPECT_EQ(explanation(MenuBarLevel::green).key, "メモリーは正常です。");
-}
-
-TEST(MenuBarStatusPolicy, WarningTurnsOrangeAfterTheDelay) {
+MenuBarStatusPolicy fed(const std::string& script) {
   MenuBarStatusPolicy policy(10);
-  policy.observe(at(100, Pressure::warning));
-  policy.observe(at(109, Pressure::warning));
-  EXPECT_EQ(policy.memoryLevel(), MenuBarLevel::yellow) << "9 s";
-  policy.observe(at(110, Pressure::warning));
-  EXPECT_EQ(policy.memoryLevel(), MenuBarLevel::orange) << "10 s";
-
-  MenuBarStatusPolicy restarted(10);
-  restarted.observe(at(100, Pressure::warning));
-  restarted.observe(at(105, Pressure::normal));
-  EXPECT_EQ(restarted.memoryLevel(), MenuBarLevel::green);
-  restarted.observe(at(110, Pressure::warning));
-  restarted.observe(at(115, Pressure::warning));
-  EXPECT_EQ(restarted.memoryLevel(), MenuBarLevel::yellow) << "a normal sample restarted the delay";
-
-  policy.observe(at(115, Pressure::critical));
-  EXPECT_EQ(policy.memoryLevel(), MenuBarLevel::red);
-  policy.observe(at(120, Pressure::warning));
-  EXPECT_EQ(policy.memoryLevel(), MenuBarLevel::yellow) << "critical cleared the warning mark";
+  for (const MemorySample& sample : samples(script)) policy.observe(sample);
+  return policy;
 }
 
-TEST(MenuBarStatusPolicy, UnknownGapsAndBadUptimesReset) {
-  const double nan = std::numeric_limits<double>::quiet_NaN();
-  struct Case {
-    const char* what;
-    MemorySample breaking;
-    MenuBarLevel after;
+TEST(MenuBarStatusPolicy, MemoryLevelAfterAScriptedRun) {
+  struct Run { const char* name; const char* script; MenuBarLevel level; };  // scripts as in MemoryScript.h
+  const Run runs[] = {
+      {"warning held 9 s stays yellow", "W100 W109", yellow}, {"warning held 10 s turns orange", "W100 W110", orange},
+      {"a normal sample restarts the delay", "W100 N105 W110..115", yellow},
+      {"critical clears the warning mark", "W100..110 C115 W120", yellow},
+      // What ends the series: the level shows nothing, or warning starts over.
+      {"unknown pressure", "W80..100 U105", unavailable}, {"a negative uptime", "W80..100 W-1", unavailable},
+      {"an uptime that is no number", "W80..100 Wnan", unavailable},
+      {"an equal uptime restarts the delay", "W80..100 W100", yellow},
+      {"a 21 s gap restarts the delay", "W80..100 W121", yellow}, {"a 20 s gap does not", "W80..100 W120", orange},
+      {"growth turns normal yellow", "G0..295", yellow}, {"only against a reference 295 s old", "G0..290", green},
   };
-  const Case cases[] = {
-      {"unknown pressure", at(105, Pressure::unknown), MenuBarLevel::unavailable},
-      {"negative uptime", at(-1, Pressure::warning), MenuBarLevel::unavailable},
-      {"no uptime", at(nan, Pressure::warning), MenuBarLevel::unavailable},
-      {"equal uptime: a new series, a new delay", at(100, Pressure::warning), MenuBarLevel::yellow},
-      {"a 21 s gap", at(121, Pressure::warning), MenuBarLevel::yellow},
-  };
-  for (const auto& c : cases) {
-    MenuBarStatusPolicy delayed(10);
-    delayed.observe(at(80, Pressure::warning));
-    delayed.observe(at(95, Pressure::warning));
-    delayed.observe(at(100, Pressure::warning));
-    ASSERT_EQ(delayed.memoryLevel(), MenuBarLevel::orange);
-    delayed.observe(c.breaking);
-    EXPECT_EQ(delayed.memoryLevel(), c.after) << c.what;
-  }
-  EXPECT_EQ(MenuBarStatusPolicy(-3).warningDelay(), 10);
+  for (const Run& run : runs) EXPECT_EQ(fed(run.script).memoryLevel(), run.level) << run.name;
+  for (double bad : {-3.0, nan}) EXPECT_EQ(MenuBarStatusPolicy(bad).warningDelay(), 10) << bad;
 }
 
-TEST(MenuBarStatusPolicy, GrowthTurnsNormalYellow) {
-  MenuBarStatusPolicy policy(10);
-  policy.observe({0, Pressure::normal, 0, 0});
-  for (double now = 5; now < 300; now += 5) policy.observe({now, Pressure::normal, 0, 0});
-  EXPECT_EQ(policy.memoryLevel(), MenuBarLevel::green);
-  policy.observe({300, Pressure::normal, 512 * MiB, 1});
-  EXPECT_EQ(policy.memoryLevel(), MenuBarLevel::yellow);
+TEST(MenuBarStatusPolicy, AResetForgetsTheWarningRunAndTheGrowthReference) {
+  MenuBarStatusPolicy policy = fed("G0..300 W305..315");
+  ASSERT_EQ(policy.memoryLevel(), orange);
+  policy.reset();  // the machine slept
+  EXPECT_EQ(policy.level(true, false), unavailable);
+  policy.observe(at(320, Pressure::warning));
+  EXPECT_EQ(policy.memoryLevel(), yellow) << "the delay starts anew";
+  for (const MemorySample& sample : samples("N325..595")) policy.observe(sample);
+  policy.observe(at(600, Pressure::normal, 8192 * MiB, 1000));
+  EXPECT_EQ(policy.memoryLevel(), green) << "no growth reference from before the reset";
 }
 
+// A report holding one app suspected of hanging (two failures 20 s apart), checked at `checkedAt`.
 PeerReport reportWith(double checkedAt, bool trusted = true, bool workerHealthy = true) {
   PeerReport report;
   report.trusted = trusted;
   report.workerHealthy = workerHealthy;
-  AppResponse app;
-  app.outcome = ProbeOutcome::failed;
-  app.failures = 2;
-  app.firstFailure = checkedAt - 20;
-  app.checkedAt = checkedAt;
-  report.apps.push_back(app);
+  report.apps = {AppResponse{{}, "app", ProbeOutcome::failed, checkedAt, checkedAt - 20, 2}};
   return report;
 }
 
-MenuBarStatusPolicy policyAt(Pressure pressure) {
-  MenuBarStatusPolicy policy(0);
-  if (pressure != Pressure::unknown) policy.observe(at(100, pressure));
-  return policy;
-}
-
-TEST(ShownLevel, SuspectedAppsRaiseOnlyGreenAndYellow) {
-  const ShownLevelInputs fresh{.now = 100, .snapshotUptime = 100};
-  ASSERT_TRUE(reportWith(80).apps.front().suspected());
-  struct Case {
-    Pressure pressure;
-    std::vector<PeerReport> reports;
-    MenuBarLevel shown;
-  };
-  const Case cases[] = {
-      {Pressure::normal, {reportWith(80)}, MenuBarLevel::orange},
-      {Pressure::normal, {reportWith(79)}, MenuBarLevel::green},  // checked 21 s ago
-      {Pressure::normal, {reportWith(80, false)}, MenuBarLevel::green},
-      {Pressure::normal, {reportWith(80, true, false)}, MenuBarLevel::green},
-      {Pressure::normal, {PeerReport{}, reportWith(95)}, MenuBarLevel::orange},  // another account's report
-      {Pressure::critical, {reportWith(95)}, MenuBarLevel::red},
-      {Pressure::unknown, {reportWith(95)}, MenuBarLevel::unavailable},
-  };
-  for (const auto& c : cases) {
-    auto shown = shownLevel(policyAt(c.pressure), fresh, c.reports);
-    EXPECT_EQ(shown.level, c.shown) << rawValue(c.shown);
-    EXPECT_EQ(shown.explanation, explanation(c.shown));
-  }
-}
-
-TEST(ShownLevel, StaleDataIsUnavailableAndClearsTheDiskWarning) {
-  auto policy = policyAt(Pressure::normal);
-  ShownLevelInputs inputs{.now = 121, .snapshotUptime = 100, .diskValid = true, .diskAvailable = 1, .diskWarningShown = true};
-  auto shown = shownLevel(policy, inputs, {});
-  EXPECT_EQ(shown.level, MenuBarLevel::unavailable) << "21 s old";
-  EXPECT_FALSE(shown.diskWarningShown);
-  inputs.now = 120;
-  EXPECT_EQ(shownLevel(policy, inputs, {}).level, MenuBarLevel::red) << "20 s old is still fresh";
-  inputs.asleep = true;
-  EXPECT_EQ(shownLevel(policy, inputs, {}).level, MenuBarLevel::unavailable);
-}
-
-TEST(ShownLevel, DiskOverrideWithHysteresis) {
-  auto policy = policyAt(Pressure::normal);
-  struct Case {
-    std::uint64_t available;
-    bool shownBefore;
-    bool valid;
-    bool shownAfter;
-  };
-  const Case cases[] = {
-      {9'999'999'999, false, true, true},     {10'000'000'000, false, true, false},
-      {10'999'999'999, true, true, true},     {11'000'000'000, true, true, false},
-      {1, true, false, false},  // invalid figures clear it
-  };
-  for (const auto& c : cases) {
-    ShownLevelInputs inputs{.now = 100, .snapshotUptime = 100, .diskValid = c.valid, .diskAvailable = c.available,
-                            .diskWarningShown = c.shownBefore};
-    auto shown = shownLevel(policy, inputs, {});
-    EXPECT_EQ(shown.diskWarningShown, c.shownAfter) << c.available << " " << c.shownBefore;
-    EXPECT_EQ(shown.level, c.shownAfter ? MenuBarLevel::red : MenuBarLevel::green) << c.available;
-    if (c.shownAfter) {
-      EXPECT_EQ(L10n::render(shown.explanation, "ja"), "内蔵ストレージの空きがほとんどありません。いらないファイルを消してください。");
-    }
-  }
-}
-
-// A policy whose memory level is `wanted`, reached by samples ending at 100 s.
-MenuBarStatusPolicy policyShowing(MenuBarLevel wanted) {
-  MenuBarStatusPolicy policy(10);
-  switch (wanted) {
-    case MenuBarLevel::green:
-      policy.observe(at(100, Pressure::normal));
-      break;
-    case MenuBarLevel::yellow:
-      policy.observe(at(100, Pressure::warning));
-      break;
-    case MenuBarLevel::orange:
-      policy.observe(at(90, Pressure::warning));
-      policy.observe(at(100, Pressure::warning));
-      break;
-    case MenuBarLevel::red:
-      policy.observe(at(100, Pressure::critical));
-      break;
-    case MenuBarLevel::unavailable:
-      break;
-  }
-  return policy;
-}
-
-TEST(MenuBarStatusLevel, EveryMemoryLevelAgainstFreshnessAndSuspectedApps) {
-  using enum MenuBarLevel;
-  struct Case {
-    MenuBarLevel memory, fresh, freshSuspected;
-  };
-  const Case cases[] = {
-      {green, green, orange},
-      {yellow, yellow, orange},
-      {orange, orange, orange},
-      {red, red, red},
-      {unavailable, unavailable, unavailable},
-  };
-  for (const auto& c : cases) {
-    const auto policy = policyShowing(c.memory);
-    ASSERT_EQ(policy.memoryLevel(), c.memory);
-    EXPECT_EQ(policy.level(true, false), c.fresh) << rawValue(c.memory);
-    EXPECT_EQ(policy.level(true, true), c.freshSuspected) << rawValue(c.memory);
-    EXPECT_EQ(policy.level(false, false), unavailable) << rawValue(c.memory);
-    EXPECT_EQ(policy.level(false, true), unavailable) << rawValue(c.memory);
-  }
-}
-
-TEST(MenuBarStatusLevel, AfterAResetOrangeNeedsTheDelayAnewAndGrowthItsFiveMinutes) {
-  MenuBarStatusPolicy policy(10);
-  for (double now = 0; now <= 300; now += 5)
-    policy.observe({now, Pressure::normal, static_cast<std::uint64_t>(now / 5) * 9 * MiB, 1});
-  ASSERT_EQ(policy.memoryLevel(), MenuBarLevel::green) << "compression flat";
-  policy.observe({305, Pressure::normal, 62 * 9 * MiB, 2});
-  ASSERT_EQ(policy.memoryLevel(), MenuBarLevel::yellow) << "growth";
-  policy.observe(at(310, Pressure::warning));
-  policy.observe(at(320, Pressure::warning));
-  ASSERT_EQ(policy.memoryLevel(), MenuBarLevel::orange);
-
-  policy.reset();  // sleep
-  EXPECT_EQ(policy.memoryLevel(), MenuBarLevel::unavailable);
-  EXPECT_EQ(policy.level(true, false), MenuBarLevel::unavailable);
-  policy.observe(at(900, Pressure::warning));  // first tick after the wake
-  EXPECT_EQ(policy.memoryLevel(), MenuBarLevel::yellow);
-  policy.observe(at(905, Pressure::normal));
-  EXPECT_EQ(policy.memoryLevel(), MenuBarLevel::green);
-  policy.observe({910, Pressure::normal, 4096 * MiB, 100});
-  EXPECT_EQ(policy.memoryLevel(), MenuBarLevel::green)
-      << "the samples from before the sleep are gone";
-}
-
-TEST(MenuBarStatusLevel, RecordingScopeDelayOfThirtySeconds) {
-  MenuBarStatusPolicy policy(30);
-  for (double now = 0; now < 30; now += 5) {
-    policy.observe(at(now, Pressure::warning));
-    EXPECT_EQ(policy.memoryLevel(), MenuBarLevel::yellow) << now;
-  }
-  policy.observe(at(30, Pressure::warning));
-  EXPECT_EQ(policy.memoryLevel(), MenuBarLevel::orange);
-  policy.observe(at(35, Pressure::critical));
-  policy.observe(at(40, Pressure::normal));
-  EXPECT_EQ(policy.memoryLevel(), MenuBarLevel::green) << "pressure easing shows at once";
-}
-
-TEST(ShownLevelDecision, SuspectedVerdictsAreGatheredFromEveryUsableReport) {
-  const ShownLevelInputs fresh{.now = 100, .snapshotUptime = 95};
+TEST(ShownLevel, SuspectedAppsOfUsableReportsRaiseGreenAndYellowToOrange) {
   PeerReport responsive = reportWith(100);
-  responsive.apps.front().outcome = ProbeOutcome::responsive;
-  responsive.apps.front().failures = 0;
-  responsive.apps.front().firstFailure.reset();
-  ASSERT_FALSE(responsive.apps.front().suspected());
-  PeerReport twoApps = responsive;
-  twoApps.apps.push_back(reportWith(90).apps.front());
-
-  const auto yellow = policyShowing(MenuBarLevel::yellow);
-  EXPECT_EQ(shownLevel(yellow, fresh, {responsive}).level, MenuBarLevel::yellow);
-  EXPECT_EQ(shownLevel(yellow, fresh, {responsive, twoApps}).level, MenuBarLevel::orange)
-      << "the second app of the second report";
-  const ShownLevel raised = shownLevel(yellow, fresh, {reportWith(80)});
-  EXPECT_EQ(raised.level, MenuBarLevel::orange) << "checked exactly 20 s ago";
-  EXPECT_EQ(L10n::render(raised.explanation, "ja"),
-            "メモリーの圧迫が続いているか、アプリの応答が止まった疑いがあります。");
-}
-
-TEST(ShownLevelDecision, DiskOverrideAppliesToAnyFreshLevel) {
-  for (auto memory : allMenuBarLevels) {
-    const auto policy = policyShowing(memory);
-    const ShownLevel shown = shownLevel(policy,
-                                        {.now = 100,
-                                         .snapshotUptime = 100,
-                                         .diskValid = true,
-                                         .diskAvailable = 0,
-                                         .diskWarningShown = false},
-                                        {});
-    EXPECT_EQ(shown.level, MenuBarLevel::red) << rawValue(memory);
-    EXPECT_TRUE(shown.diskWarningShown);
-    EXPECT_EQ(shown.explanation.key,
-              "内蔵ストレージの空きがほとんどありません。いらないファイルを消してください。");
+  responsive.apps[0] = AppResponse{};
+  PeerReport secondAppSuspected = responsive;
+  secondAppSuspected.apps.push_back(reportWith(90).apps[0]);
+  struct Row { const char* name; const char* script; std::vector<PeerReport> reports; MenuBarLevel shown; };
+  const Row rows[] = {
+      {"checked exactly 20 s ago", "N100", {reportWith(80)}, orange}, {"checked 21 s ago", "N100", {reportWith(79)}, green},
+      {"from an untrusted instance", "N100", {reportWith(80, false)}, green},
+      {"from a broken probe worker", "N100", {reportWith(80, true, false)}, green},
+      {"only responsive apps", "W100", {responsive}, yellow},
+      {"the second app of the second report", "W100", {responsive, secondAppSuspected}, orange},
+      {"red stays red", "C100", {reportWith(95)}, red}, {"unavailable stays so", "U100", {reportWith(95)}, unavailable},
+  };
+  for (const Row& row : rows) {
+    const ShownLevel shown = shownLevel(fed(row.script), {.now = 100, .snapshotUptime = 100}, row.reports);
+    EXPECT_EQ(shown, (ShownLevel{row.shown, explanation(row.shown), false})) << row.name;
   }
 }
 
-TEST(ShownLevelDecision, HysteresisAcrossConsecutiveRenders) {
-  const auto policy = policyShowing(MenuBarLevel::green);
-  bool flag = false;
+TEST(ShownLevel, StaleDataIsUnavailableTheDiskOverridesFreshData) {
+  const auto normal = fed("N100");
+  ShownLevelInputs inputs{.now = 120, .snapshotUptime = 100, .diskValid = true, .diskWarningShown = true};
+  EXPECT_EQ(shownLevel(normal, inputs, {}).level, red) << "20 s old is still fresh";
+  const std::pair<bool, double> staleRenders[] = {{false, 121}, {true, 100}, {false, nan}};  // asleep, now
+  for (auto [asleep, now] : staleRenders) {
+    inputs.asleep = asleep;
+    inputs.now = now;
+    EXPECT_EQ(shownLevel(normal, inputs, {}), (ShownLevel{unavailable, explanation(unavailable), false})) << now;
+  }
+
+  // Fresh, the disk turns any level red below 10 GB and until it has 11 again.
+  for (const char* script : {"", "N100", "W100"})
+    EXPECT_EQ(shownLevel(fed(script), {.now = 100, .snapshotUptime = 100, .diskValid = true}, {}),
+              (ShownLevel{red, diskFull, true}));
+  inputs = {.now = 100, .snapshotUptime = 100, .diskValid = true};
   std::vector<MenuBarLevel> shown;
-  // Free space dips below 10 GB, climbs back past it, then past 11 GB.
-  for (std::uint64_t available : {10'500'000'000ull, 9'900'000'000ull, 10'500'000'000ull,
-                                  10'999'999'999ull, 11'000'000'000ull, 10'500'000'000ull}) {
-    ShownLevel result = shownLevel(policy,
-                                   {.now = 100,
-                                    .snapshotUptime = 100,
-                                    .diskValid = true,
-                                    .diskAvailable = available,
-                                    .diskWarningShown = flag},
-                                   {});
-    flag = result.diskWarningShown;
+  for (std::uint64_t available : {10'000'000'000ull, 9'999'999'999ull, 10'500'000'000ull, 10'999'999'999ull,
+                                  11'000'000'000ull, 10'500'000'000ull}) {
+    inputs.diskAvailable = available;
+    const ShownLevel result = shownLevel(normal, inputs, {});
+    inputs.diskWarningShown = result.diskWarningShown;
     shown.push_back(result.level);
   }
-  using enum MenuBarLevel;
   EXPECT_EQ(shown, (std::vector<MenuBarLevel>{green, red, red, red, green, green}));
-
-  // Asleep with the warning up: unavailable, and the warning is down when the machine wakes.
-  ShownLevel asleep = shownLevel(policy,
-                                 {.asleep = true,
-                                  .now = 100,
-                                  .snapshotUptime = 100,
-                                  .diskValid = true,
-                                  .diskAvailable = 10'500'000'000,
-                                  .diskWarningShown = true},
-                                 {});
-  EXPECT_EQ(asleep.level, unavailable);
-  EXPECT_FALSE(asleep.diskWarningShown);
-  EXPECT_EQ(asleep.explanation, explanation(unavailable));
+  inputs = {.now = 100, .snapshotUptime = 100, .diskWarningShown = true};
+  EXPECT_FALSE(shownLevel(normal, inputs, {}).diskWarningShown) << "unread figures take the warning down";
 }
 
 }  // namespace

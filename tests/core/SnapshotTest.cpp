@@ -23,7 +23,7 @@ struct FakeMachine {
 
   WallTime now() const { return WallTime{} + std::chrono::seconds(static_cast<long>(uptime)); }
 
-  Snapshot take() {
+  Snapshot take(std::span<const std::shared_ptr<SnapshotReader>> readers = {}) {
     const SnapshotSources sources{
         .uptime = [this] { return uptime; },
         .now = [this] { return now(); },
@@ -37,7 +37,7 @@ struct FakeMachine {
         .cpuTemperature = [this] { return ++cpuReads, cpu; },
         .loginSessions = [] { return std::optional(sessionInfo); },
     };
-    return Snapshot::take(sources, cache);
+    return Snapshot::take(sources, cache, readers);
   }
 };
 
@@ -55,7 +55,6 @@ TEST(SnapshotTake, SlowReadsAtFirstTakeThenOncePerMinuteOfUptime) {
   EXPECT_EQ(machine.cpuReads, 1);
   EXPECT_EQ(later.cpuCelsius, 48.5);
   EXPECT_EQ(later.cpuMeasuredAt, first.cpuMeasuredAt);
-  EXPECT_EQ(later.ssdMeasuredAt, first.ssdMeasuredAt);
   EXPECT_EQ(later.uptime, 110);
 
   machine.uptime += 50;  // 60 s after the first read: due again
@@ -63,6 +62,36 @@ TEST(SnapshotTake, SlowReadsAtFirstTakeThenOncePerMinuteOfUptime) {
   machine.uptime += 3600;  // a sleep: the first take after it reads again
   EXPECT_EQ(machine.take().cpuCelsius, 70);
   EXPECT_EQ(machine.cpuReads, 3);
+}
+
+// A subsystem's reader: sees the whole-machine reading and the take's clocks, adds its figure.
+struct SSDReader final : SnapshotReader {
+  void read(Snapshot& snapshot, const TakeMoment& moment) override {
+    seen.push_back({moment.uptime, moment.slowDue, snapshot.system.physical});
+    if (moment.slowDue) celsius = 40 + static_cast<double>(seen.size());
+    snapshot.ssdCelsius = celsius;
+  }
+  struct Seen {
+    double uptime;
+    bool slowDue;
+    std::uint64_t physical;
+    bool operator==(const Seen&) const = default;
+  };
+  std::vector<Seen> seen;
+  std::optional<double> celsius;
+};
+
+TEST(SnapshotTake, ReadersSeeTheMachineReadingAndTheSlowCadence) {
+  FakeMachine machine;
+  auto reader = std::make_shared<SSDReader>();
+  const std::vector<std::shared_ptr<SnapshotReader>> readers{reader};
+  EXPECT_EQ(machine.take(readers).ssdCelsius, 41);
+  machine.uptime += 10;
+  EXPECT_EQ(machine.take(readers).ssdCelsius, 41) << "kept by the reader between slow reads";
+  machine.uptime += 50;
+  EXPECT_EQ(machine.take(readers).ssdCelsius, 43);
+  EXPECT_EQ(reader->seen, (std::vector<SSDReader::Seen>{{100, true, 16ull << 30}, {110, false, 16ull << 30},
+                                                        {160, true, 16ull << 30}}));
 }
 
 TEST(SnapshotTake, FailedTemperatureClearsValueAndDateAtTheNextSlowRead) {

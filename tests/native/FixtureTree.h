@@ -30,9 +30,11 @@ class FixtureTree {
   const std::string& root() const { return root_; }
   std::string path(const std::string& relative) const { return root_ + "/" + relative; }
 
+  // Whole files at once: a reader polling in another thread never sees half of one.
   void write(const std::string& relative, const std::string& text) const {
     std::filesystem::create_directories(std::filesystem::path(path(relative)).parent_path());
-    std::ofstream(path(relative), std::ios::trunc) << text;
+    std::ofstream(path(relative) + ".new", std::ios::trunc) << text;
+    std::filesystem::rename(path(relative) + ".new", path(relative));
   }
   void remove(const std::string& relative) const { std::filesystem::remove_all(path(relative)); }
   // Replaces one line that begins with prefix.
@@ -52,10 +54,8 @@ template <typename Sample>
 std::map<std::int32_t, HLProcess> listing(Sample sample) {
   HLProcess* list = nullptr;
   std::int32_t error = -7;
-  auto count = sample(&list, &error);
-  EXPECT_GE(count, 0);
-  EXPECT_EQ(error, 0);
-  EXPECT_NE(list, nullptr);
+  const std::int32_t count = sample(&list, &error);
+  EXPECT_TRUE(count >= 0 && error == 0 && list != nullptr) << count << " " << error;
   std::map<std::int32_t, HLProcess> processes;
   for (std::int32_t i = 0; i < count; ++i) EXPECT_TRUE(processes.emplace(list[i].pid, list[i]).second);
   hl_free(list);

@@ -7,16 +7,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <fstream>
 #include <string>
 
-namespace {
-
-auto listProcesses() { return hollin::native::test::listing(hl_processes); }
-
-bool listed(pid_t pid) { return listProcesses().count(pid) == 1; }
-
-}  // namespace
+static bool listed(pid_t pid) { return hollin::native::test::listing(hl_processes).count(pid) == 1; }
 
 TEST(LiveMetrics, ThisProcessAndItsIdentity) {
   std::uint32_t uid = 0;
@@ -24,8 +19,8 @@ TEST(LiveMetrics, ThisProcessAndItsIdentity) {
   ASSERT_EQ(hl_identity(getpid(), &uid, &start), 1);
   EXPECT_EQ(uid, getuid());
   for (int round = 0; round < 2; ++round) {  // the first opens, the second reads held descriptors
-    auto processes = listProcesses();
-    EXPECT_EQ(processes.begin()->first > 0, true) << "pid 0 is never listed";
+    auto processes = hollin::native::test::listing(hl_processes);
+    EXPECT_GT(processes.begin()->first, 0) << "pid 0 is never listed";
     ASSERT_EQ(processes.count(getpid()), 1u);
     const auto& self = processes.at(getpid());
     EXPECT_EQ(self.uid, getuid());
@@ -36,22 +31,17 @@ TEST(LiveMetrics, ThisProcessAndItsIdentity) {
 }
 
 TEST(LiveMetrics, EndedChildrenAreAbsent) {
-  pid_t quick = fork();
+  const pid_t quick = fork();
   if (quick == 0) _exit(0);
-  ASSERT_GT(quick, 0);
-  pid_t waiting = fork();
-  if (waiting == 0) {
-    pause();
-    _exit(0);
-  }
-  ASSERT_GT(waiting, 0);
+  const pid_t waiting = fork();
+  if (waiting == 0) _exit(pause());
+  ASSERT_TRUE(quick > 0 && waiting > 0);
   waitpid(quick, nullptr, 0);
   EXPECT_FALSE(listed(quick));
   std::uint32_t uid = 77;
   std::uint64_t start = 77;
   EXPECT_EQ(hl_identity(quick, &uid, &start), 0);
-  EXPECT_EQ(uid, 77u) << "outputs untouched";
-  EXPECT_EQ(start, 77u);
+  EXPECT_TRUE(uid == 77 && start == 77) << "outputs untouched";
 
   EXPECT_TRUE(listed(waiting)) << "held from now on";
   kill(waiting, SIGKILL);
@@ -59,17 +49,24 @@ TEST(LiveMetrics, EndedChildrenAreAbsent) {
   EXPECT_FALSE(listed(waiting)) << "its held descriptor answers that it ended";
 }
 
-TEST(LiveMetrics, SystemFigures) {
-  std::ifstream meminfo("/proc/meminfo");
+TEST(LiveMetrics, SystemFiguresUptimeAndSessions) {
   std::string key;
   std::uint64_t kilobytes = 0;
-  meminfo >> key >> kilobytes;
+  std::ifstream("/proc/meminfo") >> key >> kilobytes;
   ASSERT_EQ(key, "MemTotal:");
-  auto system = hl_system();
+  const HLSystem system = hl_system();
   EXPECT_EQ(system.physical, kilobytes * 1024);
-  EXPECT_EQ(system.cpu_valid, 1);
-  EXPECT_EQ(system.memory_used_valid, 1);
+  EXPECT_TRUE(system.cpu_valid && system.memory_used_valid && system.disk_valid);
   EXPECT_LE(system.memory_used, system.physical);
-  EXPECT_EQ(system.disk_valid, 1);
   EXPECT_EQ(hl_cpu_temperature(nullptr), 0);
+
+  double bootClock = 0;
+  std::ifstream("/proc/uptime") >> bootClock;
+  EXPECT_NEAR(hl_uptime(), bootClock, 1.0) << "the clock that counts sleep";
+
+  HLLoginSession* sessions = nullptr;
+  const std::int32_t count = hl_login_sessions(&sessions);
+  EXPECT_EQ(count >= 0, std::filesystem::exists("/run/systemd/seats/")) << "a count exactly while logind runs";
+  EXPECT_EQ(sessions != nullptr, count >= 0) << "and a list with it, even of none";
+  hl_free_sessions(sessions);
 }

@@ -12,14 +12,11 @@ TEST(CpuTemperature, HottestPlausibleCpuSensor) {
   FixtureTree tree;
   EXPECT_EQ(readCpuTemperature(tree.root()), 53.0) << "package zone above both cores; the NVMe drive is not a CPU";
 
-  struct Row {
-    const char* name;
-    const char* first;
-    const char* second;
-    std::optional<double> hottest;
-  } rows[] = {
+  struct Row { const char* name; const char* first; const char* second; std::optional<double> hottest; };
+  const Row rows[] = {  // two k10temp inputs beside a hotter zone that is no CPU
       {"20.0 is rejected, 120.0 accepted", "20000", "120000", 120.0},
       {"only 20.0 gives nothing", "20000", "19000", std::nullopt},
+      {"just above 20 counts", "20001", "19000", 20.001},
       {"above 120 and garbage are rejected", "120001", "nan", std::nullopt},
       {"negative readings are rejected", "-5000", "41500", 41.5},
   };

@@ -10,11 +10,12 @@
 
 #include <algorithm>
 
+#include <nlohmann/json.hpp>
+
 #include "app/views/SystemMonitor.h"
 #include "core/L10n.h"
 #include "core/notify/DesktopTools.h"
 #include "core/notify/NoticeContent.h"
-#include "native/LiveSnapshotSources.h"
 #include "native/NativeMetrics.h"
 
 namespace hollin {
@@ -25,6 +26,7 @@ const QString service = QStringLiteral("org.freedesktop.Notifications");
 const QString path = QStringLiteral("/org/freedesktop/Notifications");
 const QString interface = QStringLiteral("org.freedesktop.Notifications");
 const QString applicationName = QStringLiteral("Hollin");
+const QString applicationIcon = QStringLiteral("hollin");  // the icon theme's name
 
 constexpr double refreshInterval = 30;  // seconds of uptime between unforced refreshes
 // A service that stops answering must not keep a refresh or a posting open for long.
@@ -37,11 +39,7 @@ QString qText(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-bool launch(DesktopTool tool) {
-  if (tool == DesktopTool::systemMonitor) {
-    const auto monitor = installedSystemMonitor();
-    return monitor && launchSystemMonitor(*monitor);
-  }
+bool openSettings() {
   const auto command = notificationSettingsCommand(
       qgetenv("XDG_CURRENT_DESKTOP").toStdString(),
       [](const std::string& name) { return !QStandardPaths::findExecutable(qText(name)).isEmpty(); });
@@ -53,10 +51,15 @@ bool launch(DesktopTool tool) {
 
 }  // namespace
 
-NotifierEnvironment liveNotifierEnvironment(std::set<std::uint32_t> watchableUIDs) {
+NotifierEnvironment liveNotifierEnvironment(std::set<std::uint32_t> watchableUIDs,
+                                            std::optional<SystemMonitorApp> monitor) {
+  const auto open = [monitor](DesktopTool tool) {
+    if (tool == DesktopTool::notificationSettings) return openSettings();
+    return monitor && launchSystemMonitor(*monitor);
+  };
   return {static_cast<std::uint32_t>(::getuid()), [] { return hl_console_uid(); },
-          [] { return std::chrono::system_clock::now(); }, bootTimeUptime,
-          std::move(watchableUIDs), launch};
+          [] { return std::chrono::system_clock::now(); }, hl_uptime, std::move(watchableUIDs), open,
+          monitor.has_value()};
 }
 
 DBusNotifier::DBusNotifier(QDBusConnection bus, NotifierEnvironment environment, QObject* parent)
@@ -82,8 +85,11 @@ QStringList DBusNotifier::actionsFor(const std::string& id) const {
   // Flat pairs of action key and title; "default" is what a click on the notice invokes.
   QStringList actions{qText(clickAction), qText(L10n::text(clickActionTitle()))};
   if (carriesNoticeCategory(id))
-    for (const NoticeAction& action : noticeActions())
+    for (const NoticeAction& action : noticeActions()) {
+      // A button that would open nothing is not offered.
+      if (action.id == openMonitorAction && !environment_.systemMonitor) continue;
       actions << qText(action.id) << qText(L10n::text(action.title));
+    }
   return actions;
 }
 
@@ -101,7 +107,7 @@ bool DBusNotifier::notify(const std::string& id, const std::string& title, const
   const QString bodyText = advertises(settings_, "body-markup") ? qText(body).toHtmlEscaped() : qText(body);
   const auto shown = shown_.find(id);
   QDBusMessage message = call(QStringLiteral("Notify"));
-  message << applicationName << (shown == shown_.end() ? 0u : shown->second) << QString()
+  message << applicationName << (shown == shown_.end() ? 0u : shown->second) << applicationIcon
           << qText(title) << bodyText << actionsFor(id) << hints << serverDefaultExpiry;
 
   auto* answer = new QDBusPendingCallWatcher(bus_.asyncCall(message, postingTimeout), this);

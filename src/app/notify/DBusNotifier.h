@@ -11,7 +11,10 @@
 #include <set>
 #include <string>
 
+#include <nlohmann/json.hpp>
+
 #include "app/notify/Notifier.h"
+#include "app/views/SystemMonitor.h"
 #include "core/notify/NotificationDiagnostics.h"
 
 class QDBusPendingCallWatcher;
@@ -30,10 +33,13 @@ struct NotifierEnvironment {
   std::set<std::uint32_t> watchableUIDs;      // the accounts this scope may watch
   // Starts the desktop's system monitor or notification settings; false when there is none.
   std::function<bool(DesktopTool)> open;
+  bool systemMonitor = false;  // one is installed: notices offer to open it
 };
 
 // The environment of the running program: real clocks, console owner and desktop programs.
-NotifierEnvironment liveNotifierEnvironment(std::set<std::uint32_t> watchableUIDs);
+// `monitor`: the desktop's system monitor, when one is installed.
+NotifierEnvironment liveNotifierEnvironment(std::set<std::uint32_t> watchableUIDs,
+                                            std::optional<SystemMonitorApp> monitor);
 
 // Notifications through org.freedesktop.Notifications on a D-Bus session bus.
 class DBusNotifier final : public Notifier {

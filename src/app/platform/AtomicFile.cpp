@@ -38,20 +38,20 @@ void syncFolder(const std::string& folder) {
 
 }  // namespace
 
-int writeFileAtomically(const std::string& path, std::string_view bytes) {
+int writeFileAtomically(const std::string& path, std::string_view bytes, Durability durability) {
   // mkstemp creates the file 0600 and with a unique name, so two writers never share it.
   std::string temporary = path + ".XXXXXX";
   int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
   if (fd < 0) return errno;
   int error = writeAll(fd, bytes);
-  if (error == 0 && ::fsync(fd) != 0) error = errno;
+  if (error == 0 && durability == Durability::durable && ::fsync(fd) != 0) error = errno;
   if (::close(fd) != 0 && error == 0) error = errno;
   if (error == 0 && ::rename(temporary.c_str(), path.c_str()) != 0) error = errno;
   if (error != 0) {
     ::unlink(temporary.c_str());
     return error;
   }
-  syncFolder(folderOf(path));
+  if (durability == Durability::durable) syncFolder(folderOf(path));
   return 0;
 }
 

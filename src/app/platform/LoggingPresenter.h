@@ -1,10 +1,8 @@
-// The presenter when there is no display or no system tray: one line on standard error for
-// each change of the shown level, passing everything on to the desktop presenter when there is
-// one (a display without a tray still has the analysis window).
+// One line on standard error for each change of the shown level, passing everything on to the
+// desktop presenter when there is one. Without a display it is the only presenter.
 #pragma once
 
 #include <functional>
-#include <optional>
 #include <string>
 
 #include "app/views/Presenter.h"
@@ -16,14 +14,15 @@ class LoggingPresenter final : public Presenter {
   using Log = std::function<void(const std::string&)>;
   explicit LoggingPresenter(Log log, Presenter* inner = nullptr);
 
-  void render(const ViewState& state) override;
+  void display(const Screen& screen) override;
   void showAnalysis() override;
-  PresenterReadout readout() const override;
+  // The desktop presenter, once it is built.
+  void setInner(Presenter* inner) { inner_ = inner; }
 
  private:
   Log log_;
   Presenter* inner_;
-  std::optional<ShownStatus> shown_;
+  std::string shown_;  // the status row last logged
 };
 
 // "hollin: " and the line on standard error, in one write so lines of threads never interleave.

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <memory>
 
 namespace hollin {
 namespace {
@@ -66,14 +67,25 @@ bool SingleInstance::handOver(const QString& socketPath, const QStringList& urls
 
 void SingleInstance::acceptConnections() {
   while (QLocalSocket* client = server_.nextPendingConnection()) {
-    connect(client, &QLocalSocket::disconnected, client, &QObject::deleteLater);
-    connect(client, &QLocalSocket::readyRead, this, [this, client] {
+    // A later start that hands over no URL is a plain launch: the user asks for the window.
+    auto handedURL = std::make_shared<bool>(false);
+    connect(client, &QLocalSocket::disconnected, this, [this, client, handedURL] {
+      client->deleteLater();
+      if (!*handedURL) emit reopenRequested();
+    });
+    connect(client, &QLocalSocket::readyRead, this, [this, client, handedURL] {
       while (client->canReadLine()) {
         QByteArray line = client->readLine(longestLine).trimmed();
-        if (!line.isEmpty()) emit urlReceived(QString::fromUtf8(line));
+        if (line.isEmpty()) continue;
+        *handedURL = true;
+        emit urlReceived(QString::fromUtf8(line));
       }
-      // A peer that sends a huge line without an end is cut off rather than buffered forever.
-      if (client->bytesAvailable() > longestLine) client->abort();
+      // A peer that sends a huge line without an end is cut off rather than buffered forever,
+      // and is no plain launch either.
+      if (client->bytesAvailable() > longestLine) {
+        *handedURL = true;
+        client->abort();
+      }
     });
   }
 }

@@ -1,5 +1,5 @@
 // One Hollin per user: the first instance listens on a local socket; a later one hands its
-// URLs ("hollin://analysis") over that socket and exits.
+// URLs ("hollin://analysis") over that socket, or nothing for a plain launch, and exits.
 #pragma once
 
 #include <QLocalServer>
@@ -34,6 +34,8 @@ class SingleInstance : public QObject {
  signals:
   // One per URL line a later instance handed over, on the main thread.
   void urlReceived(const QString& url);
+  // A later instance started without a URL: bring the window forward.
+  void reopenRequested();
 
  private:
   void acceptConnections();

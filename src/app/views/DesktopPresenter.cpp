@@ -1,45 +1,50 @@
 #include "app/views/DesktopPresenter.h"
 
-#include "core/L10n.h"
+#include <QSystemTrayIcon>
 
 namespace hollin {
 
-DesktopPresenter::DesktopPresenter(const ViewState& initial, PresenterActions actions,
-                                   std::function<WallTime()> clock)
-    : actions_(std::move(actions)),
-      window_(std::make_unique<AnalysisWindow>(initial, actions_)), last_(initial) {
-  if (QSystemTrayIcon::isSystemTrayAvailable())
-    menu_ = std::make_unique<StatusMenu>(initial, actions_, [this] { showAnalysis(); },
-                                         std::move(clock), installedSystemMonitor());
+DesktopPresenter::DesktopPresenter(const ViewSetup& setup, PresenterActions actions) : actions_(std::move(actions)) {
+  // The window tells the controller when it appears, so a hidden window costs no rendering.
+  PresenterActions windowActions = actions_;
+  windowActions.windowShown = [this](bool shown) {
+    if (shown && last_) window_->display(*last_);
+    if (actions_.windowShown) actions_.windowShown(shown);
+  };
+  window_ = std::make_unique<AnalysisWindow>(setup, windowActions);
+  menu_ = std::make_unique<StatusMenu>(setup, actions_, [this] { showAnalysis(); });
+  trayLook_.setInterval(trayLookInterval);
+  connect(&trayLook_, &QTimer::timeout, this, [this] {
+    if (lookForTray()) trayLook_.stop();
+  });
 }
 
 DesktopPresenter::~DesktopPresenter() = default;
 
-void DesktopPresenter::render(const ViewState& state) {
-  last_ = state;
-  if (menu_) menu_->render(state);
-  window_->render(state);
+void DesktopPresenter::start() {
+  if (lookForTray()) return;
+  if (actions_.trayShown) actions_.trayShown(false);
+  showAnalysis();
+  trayLook_.start();
+}
+
+bool DesktopPresenter::lookForTray() {
+  if (!QSystemTrayIcon::isSystemTrayAvailable()) return false;
+  menu_->showIcon();
+  if (actions_.trayShown) actions_.trayShown(true);
+  return true;
+}
+
+void DesktopPresenter::display(const Screen& screen) {
+  last_ = screen;
+  menu_->display(screen.status);
+  if (window_->isVisible()) window_->display(screen);
 }
 
 void DesktopPresenter::showAnalysis() {
   window_->show();
   window_->raise();
   window_->activateWindow();
-  window_->render(last_);
-  if (actions_.windowShown) actions_.windowShown();
-}
-
-PresenterReadout DesktopPresenter::readout() const {
-  PresenterReadout readout;
-  if (menu_) {
-    readout.menuBarIconVisible = menu_->tray()->isVisible() && !menu_->tray()->icon().isNull();
-    readout.menuBarToolTip = menu_->toolTip();
-    readout.statusMenuTitle = menu_->levelTitle();
-    readout.statusMenuText = menu_->statusRow()->text().toStdString();
-  }
-  readout.analysisStatusText = (window_->statusTitle()->text() + "\n" +
-                                window_->statusExplanation()->text()).toStdString();
-  return readout;
 }
 
 }  // namespace hollin

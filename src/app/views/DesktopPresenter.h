@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QObject>
-#include <QPointer>
+#include <QTimer>
+
 #include <memory>
+#include <optional>
 
 #include "app/views/AnalysisWindow.h"
 #include "app/views/Presenter.h"
@@ -10,28 +12,33 @@
 
 namespace hollin {
 
-// The presenter of a desktop session: the tray icon with its status menu (when the session
-// has a tray) and the analysis window, both built once and only updated afterwards.
-class DesktopPresenter : public QObject, public Presenter {
+// The presenter of a desktop session: the tray icon with its status menu and the analysis
+// window, built once and only updated afterwards. Without a tray the window stands in for the
+// icon, and the presenter keeps looking for a tray, which a panel may bring later.
+class DesktopPresenter final : public QObject, public Presenter {
   Q_OBJECT
  public:
-  // `initial` gives the language, the scope and the version; `clock` the wall time.
-  DesktopPresenter(const ViewState& initial, PresenterActions actions,
-                   std::function<WallTime()> clock = [] { return std::chrono::system_clock::now(); });
+  DesktopPresenter(const ViewSetup& setup, PresenterActions actions);
   ~DesktopPresenter() override;
 
-  void render(const ViewState& state) override;
+  // Shows the icon, or the window while there is no tray.
+  void start();
+  void display(const Screen& screen) override;
   void showAnalysis() override;
-  PresenterReadout readout() const override;
 
   AnalysisWindow* window() const { return window_.get(); }
   StatusMenu* statusMenu() const { return menu_.get(); }
 
+  static constexpr std::chrono::milliseconds trayLookInterval{2000};
+
  private:
+  bool lookForTray();
+
   PresenterActions actions_;
   std::unique_ptr<AnalysisWindow> window_;
   std::unique_ptr<StatusMenu> menu_;
-  ViewState last_;
+  QTimer trayLook_;
+  std::optional<Screen> last_;
 };
 
 }  // namespace hollin

@@ -1,12 +1,12 @@
 #include "app/views/MetricCard.h"
 
+#include <QStyle>
 #include <QVBoxLayout>
 
 #include "app/views/Typography.h"
 #include "core/L10n.h"
 
 namespace hollin {
-
 namespace {
 
 QLabel* label(const QString& text, const QFont& font, QWidget* parent) {
@@ -20,13 +20,16 @@ QString qText(const std::string& text) { return QString::fromStdString(text); }
 
 }  // namespace
 
-MetricCard::MetricCard(const CardTitle& title, const std::string& language, QWidget* parent)
-    : QFrame(parent) {
+MetricCard::MetricCard(const CardFace& face, const std::string& language, QWidget* parent) : QFrame(parent) {
   setObjectName("metricCard");
+  // Parsed once for the life of the card; the alert border follows the property.
+  setStyleSheet(
+      "#metricCard { border: 1px solid palette(mid); border-radius: 10px; background: palette(base); }"
+      "#metricCard[alert=\"true\"] { border: 2px solid rgb(255, 59, 48); }");
   auto* stack = new QVBoxLayout(this);
   stack->setContentsMargins(12, 10, 12, 10);
   stack->setSpacing(4);
-  stack->addWidget(label(qText(L10n::render(title.name, language)), Typography::body(), this));
+  stack->addWidget(label(qText(L10n::render(face.name, language)), Typography::body(), this));
   stack->addSpacing(4);
   value_ = label({}, Typography::cardValue(), this);
   stack->addWidget(value_);
@@ -34,28 +37,28 @@ MetricCard::MetricCard(const CardTitle& title, const std::string& language, QWid
   detail_ = label({}, Typography::note(), this);
   detail_->hide();
   stack->addWidget(detail_);
-  if (title.hint) {
-    auto* hint = label(qText(L10n::render(*title.hint, language)), Typography::note(), this);
+  if (face.hint) {
+    auto* hint = label(qText(L10n::render(*face.hint, language)), Typography::note(), this);
     hint->setForegroundRole(QPalette::PlaceholderText);
     stack->addWidget(hint);
   }
+  if (face.toolTip) setToolTip(qText(L10n::render(*face.toolTip, language)));
   stack->addStretch();
-  setAlert(false);
 }
 
-void MetricCard::update(const CardView& card) {
-  value_->setText(qText(card.value));
-  detail_->setText(qText(card.detail));
-  detail_->setVisible(!card.detail.empty());
-  setToolTip(qText(card.toolTip));
-  setAlert(card.alert);
-}
-
-void MetricCard::setAlert(bool alert) {
-  setStyleSheet(alert ? "#metricCard { border: 2px solid rgb(255, 59, 48); border-radius: 10px;"
-                        " background: palette(base); }"
-                      : "#metricCard { border: 1px solid palette(mid); border-radius: 10px;"
-                        " background: palette(base); }");
+void MetricCard::display(const CardView& card) {
+  if (card.value != shown_.value || value_->text().isEmpty()) value_->setText(qText(card.value));
+  if (card.detail != shown_.detail) {
+    detail_->setText(qText(card.detail));
+    detail_->setVisible(!card.detail.empty());
+  }
+  const bool restyle = card.alert != shown_.alert;
+  shown_ = card;
+  if (restyle) {
+    style()->unpolish(this);
+    style()->polish(this);
+    update();
+  }
 }
 
 }  // namespace hollin

@@ -3,23 +3,26 @@
 #include <QFrame>
 #include <QLabel>
 
-#include "core/ui/Cards.h"
+#include "core/ui/Screen.h"
 
 namespace hollin {
 
-// One metric card: name, value, optional detail and hint, a red border on alert.
+// One metric card: name, value, optional detail and hint, a red border on alert. The style is
+// set once; an alert only switches a property, and only what changed is touched.
 class MetricCard : public QFrame {
   Q_OBJECT
+  Q_PROPERTY(bool alert READ alert)
  public:
-  MetricCard(const CardTitle& title, const std::string& language, QWidget* parent = nullptr);
-  void update(const CardView& card);
+  MetricCard(const CardFace& face, const std::string& language, QWidget* parent = nullptr);
+  void display(const CardView& card);
+  bool alert() const { return shown_.alert; }
   QLabel* value() const { return value_; }
   QLabel* detail() const { return detail_; }
 
  private:
-  void setAlert(bool alert);
   QLabel* value_;
   QLabel* detail_;
+  CardView shown_;
 };
 
 }  // namespace hollin

@@ -1,18 +1,22 @@
+// The seam between the controller and whatever shows its state: the tray icon with the status
+// menu and the analysis window on a desktop, log lines without one.
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 
+#include "core/scope/AccountScope.h"
 #include "core/ui/AnalysisTab.h"
-#include "core/ui/ViewState.h"
+#include "core/ui/Screen.h"
 
 namespace hollin {
 
-// What the user asked for through the menus and the window. The controller fills in the ones
-// it handles; an empty function leaves its item inert. Each runs on the main thread.
+// What the user asked for through the menus and the window, and what the views tell the
+// controller. Each runs on the main thread; an empty function leaves its item inert.
 struct PresenterActions {
   std::function<void()> refresh;                 // "今すぐ更新"
-  std::function<void()> quit;                    // "このアカウントの監視を終了"
+  std::function<void()> quit;                    // "このアカウントの監視を終了", Ctrl+Q
   std::function<void(int seconds)> mute;         // one of the four mute choices
   std::function<void()> resume;                  // "通知を再開"
   std::function<void(AnalysisTab)> tabChanged;   // a segment or a View-menu item was chosen
@@ -23,36 +27,28 @@ struct PresenterActions {
   std::function<void(bool on)> toggleLogin;      // the login-start checkbox
   std::function<void(bool on)> toggleSharing;    // the sharing checkbox
   std::function<void()> showHelp;                // "ヘルプ"
-  std::function<void()> windowShown;             // the analysis window came to the front
+  std::function<void()> openSystemMonitor;       // "アクティビティモニタを開く"; empty: none installed
+  // The resume row's title when the menu opens, or nothing while notices are not muted.
+  std::function<std::optional<std::string>()> resumeTitle;
+  std::function<void(bool shown)> windowShown;   // the analysis window appeared or was hidden
+  std::function<void(bool shown)> trayShown;     // the tray icon appeared (or went)
 };
 
-// What the self-health record reports about the status item, the menu and the window.
-// The hover card never shows on Linux tray hosts (they send no pointer enter or exit events),
-// so its counters stay 0 and its tracking is never installed.
-struct PresenterReadout {
-  std::string menuBarText;     // the tray entry has no title, only the icon
-  bool menuBarIconVisible = false;
-  std::string menuBarToolTip;
-  std::string statusMenuTitle;  // the displayed level's title
-  std::string statusMenuText;   // the status row of the menu
-  bool menuBarHoverInstalled = false;
-  int menuBarHoverEnteredCount = 0;
-  int menuBarHoverShownCount = 0;
-  bool menuBarHoverVisible = false;
-  std::string analysisStatusText;  // window title line, a line feed, the explanation
+// What the views are built with and keep for the whole run.
+struct ViewSetup {
+  std::string language;  // of every text, as the process renders it
+  AccountScope scope;    // the order of the tabs
+  std::string version;
+  std::string build;
 };
 
-// The seam between the controller and whatever shows its state: the tray icon with the status
-// menu and the analysis window on a desktop, a log line when there is no display.
 class Presenter {
  public:
   virtual ~Presenter() = default;
-  // Shows the state. Called after every tick, on tab changes and when the window is shown.
-  virtual void render(const ViewState& state) = 0;
-  // Brings the analysis window to the front (and renders it from the last state).
+  // Shows a decided screen. Called after every render that has a snapshot.
+  virtual void display(const Screen& screen) = 0;
+  // Brings the analysis window to the front.
   virtual void showAnalysis() = 0;
-  // What is on screen now, for the self-health record.
-  virtual PresenterReadout readout() const { return {}; }
 };
 
 }  // namespace hollin

@@ -3,24 +3,27 @@
 #include <QMenu>
 #include <QObject>
 #include <QSystemTrayIcon>
+
 #include <functional>
 #include <optional>
 
 #include "app/views/Presenter.h"
-#include "app/views/SystemMonitor.h"
 
 namespace hollin {
 
-// The tray icon and its status menu. The icon shows the level colour; its tool tip stands in
-// for the hover card, since tray hosts send no pointer enter or exit events to the application.
+// The status menu and the tray icon it hangs from. The menu is built once and only retitled;
+// the icon is shown once the desktop has a tray. The icon's tool tip stands in for the hover
+// card, since tray hosts send the application no pointer enter or exit.
 class StatusMenu : public QObject {
   Q_OBJECT
  public:
-  StatusMenu(const ViewState& initial, PresenterActions actions,
-             std::function<void()> showAnalysis, std::function<WallTime()> clock,
-             std::optional<SystemMonitorApp> monitor, QObject* parent = nullptr);
+  StatusMenu(const ViewSetup& setup, const PresenterActions& actions, std::function<void()> showAnalysis,
+             QObject* parent = nullptr);
+  ~StatusMenu() override;
 
-  void render(const ViewState& state);
+  void display(const StatusTexts& status);
+  // Puts the icon into the tray; the desktop must have one.
+  void showIcon();
   // The menu's rows are refreshed just before it opens (the resume row's end time).
   void prepareToOpen();
 
@@ -28,27 +31,21 @@ class StatusMenu : public QObject {
   QAction* statusRow() const { return statusRow_; }
   QAction* resumeRow() const { return resume_; }
   QAction* monitorRow() const { return monitor_; }
+  QAction* quitRow() const { return quit_; }
   QSystemTrayIcon* tray() const { return tray_; }
-  std::string toolTip() const { return toolTip_; }
-  std::string levelTitle() const { return levelTitle_; }
 
  private:
-  void updateMenuBar(const ShownStatus& status);
   QString text(const LocalizedMessage& message) const;
 
   std::string language_;
   PresenterActions actions_;
-  std::function<WallTime()> clock_;
-  std::optional<SystemMonitorApp> monitorApp_;
   QMenu* menu_;
   QSystemTrayIcon* tray_;
   QAction* statusRow_ = nullptr;
   QAction* resume_ = nullptr;
   QAction* monitor_ = nullptr;
-  WallTime mutedUntil_ = distantPast;
-  std::optional<StatusColour> shownColour_;
-  std::string toolTip_;
-  std::string levelTitle_;
+  QAction* quit_ = nullptr;
+  std::optional<StatusTexts> shown_;
 };
 
 }  // namespace hollin

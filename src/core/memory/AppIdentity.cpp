@@ -1,6 +1,8 @@
 #include "core/memory/AppIdentity.h"
 
-#include <limits>
+#include <nlohmann/json.hpp>
+
+#include "core/JsonReader.h"
 
 namespace hollin {
 
@@ -9,24 +11,10 @@ Json toJson(const AppIdentity& identity) {
 }
 
 std::optional<AppIdentity> appIdentityFromJson(const Json& json) {
-  if (!json.is_object()) return std::nullopt;
-  const auto pid = json.find("pid");
-  const auto start = json.find("start");
-  if (pid == json.end() || start == json.end()) return std::nullopt;
-  if (!pid->is_number_integer() || !start->is_number_integer()) return std::nullopt;
-  // The parser stores every non-negative integer as unsigned, so a signed start is negative.
-  if (!start->is_number_unsigned()) return std::nullopt;
-  std::int64_t wide = 0;
-  if (pid->is_number_unsigned()) {
-    const auto value = pid->get<std::uint64_t>();
-    if (value > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max()))
-      return std::nullopt;
-    wide = static_cast<std::int64_t>(value);
-  } else {
-    wide = pid->get<std::int64_t>();
-    if (wide < std::numeric_limits<std::int32_t>::min()) return std::nullopt;
-  }
-  return AppIdentity{static_cast<std::int32_t>(wide), start->get<std::uint64_t>()};
+  JsonReader in(json);
+  AppIdentity identity{in.required<std::int32_t>("pid"), in.required<std::uint64_t>("start")};
+  if (!in.ok()) return std::nullopt;
+  return identity;
 }
 
 }  // namespace hollin

@@ -34,7 +34,7 @@ bool AppResponse::suspected() const {
 bool PeerReport::hasFreshMemory(double now) const {
   const double age = now - memoryCheckedAt;
   // Written so that a NaN age is not fresh.
-  return memoryComplete && age >= -freshMemoryLead && age <= freshMemoryAge;
+  return memoryComplete && age >= -freshMemoryLead && age <= staleAfter;
 }
 
 }  // namespace hollin

@@ -2,11 +2,13 @@
 
 #include <cstdint>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "core/memory/AppIdentity.h"
+#include "core/snapshot/Staleness.h"
 
 namespace hollin {
 
@@ -48,6 +50,15 @@ struct ReportedMemory {
   bool operator==(const ReportedMemory&) const = default;
 };
 
+// The reporting instance's own set-up state.
+struct MonitorStatus {
+  std::string version;
+  bool loginEnabled = false;
+  bool sharingEnabled = false;
+  std::set<std::uint32_t> receivedUIDs;  // accounts whose fresh reports it last received
+  bool operator==(const MonitorStatus&) const = default;
+};
+
 // One account's report about itself.
 struct PeerReport {
   std::uint32_t uid = 0;
@@ -57,14 +68,14 @@ struct PeerReport {
   std::vector<ReportedMemory> memory;
   double memoryCheckedAt = 0;   // machine uptime of the snapshot behind `memory`; 0 for none
   bool memoryComplete = false;  // that listing succeeded and was not cut short
+  std::optional<MonitorStatus> monitorStatus;
 
   // The memory list is complete and was taken between freshMemoryLead seconds after and
-  // freshMemoryAge seconds before `now` (machine uptime), both ends included.
+  // staleAfter seconds before `now` (machine uptime), both ends included.
   bool hasFreshMemory(double now) const;
   bool operator==(const PeerReport&) const = default;
 };
 
-inline constexpr double freshMemoryAge = 20.0;   // seconds
 inline constexpr double freshMemoryLead = 2.0;   // seconds: clocks of two instances may differ
 
 }  // namespace hollin

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <limits>
 
+#include "core/JsonReader.h"
+
 namespace hollin {
 
 std::optional<Pressure> pressureFromRawValue(std::int64_t raw) {
@@ -51,21 +53,14 @@ Json toJson(const MemorySample& sample) {
 }
 
 std::optional<MemorySample> memorySampleFromJson(const Json& json) {
-  if (!json.is_object()) return std::nullopt;
-  auto uptime = json.find("uptime");
-  auto pressure = json.find("pressure");
-  if (uptime == json.end() || !uptime->is_number() || pressure == json.end() || !pressure->is_number_integer())
-    return std::nullopt;
-  auto level = pressureFromRawValue(pressure->get<std::int64_t>());
-  if (!level) return std::nullopt;
-  MemorySample sample{uptime->get<double>(), *level, std::nullopt, std::nullopt};
+  JsonReader in(json);
+  MemorySample sample{in.required<double>("uptime"), Pressure::unknown, std::nullopt, std::nullopt};
+  const auto raw = in.required<std::int32_t>("pressure", {-1, 2});
   // Present but not a byte count (negative, fractional, text) is malformed, not absent.
-  for (auto [key, field] : {std::pair{"swap", &sample.swap}, std::pair{"compressed", &sample.compressed}}) {
-    auto value = json.find(key);
-    if (value == json.end()) continue;
-    if (!value->is_number_unsigned()) return std::nullopt;
-    *field = value->get<std::uint64_t>();
-  }
+  sample.swap = in.optional<std::uint64_t>("swap");
+  sample.compressed = in.optional<std::uint64_t>("compressed");
+  if (!in.ok()) return std::nullopt;
+  sample.pressure = static_cast<Pressure>(raw);
   return sample;
 }
 

@@ -83,14 +83,14 @@ bool hasSuspectedApp(const std::vector<PeerReport>& reports, double now) {
   return std::any_of(reports.begin(), reports.end(), [&](const PeerReport& report) {
     return report.trusted && report.workerHealthy &&
            std::any_of(report.apps.begin(), report.apps.end(), [&](const AppResponse& app) {
-             return app.suspected() && now - app.checkedAt <= staleAfter;
+             return app.suspected() && !isStale(false, now, app.checkedAt);
            });
   });
 }
 
 ShownLevel shownLevel(const MenuBarStatusPolicy& policy, const ShownLevelInputs& inputs,
                       const std::vector<PeerReport>& reports) {
-  const bool fresh = !inputs.asleep && inputs.now - inputs.snapshotUptime <= staleAfter;
+  const bool fresh = !isStale(inputs.asleep, inputs.now, inputs.snapshotUptime);
   ShownLevel shown;
   shown.level = policy.level(fresh, hasSuspectedApp(reports, inputs.now));
   shown.explanation = explanation(shown.level);

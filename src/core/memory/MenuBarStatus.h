@@ -10,7 +10,9 @@
 
 #include "core/LocalizedMessage.h"
 #include "core/memory/HeldReport.h"
+#include "core/memory/DiskSpace.h"
 #include "core/memory/MemoryNotice.h"
+#include "core/snapshot/Staleness.h"
 
 namespace hollin {
 
@@ -47,10 +49,6 @@ class MenuBarStatusPolicy {
   double warningDelay_;
 };
 
-// Data older than this (or taken before a sleep) is stale; so is a hang verdict.
-inline constexpr double staleAfter = 20;  // seconds
-inline constexpr std::uint64_t diskDangerBelow = 10'000'000'000;
-inline constexpr std::uint64_t diskDangerClearsAt = 11'000'000'000;  // while the warning is shown
 
 struct ShownLevelInputs {
   bool asleep = false;

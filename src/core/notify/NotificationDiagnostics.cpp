@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include <nlohmann/json.hpp>
+
 #include "core/health/HealthRecord.h"
 #include "core/notify/NoticeContent.h"
 

@@ -9,6 +9,13 @@ PostingDecision decidePosting(const PostingContext& context) {
   return PostingDecision::post;
 }
 
+std::optional<std::string_view> withholding(std::uint32_t consoleUID, std::uint32_t currentUID,
+                                            NotificationAuthorization authorization) {
+  if (consoleUID != currentUID) return "notAtConsole";
+  if (authorization == NotificationAuthorization::denied) return "noNotificationService";
+  return std::nullopt;
+}
+
 NotificationKind notificationKind(std::string_view identifier) {
   if (identifier.starts_with("ssd-")) return NotificationKind::ssd;
   if (identifier.starts_with("hang-")) return NotificationKind::hang;

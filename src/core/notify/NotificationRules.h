@@ -33,6 +33,13 @@ struct PostingContext {
 // request is urgent.
 PostingDecision decidePosting(const PostingContext& context);
 
+// Why no notice can reach the user now, or nothing while one could: "notAtConsole" (another
+// account, or nobody that can be named, is at the console) or "noNotificationService" (none
+// answers on the session bus). A mute is the user's own choice and not counted; neither is the
+// moment before the service was first asked.
+std::optional<std::string_view> withholding(std::uint32_t consoleUID, std::uint32_t currentUID,
+                                            NotificationAuthorization authorization);
+
 // The notice kinds by identifier prefix, for "lastNotificationSubmission".
 enum class NotificationKind { memory, hang, ssd, early };
 NotificationKind notificationKind(std::string_view identifier);

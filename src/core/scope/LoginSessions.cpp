@@ -43,4 +43,14 @@ std::optional<std::set<std::uint32_t>> LoginSessions::parse(const PlistValue* va
   return loggedIn;
 }
 
+std::optional<PlistValue> LoginSessions::value(const HLLoginSession* sessions, std::int32_t count) {
+  if (sessions == nullptr || count < 0) return std::nullopt;
+  PlistArray entries;
+  entries.reserve(static_cast<std::size_t>(count));
+  for (std::int32_t i = 0; i < count; ++i)
+    entries.emplace_back(PlistDictionary{{"kCGSSessionUserIDKey", std::int64_t{sessions[i].uid}},
+                                         {"kCGSessionLoginDoneKey", sessions[i].login_done != 0}});
+  return PlistValue(PlistDictionary{{"SessionInfo", std::move(entries)}});
+}
+
 }  // namespace hollin

@@ -7,6 +7,7 @@
 
 #include "core/OrdinaryAccounts.h"
 #include "core/PropertyList.h"
+#include "native/NativeMetrics.h"
 
 namespace hollin {
 
@@ -22,6 +23,10 @@ struct LoginSessions {
   static std::optional<std::set<std::uint32_t>> parse(const PlistValue* value,
                                                       std::uint32_t consoleUID,
                                                       AccountRange accounts = ordinaryAccounts());
+
+  // The value `parse` reads, built from the session manager's list, one entry per session in
+  // order; nothing when there is no list (no session manager).
+  static std::optional<PlistValue> value(const HLLoginSession* sessions, std::int32_t count);
 };
 
 }  // namespace hollin

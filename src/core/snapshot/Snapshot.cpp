@@ -14,11 +14,10 @@ namespace {
 
 // The CPU temperature, due once per slowReadInterval of uptime. The date moves only with a
 // value, so a failed read clears both rather than keeping an old date beside no value.
-void refreshSlowReadings(const SnapshotSources& sources, SnapshotCache& cache, double uptime) {
-  if (cache.nextSlowRead > uptime) return;
-  cache.nextSlowRead = uptime + slowReadInterval;
+void refreshSlowReadings(const SnapshotSources& sources, SnapshotCache& cache, const TakeMoment& moment) {
+  if (!moment.slowDue) return;
   cache.cpuCelsius = sources.cpuTemperature();
-  cache.cpuMeasuredAt = cache.cpuCelsius ? std::optional(sources.now()) : std::nullopt;
+  cache.cpuMeasuredAt = cache.cpuCelsius ? std::optional(moment.now) : std::nullopt;
 }
 
 std::string byteText(std::optional<std::uint64_t> bytes, ByteCountStyle style,
@@ -40,11 +39,16 @@ ProcessMemory processMemory(const HLProcess& native) {
   return process;
 }
 
-Snapshot Snapshot::take(const SnapshotSources& sources, SnapshotCache& cache) {
-  refreshSlowReadings(sources, cache, sources.uptime());
+Snapshot Snapshot::take(const SnapshotSources& sources, SnapshotCache& cache,
+                        std::span<const std::shared_ptr<SnapshotReader>> readers) {
+  TakeMoment moment{sources.uptime(), sources.now(), false};
+  moment.slowDue = cache.nextSlowRead <= moment.uptime;
+  if (moment.slowDue) cache.nextSlowRead = moment.uptime + slowReadInterval;
+  refreshSlowReadings(sources, cache, moment);
 
   Snapshot snapshot;
   snapshot.system = sources.system();
+  for (const auto& reader : readers) reader->read(snapshot, moment);
   ProcessListing listing = sources.processes();
   if (listing)
     snapshot.processes = std::move(listing).value();
@@ -58,10 +62,6 @@ Snapshot Snapshot::take(const SnapshotSources& sources, SnapshotCache& cache) {
   snapshot.uptime = sources.uptime();
   snapshot.cpuCelsius = cache.cpuCelsius;
   snapshot.cpuMeasuredAt = cache.cpuMeasuredAt;
-  snapshot.ssdCelsius = cache.ssdCelsius;
-  snapshot.ssdMeasuredAt = cache.ssdMeasuredAt;
-  snapshot.ssdHealth = cache.ssdHealth;
-  snapshot.ssdCheckedAt = cache.ssdCheckedAt;
   return snapshot;
 }
 

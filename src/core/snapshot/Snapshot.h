@@ -3,6 +3,8 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <span>
 #include <optional>
 #include <set>
 #include <string>
@@ -13,6 +15,7 @@
 #include "core/PropertyList.h"
 #include "core/Result.h"
 #include "core/snapshot/PendingRecords.h"
+#include "core/snapshot/Staleness.h"
 #include "native/NativeMetrics.h"
 
 namespace hollin {
@@ -40,7 +43,7 @@ ProcessMemory processMemory(const HLProcess& native);
 using ProcessListing = Result<std::vector<ProcessMemory>, std::int32_t>;
 
 // Everything the take reads, so tests can drive it with fixed values and a hand-moved clock.
-// The live set (native/LiveSnapshotSources.h) calls the hl_ layer, sd-login and CLOCK_BOOTTIME.
+// The live set (app/sampling/LiveSampling.h) calls the hl_ layer.
 struct SnapshotSources {
   std::function<double()> uptime;       // seconds since boot, sleep included
   std::function<WallTime()> now;        // wall clock
@@ -53,16 +56,31 @@ struct SnapshotSources {
   std::function<std::optional<PlistValue>()> loginSessions;
 };
 
-// What the take keeps between calls: the slow readings and when they are due next. One cache
-// per sampling queue; only `Snapshot::take` touches it, one take at a time, so it has no lock.
+struct Snapshot;
+
+// The take's clocks, handed to each subsystem's reader.
+struct TakeMoment {
+  double uptime = 0;  // read at the start of the take
+  WallTime now{};
+  bool slowDue = false;  // this take refreshes the slow readings (once per slowReadInterval)
+};
+
+// What one subsystem adds to the take. Readers run on the sampling thread, one take at a time,
+// in the order the subsystems were registered, after the whole-machine reading; each keeps
+// whatever it needs between takes.
+class SnapshotReader {
+ public:
+  virtual ~SnapshotReader() = default;
+  virtual void read(Snapshot& snapshot, const TakeMoment& moment) = 0;
+};
+
+// What the take keeps between calls: the CPU temperature and when the slow readings are due
+// next. One cache per sampling queue; only `Snapshot::take` touches it, one take at a time, so
+// it has no lock. Subsystems' readers keep their own slow readings.
 struct SnapshotCache {
   double nextSlowRead = 0;  // uptime seconds; 0 so the first take reads at once
   std::optional<double> cpuCelsius;
   std::optional<WallTime> cpuMeasuredAt;
-  std::optional<double> ssdCelsius;
-  std::optional<WallTime> ssdMeasuredAt;
-  std::optional<SSDHealth> ssdHealth;
-  WallTime ssdCheckedAt = distantPast;
 };
 
 // Everything one tick knows about the machine. Read-only once taken.
@@ -82,16 +100,18 @@ struct Snapshot {
   std::int32_t enumerationError = 0;     // 0, or the error number of a failed listing
   std::optional<std::set<std::uint32_t>> loggedInUIDs;  // absent when unknown
 
-  // Reads the machine through `sources`; the slow readings (CPU temperature) at most once per
-  // slowReadInterval seconds of uptime, reused from `cache` in between. Never fails as a
-  // whole: a missing figure is absent or flagged.
-  static Snapshot take(const SnapshotSources& sources, SnapshotCache& cache);
+  // Reads the machine through `sources` and `readers`; the slow readings (CPU temperature) at
+  // most once per slowReadInterval seconds of uptime, reused from `cache` in between. Never
+  // fails as a whole: a missing figure is absent or flagged.
+  static Snapshot take(const SnapshotSources& sources, SnapshotCache& cache,
+                       std::span<const std::shared_ptr<SnapshotReader>> readers = {});
 
   // The distinct owner uids of the processes that belong to ordinary accounts, ascending.
   std::vector<std::uint32_t> userIDs(AccountRange accounts = ordinaryAccounts()) const;
 };
 
 inline constexpr double slowReadInterval = 60.0;  // seconds of uptime between slow reads
+
 
 // A memory size ("16 GB", 1024-based) or a storage size (1000-based); absent is "取得不可".
 std::string memoryText(std::optional<std::uint64_t> bytes, std::string_view language);

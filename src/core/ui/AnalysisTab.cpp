@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "core/L10n.h"
+
 namespace hollin {
 
 std::array<AnalysisTab, 5> tabOrder(AccountScope scope) {
@@ -24,6 +26,24 @@ LocalizedMessage plainLabel(AnalysisTab tab) {
     case AnalysisTab::early: break;
   }
   return msg("Mac の健康");
+}
+
+std::string appsLabel(AppMemorySort sort, std::string_view language) {
+  return L10n::render(msg("アプリ別（{0}）", L10n::render(sort.label(), language)), language);
+}
+
+std::string earlyLabel(int concerns, std::string_view language) {
+  if (concerns <= 0) return L10n::render(plainLabel(AnalysisTab::early), language);
+  return L10n::render(msg("Mac の健康 ⚠︎ {0}", concerns), language);
+}
+
+std::vector<std::string> labelVariants(AnalysisTab tab, std::string_view language) {
+  std::vector<std::string> labels{L10n::render(plainLabel(tab), language)};
+  if (tab == AnalysisTab::apps)
+    for (AppMemorySort sort : {AppMemorySort::memory, AppMemorySort::name})
+      labels.push_back(appsLabel(sort, language));
+  if (tab == AnalysisTab::early) labels.push_back(earlyLabel(99, language));
+  return labels;
 }
 
 std::vector<LocalizedMessage> tableHeader(AnalysisTab tab) {
@@ -51,19 +71,14 @@ int columnLayout(AnalysisTab tab) {
 
 std::vector<int> columnWidths(int layout) {
   if (layout == 100) return {240, 380, 430};
-  if (layout == 5) return {210, 140, 125, 125, 300};
-  return {290, 175, 175, 265};
+  // Wide enough for an account label ("このアカウント（UID 60000）") in either language.
+  if (layout == 5) return {240, 150, 130, 130, 300};
+  return {300, 240, 160, 300};
 }
 
-bool needsNewColumns(int installedLayout, int installedColumnCount, AnalysisTab tab) {
-  const int wanted = columnLayout(tab);
-  return installedLayout != wanted ||
-         installedColumnCount != static_cast<int>(columnWidths(wanted).size());
-}
-
-bool sortByNameAfter(AnalysisTab previous, AnalysisTab selected, bool sortedByName) {
-  if (selected != AnalysisTab::apps) return sortedByName;
-  return previous == AnalysisTab::apps && !sortedByName;
+AppMemorySort sortAfter(AnalysisTab previous, AnalysisTab selected, AppMemorySort sort) {
+  if (selected != AnalysisTab::apps) return sort;
+  return previous == AnalysisTab::apps ? sort.toggled() : AppMemorySort::memory;
 }
 
 }  // namespace hollin

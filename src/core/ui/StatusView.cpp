@@ -14,12 +14,6 @@ namespace hollin {
 
 namespace {
 
-std::string joined(const ShownStatus& status, std::string_view separator,
-                   std::string_view language) {
-  return L10n::render(status.title, language) + std::string(separator) +
-         L10n::render(status.explanation, language);
-}
-
 // The time of day of `when` in the language's short time style ("9:05", "9:05 PM").
 std::string shortTime(WallTime when, std::string_view language, std::string_view timeZone) {
   const icu::Locale locale(std::string(language).c_str());
@@ -41,12 +35,12 @@ std::string shortTime(WallTime when, std::string_view language, std::string_view
 
 }  // namespace
 
-std::string statusRowTitle(const ShownStatus& status, std::string_view language) {
-  return joined(status, " — ", language);
-}
-
-std::string statusToolTip(const ShownStatus& status, std::string_view language) {
-  return joined(status, "\n", language);
+StatusTexts statusTexts(const ShownStatus& status, std::string_view language) {
+  StatusTexts texts{status.colour, L10n::render(status.title, language),
+                    L10n::render(status.explanation, language), {}, {}};
+  texts.menuRow = texts.title + " — " + texts.explanation;
+  texts.toolTip = texts.title + "\n" + texts.explanation;
+  return texts;
 }
 
 std::optional<std::string> resumeRow(WallTime mutedUntil, WallTime now, std::string_view language,

@@ -9,15 +9,22 @@
 #include "core/LocalizedMessage.h"
 #include "core/memory/MenuBarStatus.h"
 #include "core/snapshot/Snapshot.h"
-#include "core/ui/ViewState.h"
+#include "core/ui/Screen.h"
 
 // The texts of the status menu and the tray icon.
 namespace hollin {
 
-// The menu's first row: title + " — " + explanation.
-std::string statusRowTitle(const ShownStatus& status, std::string_view language);
-// The tray icon's tool tip and hover text: title + "\n" + explanation.
-std::string statusToolTip(const ShownStatus& status, std::string_view language);
+// The shown level after the freshness, suspected-app and disk decisions: its colour, its title
+// and the explanation that goes with it (the level's own, or the disk override's).
+struct ShownStatus {
+  StatusColour colour = StatusColour::grey;
+  LocalizedMessage title = msg("確認できません");
+  LocalizedMessage explanation = msg("起動直後、スリープ中、または新しい測定を取得できない状態です。");
+  bool operator==(const ShownStatus&) const = default;
+};
+
+// The shown status as finished texts in `language`.
+StatusTexts statusTexts(const ShownStatus& status, std::string_view language);
 
 // The resume row's title while notices are muted ("通知を再開（{0}まで止めています）" with the end
 // in the short time format of the language), nothing once the mute has ended. `timeZone` is an

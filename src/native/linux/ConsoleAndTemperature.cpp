@@ -1,5 +1,6 @@
 // The console user's X display socket and the CPU temperature sensors.
 #include "native/linux/NativeReaders.h"
+#include "native/linux/KernelFiles.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -63,7 +64,7 @@ std::uint32_t consoleUidFromDisplay(const std::string& root, const char* display
   auto [end, error] = std::from_chars(name.data(), name.data() + name.size(), number);
   if (error != std::errc() || (end != name.data() + name.size() && *end != '.')) return unknown;
   struct stat socket {};
-  auto path = underRoot(root, "/tmp/.X11-unix/X") + std::to_string(number);
+  auto path = underRoot(root, files::x11Sockets) + std::to_string(number);
   if (::stat(path.c_str(), &socket) != 0) return unknown;
   return socket.st_uid;
 }
@@ -74,13 +75,13 @@ std::optional<double> readCpuTemperature(const std::string& root) {
     auto celsius = millidegrees(path);
     if (celsius && plausibleTemperature(*celsius) && (!hottest || *celsius > *hottest)) hottest = celsius;
   };
-  forEachEntry(underRoot(root, "/sys/class/hwmon"), "hwmon", [&](const std::string& device) {
+  forEachEntry(underRoot(root, files::hwmon), "hwmon", [&](const std::string& device) {
     if (!cpuDriver(firstLine(device + "/name"))) return;
     forEachEntry(device, "temp", [&](const std::string& input) {
       if (input.ends_with("_input")) consider(input);
     });
   });
-  forEachEntry(underRoot(root, "/sys/class/thermal"), "thermal_zone", [&](const std::string& zone) {
+  forEachEntry(underRoot(root, files::thermalZones), "thermal_zone", [&](const std::string& zone) {
     if (cpuZone(firstLine(zone + "/type"))) consider(zone + "/temp");
   });
   return hottest;

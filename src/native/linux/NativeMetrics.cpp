@@ -4,8 +4,6 @@
 #include "native/linux/NativeReaders.h"
 
 #include <pwd.h>
-#include <sys/stat.h>
-#include <systemd/sd-login.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -50,19 +48,6 @@ int32_t hl_identity(int32_t pid, uint32_t* uid, uint64_t* start) {
   *uid = identity->uid;
   *start = identity->start;
   return 1;
-}
-
-uint32_t hl_console_uid(void) {
-  // logind keeps its state under /run/systemd; without the seats folder it is not running and
-  // the display server's owner is the best witness of who sits at the machine.
-  struct stat seats {};
-  if (::stat("/run/systemd/seats", &seats) != 0)
-    return consoleUidFromDisplay(hostRoot(), std::getenv("DISPLAY"));
-  uid_t owner = 0;
-  char* session = nullptr;
-  int found = sd_seat_get_active("seat0", &session, &owner);
-  std::free(session);
-  return found >= 0 ? owner : 4294967295u;
 }
 
 int32_t hl_cpu_temperature(double* celsius) {

@@ -5,6 +5,7 @@
 #include "native/NativeMetrics.h"
 
 #include <cstdint>
+#include <chrono>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -49,6 +50,16 @@ struct PressureStall {
 
 // /proc/pressure/memory: "some avg10=… avg60=… avg300=… total=…" and the same for "full"
 std::optional<PressureStall> parsePressureStall(std::string_view text);
+
+// A memory stall that raises the level: the share of wall time in which some (or all, `full`)
+// tasks waited for memory, in percent. The same figures judge the avg10 readings and arm the
+// kernel's triggers, so the level read and the level announced between readings agree.
+struct StallThreshold {
+  bool full = false;
+  double percent = 0;
+};
+inline constexpr StallThreshold stallWarnings[] = {{false, 10}, {true, 5}};
+inline constexpr StallThreshold stallCritical{true, 20};
 
 // The kernel-style level (1 normal, 2 warning, 4 critical) from the stall figures and the free
 // memory and swap; absent when neither source was read.
@@ -124,6 +135,54 @@ class ProcessTable {
   std::unordered_map<std::int32_t, Entry> entries_;
   std::vector<char> buffer_;
   mutable std::mutex mutex_;
+};
+
+// The memory-pressure watch behind hl_pressure_watch_*, over a root directory.
+class PressureWatch {
+ public:
+  using Clock = std::chrono::steady_clock;
+  struct Options {
+    std::chrono::milliseconds pollInterval{2000};
+    std::chrono::milliseconds quietPeriod{10000};  // triggers: no firing this long steps down
+  };
+  enum class Mode { none, triggers, polling };
+
+  PressureWatch(std::string root, Options options);
+  ~PressureWatch();
+  PressureWatch(const PressureWatch&) = delete;
+  PressureWatch& operator=(const PressureWatch&) = delete;
+
+  Mode mode() const { return mode_; }
+  // The next change of level (1, 2, 4), or 0 when stopped or failed.
+  std::int32_t next();
+  void stop();
+
+  // When each kind of trigger last fired.
+  struct Fired {
+    std::optional<Clock::time_point> warning, critical;
+  };
+  // Trigger mode's level: that of the latest trigger that fired within quietPeriod, critical
+  // first; normal once none fired for that long.
+  static std::int32_t levelFromTriggers(const Fired& fired, Clock::time_point now,
+                                        std::chrono::milliseconds quietPeriod);
+  // The text that arms a trigger for `threshold` over the trigger window.
+  static std::string triggerText(StallThreshold threshold);
+
+ private:
+  bool openTriggers();
+  std::int32_t nextTriggered();
+  std::int32_t nextPolled();
+  std::optional<std::int32_t> readLevel() const;
+  void closeAll();
+
+  std::string root_;
+  Options options_;
+  Mode mode_ = Mode::none;
+  std::vector<int> warningFds_;
+  int criticalFd_ = -1;
+  int wakeFd_ = -1;  // eventfd: stop() wakes a waiting next()
+  std::int32_t last_ = 1;
+  Fired fired_;
 };
 
 // The owner of the X display socket that DISPLAY (":0", ":0.0", "unix:1") names under root,

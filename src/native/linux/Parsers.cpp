@@ -212,9 +212,12 @@ std::optional<std::int32_t> pressureLevel(const std::optional<PressureStall>& st
                                                        : normal;
   }
   if (stall && !roomy) {
-    fromStall = stall->fullAvg10 >= 20                           ? critical
-                : stall->someAvg10 >= 10 || stall->fullAvg10 >= 5 ? warning
-                                                                  : normal;
+    const auto reached = [&](StallThreshold threshold) {
+      return (threshold.full ? stall->fullAvg10 : stall->someAvg10) >= threshold.percent;
+    };
+    fromStall = reached(stallCritical)                                       ? critical
+                : reached(stallWarnings[0]) || reached(stallWarnings[1]) ? warning
+                                                                         : normal;
   }
   if (!fromMemory && !stall) return std::nullopt;
   return std::max(fromMemory.value_or(normal), fromStall.value_or(normal));

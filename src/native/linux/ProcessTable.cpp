@@ -18,6 +18,7 @@
 // reserve). Processes beyond it are read the same way each sample and their descriptor closed,
 // so a sample never fails for want of descriptors; it only costs more.
 #include "native/linux/NativeReaders.h"
+#include "native/linux/KernelFiles.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -145,7 +146,7 @@ void fill(HLProcess& out, std::int32_t pid, std::uint64_t start, const ProcessSt
 }  // namespace
 
 ProcessTable::ProcessTable(std::string root, std::size_t descriptorBudget)
-    : proc_(underRoot(root, "/proc")), budget_(descriptorBudget), buffer_(statusBufferStart) {}
+    : proc_(underRoot(root, files::proc)), budget_(descriptorBudget), buffer_(statusBufferStart) {}
 
 ProcessTable::~ProcessTable() {
   for (auto& [pid, entry] : entries_) forget(entry);
@@ -261,7 +262,7 @@ ProcessTable::Outcome ProcessTable::open(int procFd, std::int32_t pid, Entry& en
 
 std::optional<Identity> readIdentity(const std::string& root, std::int32_t pid) {
   if (pid < 1) return std::nullopt;
-  auto proc = underRoot(root, "/proc");
+  auto proc = underRoot(root, files::proc);
   int procFd = ::open(proc.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (procFd < 0) return std::nullopt;
   std::vector<char> buffer(statusBufferStart);

@@ -1,5 +1,6 @@
 // hl_system over a root directory: /proc/meminfo, /proc/vmstat, /proc/stat, PSI, zram, statvfs.
 #include "native/linux/NativeReaders.h"
+#include "native/linux/KernelFiles.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -17,7 +18,7 @@ constexpr std::uint64_t uint64Max = std::numeric_limits<std::uint64_t>::max();
 // Memory every zram device holds for its compressed pages, or absent when one cannot be read.
 std::optional<std::uint64_t> zramMemory(const std::string& root) {
   std::uint64_t total = 0;
-  auto block = underRoot(root, "/sys/block");
+  auto block = underRoot(root, files::blockDevices);
   std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(block.c_str()), closedir);
   if (!dir) return total;  // no block devices visible: no zram either
   while (auto* entry = readdir(dir.get())) {
@@ -33,7 +34,7 @@ std::optional<std::uint64_t> zramMemory(const std::string& root) {
 
 // /proc/vmstat "pswpout": pages written to swap since boot, in bytes.
 std::optional<std::uint64_t> swapOutBytes(const std::string& root) {
-  auto text = readSmallFile(underRoot(root, "/proc/vmstat"));
+  auto text = readSmallFile(underRoot(root, files::vmstat));
   if (!text) return std::nullopt;
   auto pages = parseVmStat(*text, "pswpout");
   auto pageSize = static_cast<std::uint64_t>(sysconf(_SC_PAGESIZE));
@@ -73,7 +74,7 @@ void readMemory(const std::string& root, const MemInfo& memory, HLSystem& system
 }
 
 void readCpu(const std::string& root, HLSystem& system) {
-  auto text = readSmallFile(underRoot(root, "/proc/stat"));
+  auto text = readSmallFile(underRoot(root, files::stat));
   auto ticks = text ? parseCpuTicks(*text) : std::nullopt;
   if (!ticks) return;
   system.cpu_busy = ticks->busy;
@@ -95,12 +96,12 @@ void readDisk(const std::string& path, HLSystem& system) {
 
 HLSystem readSystem(const std::string& root, const std::string& diskPath) {
   HLSystem system{};
-  auto meminfo = readSmallFile(underRoot(root, "/proc/meminfo"));
+  auto meminfo = readSmallFile(underRoot(root, files::meminfo));
   auto memory = meminfo ? parseMemInfo(*meminfo) : MemInfo{};
   readMemory(root, memory, system);
   readCpu(root, system);
 
-  auto psi = readSmallFile(underRoot(root, "/proc/pressure/memory"));
+  auto psi = readSmallFile(underRoot(root, files::memoryPressure));
   if (auto level = pressureLevel(psi ? parsePressureStall(*psi) : std::nullopt, memory)) {
     system.pressure = *level;
     system.pressure_valid = 1;

@@ -1,0 +1,189 @@
+#include "app/Application.h"
+
+#include <QApplication>
+#include <QDBusConnection>
+#include <QFile>
+#include <QIcon>
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+
+#include "app/AppController.h"
+#include "app/Subsystems.h"
+#include "app/notify/DBusNotifier.h"
+#include "app/platform/DataFolder.h"
+#include "app/platform/LoggingPresenter.h"
+#include "app/platform/LoginMonitor.h"
+#include "app/platform/QtSettings.h"
+#include "app/platform/SingleInstance.h"
+#include "app/platform/TerminationSignals.h"
+#include "app/sampling/LiveSampling.h"
+#include "app/views/DesktopPresenter.h"
+#include "app/views/StatusIcon.h"
+#include "app/views/SystemMonitor.h"
+#include "core/BuildProfile.h"
+#include "core/L10n.h"
+#include "core/OrdinaryAccounts.h"
+#include "core/ui/StatusView.h"
+#include "native/NativeMetrics.h"
+
+namespace hollin {
+namespace {
+
+constexpr auto handOverDeadline = std::chrono::seconds(2);
+
+std::string versionText() {
+  return L10n::text(msg("ホリン")) + " — " +
+         L10n::text(versionLine(buildProfile.shortVersion, buildProfile.buildNumber));
+}
+
+void readOrdinaryAccounts() {
+  QFile defs(QStringLiteral("/etc/login.defs"));
+  if (defs.open(QIODevice::ReadOnly)) setOrdinaryAccounts(parseLoginDefs(defs.readAll().toStdString()));
+}
+
+// With no display at all Hollin still runs: the offscreen platform stands in, and no icon shows.
+bool startHeadless() {
+  const bool noDisplay = qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+  if (noDisplay && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  return noDisplay;
+}
+
+Snapshot takeLive(std::span<const std::shared_ptr<SnapshotReader>> readers) {
+  // One cache for the one sampling queue; takes never overlap, so it needs no lock.
+  static const SnapshotSources sources = liveSnapshotSources();
+  static SnapshotCache cache;
+  return Snapshot::take(sources, cache, readers);
+}
+
+ControllerEnvironment liveEnvironment() {
+  ControllerEnvironment environment;
+  environment.take = takeLive;
+  environment.uptime = hl_uptime;
+  environment.wallNow = [] { return std::chrono::system_clock::now(); };
+  environment.consoleUID = hl_console_uid;
+  environment.uid = ::getuid();
+  environment.pid = ::getpid();
+  environment.scope = AccountScope::process();
+  environment.language = L10n::language();
+  environment.version = std::string(buildProfile.shortVersion);
+  environment.dataFolder = dataFolderPath();
+  environment.log = logToStandardError;
+  return environment;
+}
+
+}  // namespace
+
+std::optional<int> answerCommandLine(const std::vector<std::string>& arguments) {
+  for (std::size_t i = 1; i < arguments.size(); ++i) {
+    const std::string& argument = arguments[i];
+    if (argument == "--help" || argument == "-h") {
+      std::printf("%s\n", L10n::text(msg("使い方: {0} [hollin://analysis]\n\nこのコンピューターのメモリーと健康状態を見守り、トレイのアイコンと通知で知らせます。すでに動いているときは、分析画面を前に出します。\n\n  --help     この説明を表示して終了します\n  --version  バージョンを表示して終了します", arguments[0])).c_str());
+      return 0;
+    }
+    if (argument == "--version") {
+      std::printf("%s\n", versionText().c_str());
+      return 0;
+    }
+    if (argument.starts_with("--")) {
+      std::fprintf(stderr, "%s\n", L10n::text(msg("{0}: 知らないオプションです: {1}（--help で使い方を表示します）", arguments[0], argument)).c_str());
+      return 2;
+    }
+  }
+  return std::nullopt;
+}
+
+QStringList urlArguments(const std::vector<std::string>& arguments) {
+  QStringList urls;
+  for (std::size_t i = 1; i < arguments.size(); ++i)
+    if (arguments[i].starts_with("hollin:")) urls << QString::fromStdString(arguments[i]);
+  return urls;
+}
+
+Application::Application(bool desktop) : desktopWanted_(desktop) {
+  readOrdinaryAccounts();
+  termination_ = std::make_unique<TerminationSignals>();
+  settings_ = std::make_unique<QtSettings>();
+  ControllerEnvironment environment = liveEnvironment();
+  const AccountScope scope = environment.scope;
+  const std::optional<SystemMonitorApp> monitor = installedSystemMonitor();
+  if (monitor) actions_.openSystemMonitor = [app = *monitor] { launchSystemMonitor(app); };
+  notifier_ = std::make_unique<DBusNotifier>(QDBusConnection::sessionBus(),
+                                             liveNotifierEnvironment(scope.allowedUIDs(environment.uid), monitor));
+  logging_ = std::make_unique<LoggingPresenter>(logToStandardError);
+  controller_ = std::make_unique<AppController>(std::move(environment), *logging_, *settings_);
+  registerSubsystems(*controller_, controller_->services(notifier_.get()), true);
+
+  actions_.refresh = [this] { controller_->tick(); };
+  actions_.quit = &Application::quit;
+  actions_.mute = [this](int seconds) {
+    notifier_->muteNotices(seconds);
+    controller_->redraw();
+  };
+  actions_.resume = [this] {
+    notifier_->resumeNotices();
+    controller_->redraw();
+  };
+  actions_.resumeTitle = [this] {
+    return resumeRow(notifier_->mutedUntil(), std::chrono::system_clock::now(), L10n::language());
+  };
+  actions_.requestNotifications = [this] { notifier_->requestNotifications(); };
+  actions_.tabChanged = [this](AnalysisTab tab) { controller_->selectTab(tab); };
+  actions_.windowShown = [this](bool shown) { controller_->windowShown(shown); };
+  actions_.trayShown = [this](bool shown) { controller_->trayShown(shown); };
+
+  login_ = std::make_unique<LoginMonitor>(QDBusConnection::systemBus());
+  connect(login_.get(), &LoginMonitor::willSleep, controller_.get(), &AppController::willSleep);
+  connect(login_.get(), &LoginMonitor::didWake, controller_.get(), &AppController::didWake);
+  connect(login_.get(), &LoginMonitor::sessionActiveChanged, controller_.get(), &AppController::sessionActiveChanged);
+  connect(login_.get(), &LoginMonitor::willTerminate, this, &Application::quit);
+  connect(termination_.get(), &TerminationSignals::received, this, &Application::quit);
+  connect(qApp, &QCoreApplication::aboutToQuit, controller_.get(), &AppController::terminate);
+}
+
+Application::~Application() = default;
+
+void Application::start(const QStringList& urls) {
+  // The first take runs on the sampling thread while the views are built here; its snapshot
+  // is shown as soon as the event loop runs.
+  controller_->start();
+  if (desktopWanted_) {
+    // The installed theme icon; the same drawing made here when Hollin runs from its build.
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("hollin"), statusIcon(StatusColour::green)));
+    const ViewSetup setup{L10n::language(), AccountScope::process(), std::string(buildProfile.shortVersion),
+                          std::string(buildProfile.buildNumber)};
+    desktop_ = std::make_unique<DesktopPresenter>(setup, actions_);
+    logging_->setInner(desktop_.get());
+    desktop_->start();
+  }
+  if (!login_->start()) logToStandardError("no system bus: sleep, wake and session switches are not observed");
+  controller_->openURLs(urls);
+}
+
+void Application::quit() { QCoreApplication::exit(0); }
+
+int runHollin(int argc, char** argv) {
+  const std::vector<std::string> arguments(argv, argv + argc);
+  if (auto answered = answerCommandLine(arguments)) return *answered;
+  const QStringList urls = urlArguments(arguments);
+  const bool headless = startHeadless();
+  QApplication application(argc, argv);
+  application.setQuitOnLastWindowClosed(false);  // the window comes and goes; Hollin stays
+
+  // One instance per user: a later start hands its URLs (or, plain, its wish for the window)
+  // to the running one and ends.
+  const auto socketPath = instanceSocketPath();
+  SingleInstance instance(socketPath.value_or(QString()));
+  if (socketPath && !instance.claim()) return SingleInstance::handOver(*socketPath, urls, handOverDeadline) ? 0 : 1;
+
+  Application hollin(!headless);
+  QObject::connect(&instance, &SingleInstance::urlReceived, &hollin.controller(),
+                   [&](const QString& url) { hollin.controller().openURLs({url}); });
+  QObject::connect(&instance, &SingleInstance::reopenRequested, &hollin.controller(), &AppController::showAnalysis);
+  hollin.start(urls);
+  return application.exec();
+}
+
+}  // namespace hollin

@@ -1,0 +1,19 @@
+// The registration: one line per subsystem, in the order the tick walks them.
+#include "app/Subsystems.h"
+
+#include "app/AppController.h"
+#include "app/accounts/AccountsSubsystem.h"
+#include "app/memory/MemorySubsystem.h"
+#include "app/notify/NotificationsSubsystem.h"
+#include "app/response/ResponseSubsystem.h"
+
+namespace hollin {
+
+void registerSubsystems(AppController& controller, const Services& services, bool watchPressure) {
+  controller.add(std::make_unique<NotificationsSubsystem>(services));
+  controller.add(std::make_unique<MemorySubsystem>(services, watchPressure));
+  controller.add(std::make_unique<AccountsSubsystem>(services));
+  controller.add(std::make_unique<ResponseSubsystem>());
+}
+
+}  // namespace hollin

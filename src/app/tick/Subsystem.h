@@ -1,0 +1,67 @@
+// The seam every subsystem plugs into. The controller keeps the order of the tick and walks
+// its subsystems, in the order they were registered, at each step:
+//
+//   tick ──► tickStarting ─► [sampling thread: the base take, then each reader()] ─► evaluate
+//        ─► contribute ─► present ─► (views) ─► contribute ─► record ─► (health.json)
+//
+// A subsystem brings what it reads during the take, what it decides on the main thread, what
+// it shows and its keys of the self-health record; it touches nothing of the others'. Slow or
+// blocking work of its own runs on a SerialQueue it owns and comes back through `redraw`.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include <nlohmann/json_fwd.hpp>
+
+#include "core/scope/AccountScope.h"
+#include "core/scope/Settings.h"
+#include "core/snapshot/Snapshot.h"
+#include "core/tick/Moment.h"
+#include "core/ui/Screen.h"
+
+namespace hollin {
+
+class Notifier;
+
+// What every subsystem may use for the whole run. Main thread only.
+struct Services {
+  Notifier* notifier = nullptr;  // null: nothing is posted, notices are only logged
+  Settings* settings = nullptr;
+  std::function<void(const std::string&)> log;  // one line for the diagnostic log
+  std::function<Moment()> moment;               // the controller's moment now, without facts
+  std::function<void()> redraw;                 // render and write the self-health record
+  std::function<void()> showAnalysis;           // bring the analysis window to the front
+  std::uint32_t uid = 0;
+  AccountScope scope;
+};
+
+class Subsystem {
+ public:
+  virtual ~Subsystem() = default;
+
+  // Start-up, once, before the first tick: event sources, first state refreshes.
+  virtual void start() {}
+  // What this subsystem adds to each take, or null. Used on the sampling thread only.
+  virtual std::shared_ptr<SnapshotReader> reader() { return nullptr; }
+  // Every tick, before the take.
+  virtual void tickStarting(const Moment&) {}
+  // A new snapshot arrived: policies and notices. The moment has no subsystem facts yet.
+  virtual void evaluate(const Moment&) {}
+  // Adds the facts the other subsystems read, before every render and every record.
+  virtual void contribute(Moment&) {}
+  // Fills this subsystem's parts of the screen: cards, notes, its tabs' labels and rows.
+  virtual void present(Screen&, const Moment&) {}
+  // Writes this subsystem's keys of the self-health record.
+  virtual void record(nlohmann::json&, const Moment&) const {}
+  // A tab was chosen (`previous` is the one selected before).
+  virtual void tabSelected(AnalysisTab, AnalysisTab) {}
+  // The machine goes to sleep (true) or woke up (false).
+  virtual void sleepChanged(bool) {}
+  // The will-terminate steps.
+  virtual void stop() {}
+};
+
+}  // namespace hollin

@@ -1,0 +1,22 @@
+// Every file and folder of the running system that the Linux layer reads. Paths under /proc,
+// /sys and /tmp are read below the host root; logind's state always belongs to the running
+// system, which is what sd-login itself reads.
+#pragma once
+
+#include <string_view>
+
+namespace hollin::native::files {
+
+inline constexpr std::string_view proc = "/proc";
+inline constexpr std::string_view meminfo = "/proc/meminfo";
+inline constexpr std::string_view stat = "/proc/stat";
+inline constexpr std::string_view vmstat = "/proc/vmstat";
+inline constexpr std::string_view memoryPressure = "/proc/pressure/memory";
+inline constexpr std::string_view blockDevices = "/sys/block";
+inline constexpr std::string_view hwmon = "/sys/class/hwmon";
+inline constexpr std::string_view thermalZones = "/sys/class/thermal";
+inline constexpr std::string_view x11Sockets = "/tmp/.X11-unix/X";  // + display number
+// Exists exactly while systemd-logind runs (the test sd-login uses itself).
+inline constexpr const char* logindSeats = "/run/systemd/seats/";
+
+}  // namespace hollin::native::files

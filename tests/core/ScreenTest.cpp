@@ -1,0 +1,274 @@
+// What each subsystem shows and records, from plain moments: the status texts, the cards, the
+// tabs' labels and rows, the notes, and the self-health record's keys.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include "core/L10n.h"
+#include "core/health/HealthRecord.h"
+#include "core/memory/MemoryView.h"
+#include "core/response/ResponseView.h"
+#include "core/scope/AccountsView.h"
+#include "core/ui/StatusView.h"
+
+namespace hollin {
+namespace {
+
+using namespace std::chrono_literals;
+using nlohmann::json;
+
+const WallTime noon = WallTime{} + std::chrono::hours(24 * 20000) + 12h;
+
+std::string ja(const LocalizedMessage& message) { return L10n::render(message, "ja"); }
+
+// A fresh moment at uptime 1000 with valid figures everywhere, as one tick would leave it.
+Moment freshMoment(AnalysisTab tab = AnalysisTab::apps) {
+  auto snapshot = std::make_shared<Snapshot>();
+  snapshot->uptime = 995;
+  auto& system = snapshot->system;
+  system.physical = 16ull << 30;
+  system.vm_valid = system.swap_valid = system.disk_valid = 1;
+  system.compressed = 2ull << 30;
+  system.swap_used = 1ull << 30;
+  system.disk_available = 100'000'000'000;
+  snapshot->cpuCelsius = 54.4;
+  snapshot->cpuMeasuredAt = noon - 30s;
+  snapshot->loggedInUIDs = std::set<std::uint32_t>{1000};
+  snapshot->processes = {{10, 1000, 1, "editor", 300 << 20, 400 << 20}, {11, 1000, 2, "daemon", {}, {}},
+                         {12, 0, 3, "init", 1, 1}};
+  Moment moment;
+  moment.snapshot = snapshot;
+  moment.now = 1000;
+  moment.wallNow = noon;
+  moment.language = "ja";
+  moment.uid = moment.consoleUID = 1000;
+  moment.selectedTab = tab;
+  moment.windowShown = true;
+  return moment;
+}
+
+// The memory watch's figures after a few ticks, changed as a case needs.
+MemoryFigures figures(const std::function<void(MemoryFigures&)>& change = {}) {
+  MemoryFigures kept;
+  kept.cpuFraction = 0.123;
+  kept.swapChange = 0;
+  if (change) change(kept);
+  return kept;
+}
+
+Screen presented(const Moment& moment, const MemoryFigures& kept = figures()) {
+  Screen screen = blankScreen(moment.selectedTab, moment.language);
+  presentMemoryCards(screen, moment, kept);
+  presentApps(screen, moment, kept.sort);
+  presentAccountTables(screen, moment);
+  presentAccountNotes(screen, moment);
+  presentResponseTable(screen, moment);
+  return screen;
+}
+
+const CardView& cardOf(const Screen& screen, CardSlot slot) { return screen.cards[static_cast<std::size_t>(slot)]; }
+
+TEST(ScreenStatus, TextsAreDecidedOnceForTrayMenuAndWindow) {
+  const StatusTexts blank = statusTexts(ShownStatus{}, "ja");
+  EXPECT_EQ(blank.menuRow, blank.title + " — " + blank.explanation);
+  EXPECT_EQ(blank.toolTip, blank.title + "\n" + blank.explanation);
+  EXPECT_EQ(blank.colour, StatusColour::grey);
+  const StatusTexts red = statusTexts(shownStatus(MenuBarLevel::red, msg("内蔵ストレージの空きがほとんどありません。いらないファイルを消してください。")), "en");
+  EXPECT_EQ(red.colour, StatusColour::red);
+  EXPECT_EQ(red.title, "Critical ★★★★");
+
+  const WallTime end = noon + 9h + 5min;  // 21:05 UTC
+  EXPECT_EQ(resumeRow(end, end - 10min, "ja", "UTC"), ja(msg("通知を再開（{0}まで止めています）", "21:05")));
+  const auto english = resumeRow(end, end - 10min, "en", "UTC");
+  ASSERT_TRUE(english);
+  EXPECT_NE(english->find("9:05"), std::string::npos) << *english;
+  EXPECT_EQ(resumeRow(end, end, "ja", "UTC"), std::nullopt) << "ends at the mute's end";
+  EXPECT_EQ(versionLine("", ""), msg("バージョン {0}（ビルド {1}）", "?", "?"));
+}
+
+TEST(ScreenCards, FreshFiguresAndTheSwapDetail) {
+  const Screen screen = presented(freshMoment());
+  EXPECT_EQ(cardOf(screen, CardSlot::memory).value, "16 GB");
+  EXPECT_EQ(cardOf(screen, CardSlot::compressed).value, "2 GB");
+  EXPECT_EQ(cardOf(screen, CardSlot::cpu).value, "12.3%");
+  EXPECT_EQ(cardOf(screen, CardSlot::cpu).detail, "54 °C");
+  EXPECT_EQ(cardOf(screen, CardSlot::heat).value, ja(msg("取得不可"))) << "no Linux kernel has a thermal state";
+  struct Row {
+    std::optional<std::int64_t> change;
+    std::string detail;
+  } rows[] = {{0, ja(msg("スワップの増減（5分）{0}", "0 バイト"))},
+              {-1'048'576, ja(msg("スワップの増減（5分）{0}", "\u22121 MB"))},
+              {1'048'576, ja(msg("スワップの増減（5分）{0}", "+1 MB"))},
+              {std::nullopt, ja(msg("約5分の測定待ち"))}};
+  for (const auto& row : rows)
+    EXPECT_EQ(cardOf(presented(freshMoment(), figures([&](MemoryFigures& f) { f.swapChange = row.change; })), CardSlot::swap).detail, row.detail);
+}
+
+TEST(ScreenCards, DiskDetailIsTheFirstRuleThatApplies) {
+  struct Row {
+    const char* name;
+    std::uint64_t available;
+    bool override;
+    std::string detail;
+    bool alert;
+  } rows[] = {
+      {"below the override", 9'999'999'999, true, ja(msg("空きがほとんどありません")), true},
+      {"10 GB is low, not the override", 10'000'000'000, false, ja(msg("空きが少なくなっています")), false},
+      {"just under 20 GB is low", 19'999'999'999, false, ja(msg("空きが少なくなっています")), false},
+      {"20 GB is fine", 20'000'000'000, false, "", false},
+  };
+  for (const auto& row : rows) {
+    Moment moment = freshMoment();
+    auto snapshot = std::make_shared<Snapshot>(*moment.snapshot);
+    snapshot->system.disk_available = row.available;
+    moment.snapshot = snapshot;
+    const CardView disk = cardOf(presented(moment, figures([&](MemoryFigures& f) { f.diskDangerShown = row.override; })), CardSlot::disk);
+    EXPECT_EQ(disk.detail, row.detail) << row.name;
+    EXPECT_EQ(disk.alert, row.alert) << row.name;
+  }
+}
+
+TEST(ScreenCards, StaleOrUnknownFiguresAreNeverGuessed) {
+  Moment stale = freshMoment();
+  stale.now = 1016;  // 21 s after the snapshot
+  Screen screen = presented(stale);
+  EXPECT_EQ(cardOf(screen, CardSlot::cpu).value, ja(msg("取得不可")));
+  EXPECT_EQ(cardOf(screen, CardSlot::cpu).detail, "");
+  EXPECT_EQ(cardOf(screen, CardSlot::swap).detail, "") << "no swap detail when stale";
+  EXPECT_EQ(cardOf(screen, CardSlot::memory).value, "16 GB") << "the last snapshot's figures stay";
+
+  Moment unknown = freshMoment();
+  auto snapshot = std::make_shared<Snapshot>(*unknown.snapshot);
+  snapshot->system = HLSystem{};
+  snapshot->cpuMeasuredAt = noon - 121s;
+  unknown.snapshot = snapshot;
+  screen = presented(unknown, figures([](MemoryFigures& f) { f.cpuFraction.reset(); }));
+  for (CardSlot slot : {CardSlot::memory, CardSlot::compressed, CardSlot::swap, CardSlot::disk})
+    EXPECT_EQ(cardOf(screen, slot).value, ja(msg("取得不可")));
+  EXPECT_EQ(cardOf(screen, CardSlot::cpu).value, ja(msg("測定中")));
+  EXPECT_EQ(cardOf(screen, CardSlot::cpu).detail, "") << "a temperature 121 s old is dropped";
+}
+
+TEST(ScreenTabs, AppsRowsLabelsAndTheOtherTabsHeaders) {
+  Screen screen = presented(freshMoment());
+  EXPECT_EQ(screen.tabLabels[0], appsLabel(AppMemorySort::memory, "ja"));
+  ASSERT_EQ(screen.table.rows.size(), 2u) << "ordinary accounts only";
+  EXPECT_EQ(screen.table.rows[0], (std::vector<std::string>{"editor", ja(msg("このアカウント（UID {0}）", 1000)), "300 MB",
+                                                            "400 MB\u3000" + ja(msg("{0}/{1}件取得", 1, 1))}));
+  EXPECT_EQ(screen.table.rows[1][3], ja(msg("取得不可")) + "\u3000" + ja(msg("{0}/{1}件取得", 0, 1)));
+  Moment english = freshMoment();
+  english.language = "en";
+  EXPECT_EQ(presented(english).table.rows[0][3], "400 MB  1 of 1 processes read") << "no ideographic space in English";
+  Moment hidden = freshMoment();
+  hidden.windowShown = false;
+  EXPECT_TRUE(presented(hidden).table.rows.empty()) << "a hidden window's table is not built";
+
+  screen = presented(freshMoment(AnalysisTab::early));
+  EXPECT_EQ(screen.tabLabels[0], ja(plainLabel(AnalysisTab::apps)));
+  EXPECT_EQ(screen.table.layout, 100);
+  EXPECT_TRUE(screen.table.wrapping);
+  EXPECT_EQ(screen.earlySummary, "") << "nothing watched, nothing said";
+  EXPECT_EQ(earlyLabel(1, "ja"), ja(msg("Mac の健康 ⚠︎ {0}", 1)));
+  EXPECT_EQ(columnWidths(columnLayout(AnalysisTab::users)).size(), 5u);
+  EXPECT_EQ(sortAfter(AnalysisTab::apps, AnalysisTab::apps, AppMemorySort::memory), AppMemorySort::name);
+  EXPECT_EQ(sortAfter(AnalysisTab::early, AnalysisTab::apps, AppMemorySort::name), AppMemorySort::memory);
+  EXPECT_EQ(sortAfter(AnalysisTab::apps, AnalysisTab::users, AppMemorySort::name), AppMemorySort::name);
+  EXPECT_EQ(tabOrder(AccountScope::m2Recording)[1], AnalysisTab::users);
+}
+
+// Reports of the sharing profile's three accounts: 501 working, 502 without permission.
+Moment sharedMoment(AnalysisTab tab) {
+  Moment moment = freshMoment(tab);
+  moment.scope = AccountScope::m2Recording;
+  moment.uid = moment.consoleUID = 501;
+  PeerReport own{501, true, true, {}, {}, 999, true, MonitorStatus{"1.0", true, true, {501, 502, 9}}};
+  own.apps = {{{1, 1}, "Zed", ProbeOutcome::failed, 998.5, 998.5, 1},
+              {{2, 1}, "Atom", ProbeOutcome::unavailable, 979, {}, 0},
+              {{3, 1}, "Mail", ProbeOutcome::failed, 995, 970, 3},
+              {{4, 1}, "Bus", ProbeOutcome::responsive, 1003, {}, 0}};
+  moment.reports = std::make_shared<std::vector<PeerReport>>(
+      std::vector<PeerReport>{own, {502, false, false, {}, {}, 990, true, std::nullopt}});
+  return moment;
+}
+
+TEST(ScreenTabs, EveryListedAccountHasItsRowWithOrWithoutAReport) {
+  auto rows = presented(sharedMoment(AnalysisTab::users)).table.rows;
+  ASSERT_EQ(rows.size(), 4u) << "501…503 and the snapshot's 1000";
+  EXPECT_EQ(rows[0][1], ja(msg("使用中")));
+  EXPECT_EQ(rows[0][4], ja(msg("応答確認中")));
+  EXPECT_EQ(rows[1][1], ja(msg("確認できません"))) << "a fresh report without a session";
+  EXPECT_EQ(rows[1][4], ja(msg("許可・状態を要確認")));
+  EXPECT_EQ(rows[2][1], ja(msg("未ログイン")));
+  EXPECT_EQ(rows[3], (std::vector<std::string>{ja(msg("アカウント UID {0}", 1000)), ja(msg("ログイン中・背後")), "300 MB",
+                                               "400 MB", ja(msg("応答監視は未設定／停止"))}));
+
+  rows = presented(sharedMoment(AnalysisTab::settings)).table.rows;
+  ASSERT_EQ(rows.size(), 3u) << "allowed accounts only";
+  EXPECT_EQ(rows[0], (std::vector<std::string>{ja(msg("通常用（UID 501）")), "v1.0", ja(msg("オン（登録済み）")),
+                                               ja(msg("有効・{0}アカウントを受信", 2))}));
+  EXPECT_EQ(rows[1][3], ja(msg("対象側の更新と共有設定を確認")));
+
+  rows = presented(sharedMoment(AnalysisTab::response)).table.rows;
+  ASSERT_EQ(rows.size(), 7u) << "four verdicts of 501, then 502, 503 and 1000";
+  EXPECT_EQ(rows[0], (std::vector<std::string>{"Mail／" + ja(msg("通常用（UID 501）")), ja(msg("応答が止まった疑い")),
+                                               ja(msg("{0}秒前", 5)), ja(msg("画面への問い合わせ。内部処理は対象外"))}));
+  EXPECT_EQ(rows[1][1], ja(msg("確認が古い"))) << "21 s old";
+  EXPECT_EQ(rows[2][2], ja(msg("{0}秒前", 0))) << "a check from the future is not negative";
+  EXPECT_EQ(rows[3][1], ja(msg("再確認中")));
+  EXPECT_EQ(rows[4][1], ja(msg("追加の許可が必要")));
+  EXPECT_EQ(rows[5][1], ja(msg("監視が未設定／停止")));
+  EXPECT_EQ(rows[6][0], ja(msg("アカウント UID {0}", 1000)));
+}
+
+TEST(ScreenNotes, CoverageAndPermissionsSayWhatIsMissing) {
+  Screen screen = presented(freshMoment());
+  EXPECT_EQ(screen.coverage, "");
+  Moment moment = sharedMoment(AnalysisTab::apps);
+  moment.accessibilityTrusted = moment.sharing = moment.notificationsAllowed = true;
+  moment.workerHealthy = moment.sharingHealthy = false;
+  screen = presented(moment);
+  EXPECT_EQ(screen.coverage,
+            ja(msg("{0}は未取得です。対象側で起動と共有が必要です。", "501・502・503")) + "\n" +
+                ja(msg("このアカウントの応答確認の処理に失敗しています。「監視の設定」で状態を確認してください。")) + "\n" +
+                ja(msg("状態の共有に失敗しています。フォルダの状態を確認してください。")));
+  EXPECT_EQ(screen.permissions, ja(msg("通知：{0}　このアカウントの応答確認：{1}　共有：{2}", ja(msg("許可済み")),
+                                       ja(msg("確認処理に失敗")), ja(msg("保存に失敗")))));
+  moment.language = "en";
+  EXPECT_NE(presented(moment).coverage.find("UID 501, UID 502, UID 503"), std::string::npos);
+}
+
+TEST(ScreenRecord, EveryKeyOnceAndTheSubsystemsFigures) {
+  Moment moment = freshMoment();
+  moment.now = 990;  // a snapshot from the future is no age at all
+  moment.pid = 10;
+  json record = blankHealthRecord();
+  recordBase(record, moment, "1.2");
+  recordScreen(record, statusTexts(ShownStatus{}, "ja"), false);
+  recordMemory(record, moment, figures([](MemoryFigures& f) { f.eventPressure = Pressure::critical; }));
+  recordAccounts(record, moment);
+  EXPECT_EQ(record.size(), 68u);
+  EXPECT_EQ(record["sampleAgeSeconds"], 0.0);
+  EXPECT_EQ(record["pressure"], 2) << "no kernel level read: the last event's";
+  EXPECT_EQ(record["ownResidentBytes"], 400 << 20);
+  EXPECT_EQ(record["processes"], 3);
+  EXPECT_EQ(record["diskAlertLevel"], "ok");
+  EXPECT_EQ(record["menuBarToolTip"], "") << "no tray icon, no tool tip";
+  EXPECT_EQ(record["users"], json::parse(R"([{"uid":1000,"state":"使用中","processes":2,"footprintReadable":1,
+                                              "residentReadable":1}])"));
+  EXPECT_TRUE(record["receivedUIDs"].is_null());
+  EXPECT_EQ(record["ssdHealthCheckedAt"], nullptr) << "never checked";
+  EXPECT_EQ(iso8601(noon), "2024-10-04T12:00:00Z");
+  EXPECT_EQ(healthText(record).back(), '\n');
+
+  auto snapshot = std::make_shared<Snapshot>(*moment.snapshot);
+  snapshot->system.disk_valid = 0;
+  moment.snapshot = snapshot;
+  moment.asleep = true;
+  recordBase(record, moment, "1.2");
+  recordMemory(record, moment, figures());
+  EXPECT_EQ(record["isStale"], true);
+  for (const char* key : {"diskAlertLevel", "diskAvailableBytes", "diskTotalBytes"}) EXPECT_TRUE(record[key].is_null()) << key;
+}
+
+}  // namespace
+}  // namespace hollin

@@ -91,6 +91,31 @@ void stop(pid_t pid) {
   waitpid(pid, nullptr, 0);
 }
 
+// A session bus of its own, as every desktop session has: without one the D-Bus library would
+// start a bus for each program that asks.
+struct SessionBus {
+  SessionBus() {
+    int out[2];
+    if (pipe(out) != 0) return;
+    daemon = fork();
+    if (daemon == 0) {
+      dup2(out[1], STDOUT_FILENO);
+      execlp("dbus-daemon", "dbus-daemon", "--session", "--nofork", "--print-address=1", static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    close(out[1]);
+    char line[512] = {};
+    const ssize_t got = read(out[0], line, sizeof line - 1);
+    close(out[0]);
+    if (got > 0) address.assign(line, static_cast<std::size_t>(got));
+    while (!address.empty() && address.back() == '\n') address.pop_back();
+    setenv("DBUS_SESSION_BUS_ADDRESS", address.c_str(), 1);
+  }
+  ~SessionBus() { stop(daemon); }
+  pid_t daemon = -1;
+  std::string address;
+};
+
 // An X server of its own (display :N) with, when asked, a tray host.
 struct Display {
   explicit Display(int number, bool tray) : name(":" + std::to_string(number)) {
@@ -173,6 +198,7 @@ int main(int argc, char** argv) {
     if (std::string(argv[i]).rfind("--seconds=", 0) == 0) seconds = std::atof(argv[i] + 10);
 
   hollin::bench::PausedChildren children;
+  SessionBus bus;
   Display withTray(71, true), withoutTray(72, false);
   for (int size : {500, 2000}) {
     children.growTo(size);

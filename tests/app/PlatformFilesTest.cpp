@@ -1,25 +1,29 @@
+// The files Hollin keeps: whole-file writes, the data folder, the settings file.
 #include "app/platform/AtomicFile.h"
 #include "app/platform/DataFolder.h"
+#include "app/platform/QtSettings.h"
 
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 
+#include <sys/resource.h>
+#include <sys/stat.h>
+
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
-#include <sys/stat.h>
+#include <iterator>
 
 namespace hollin {
 namespace {
 
 std::string contents(const std::string& path) {
   std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
+  return {std::istreambuf_iterator<char>(in), {}};
 }
 
 mode_t modeOf(const std::string& path) {
@@ -27,7 +31,7 @@ mode_t modeOf(const std::string& path) {
   return ::stat(path.c_str(), &status) == 0 ? status.st_mode & 07777 : 0;
 }
 
-// Sets or clears environment variables for one test and puts them back afterwards.
+// Sets or clears an environment variable for one test and puts it back afterwards.
 class ScopedVariable {
  public:
   ScopedVariable(const char* name, const char* value) : name_(name) {
@@ -53,36 +57,32 @@ TEST(AtomicFile, ReplacesWholeFileWithOwnerOnlyModeAndLeavesNoTemporary) {
   }
 }
 
-TEST(AtomicFile, FailureLeavesPreviousFileAndNoTemporary) {
+TEST(AtomicFile, FailuresLeaveThePreviousFileAndNoTemporary) {
   QTemporaryDir folder;
   std::string path = folder.filePath("kept.json").toStdString();
   ASSERT_EQ(writeFileAtomically(path, "old"), 0);
-  ::chmod(folder.path().toLocal8Bit().constData(), 0500);  // no new entries may be made
-  int error = writeFileAtomically(path, "new");
-  ::chmod(folder.path().toLocal8Bit().constData(), 0700);
-  if (::geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
-  EXPECT_EQ(error, EACCES);
+  // A write cut short by the file-size limit, which holds for root too.
+  rlimit previous{};
+  ::getrlimit(RLIMIT_FSIZE, &previous);
+  rlimit small = previous;
+  small.rlim_cur = 8;
+  const auto handler = std::signal(SIGXFSZ, SIG_IGN);
+  ::setrlimit(RLIMIT_FSIZE, &small);
+  const int error = writeFileAtomically(path, "new, and longer than the limit");
+  ::setrlimit(RLIMIT_FSIZE, &previous);
+  std::signal(SIGXFSZ, handler);
+  EXPECT_EQ(error, EFBIG);
   EXPECT_EQ(contents(path), "old");
+  // A missing folder is reported, not created; a folder in the way is not replaced by a file.
+  EXPECT_EQ(writeFileAtomically(folder.filePath("absent/x.json").toStdString(), "x"), ENOENT);
+  ::mkdir(folder.filePath("blocked").toLocal8Bit().constData(), 0700);
+  EXPECT_EQ(writeFileAtomically(folder.filePath("blocked").toStdString(), "x"), EISDIR);
   EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), QStringList{"kept.json"});
 }
 
-TEST(AtomicFile, MissingFolderIsReportedNotCreated) {
-  QTemporaryDir folder;
-  EXPECT_EQ(writeFileAtomically(folder.filePath("absent/x.json").toStdString(), "x"), ENOENT);
-  // A target that is a folder cannot be replaced by a file; the temporary is cleaned up.
-  std::string blocked = folder.filePath("blocked").toStdString();
-  ::mkdir(blocked.c_str(), 0700);
-  EXPECT_EQ(writeFileAtomically(blocked, "x"), EISDIR);
-  EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), QStringList{});
-}
-
 TEST(DataFolder, PathFollowsTheBaseDirectoryRules) {
-  struct Row {
-    const char* name;
-    const char* dataHome;
-    const char* home;
-    std::optional<std::string> expected;
-  } rows[] = {
+  struct Row { const char* name; const char* dataHome; const char* home; std::optional<std::string> expected; };
+  const Row rows[] = {
       {"XDG_DATA_HOME wins", "/data", "/home/a", "/data/Hollin"},
       {"unset falls back to HOME", nullptr, "/home/a", "/home/a/.local/share/Hollin"},
       {"empty falls back to HOME", "", "/home/a", "/home/a/.local/share/Hollin"},
@@ -95,7 +95,7 @@ TEST(DataFolder, PathFollowsTheBaseDirectoryRules) {
   }
 }
 
-TEST(DataFolder, CreatesMissingParentsOwnerOnlyAndKeepsExistingFolders) {
+TEST(DataFolder, CreatesMissingParentsOwnerOnlyKeepsExistingFoldersAndRefusesFiles) {
   QTemporaryDir base;
   ScopedVariable data("XDG_DATA_HOME", base.filePath("deep/share").toLocal8Bit().constData());
   auto folder = ensureDataFolder();
@@ -107,14 +107,32 @@ TEST(DataFolder, CreatesMissingParentsOwnerOnlyAndKeepsExistingFolders) {
   ::chmod(folder->c_str(), 0750);
   EXPECT_EQ(createDataFolder(*folder), 0);
   EXPECT_EQ(modeOf(*folder), 0750u);
-}
 
-TEST(DataFolder, FileInTheWayIsAnError) {
-  QTemporaryDir base;
-  std::string blocker = base.filePath("Hollin").toStdString();
+  const std::string blocker = base.filePath("file").toStdString();
   ASSERT_EQ(writeFileAtomically(blocker, "not a folder"), 0);
   EXPECT_EQ(createDataFolder(blocker), ENOTDIR);
   EXPECT_EQ(createDataFolder(blocker + "/inner"), ENOTDIR);
+}
+
+TEST(QtSettings, ValuesSurviveChangesFromOtherWritersShowAtOnceAndHandEditsMustBeBooleans) {
+  QTemporaryDir folder;
+  const QString path = folder.filePath("Hollin.conf");
+  QtSettings settings(path);
+  EXPECT_EQ(settings.boolean(hasOpenedKey), std::nullopt);
+  settings.setBoolean(hasOpenedKey, true);
+  EXPECT_EQ(QtSettings(path).boolean(hasOpenedKey), true);
+  // The set-up command writes through its own object; the running one sees it.
+  QtSettings(path).setBoolean(shareResponseStatusKey, true);
+  EXPECT_EQ(settings.boolean(shareResponseStatusKey), true);
+
+  QFile edited(folder.filePath("edited.conf"));
+  ASSERT_TRUE(edited.open(QIODevice::WriteOnly));
+  edited.write("[General]\nhasOpened=yes\nshareResponseStatus=false\nsetupGuideCompleted=1\n");
+  edited.close();
+  const QtSettings read(edited.fileName());
+  EXPECT_EQ(read.boolean(hasOpenedKey), std::nullopt);
+  EXPECT_EQ(read.boolean(shareResponseStatusKey), false);
+  EXPECT_EQ(read.boolean("setupGuideCompleted"), std::nullopt);
 }
 
 }  // namespace

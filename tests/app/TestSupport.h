@@ -1,16 +1,21 @@
 // What the application-side tests share: one Qt application per test program, waiting with a
-// deadline, and the private parts of a desktop (a session bus, an X server) that a test starts
-// and stops itself, so nothing touches the user's own session.
+// deadline, and the private parts of a desktop (a session bus, an X server, logind) that a test
+// starts and stops itself, so nothing touches the user's own session.
 #pragma once
 
 #include <QApplication>
 #include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QDBusVirtualObject>
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
+
+#include <nlohmann/json.hpp>
 
 #include <chrono>
 #include <functional>
@@ -39,28 +44,45 @@ inline bool waitUntil(const std::function<bool()>& done, std::chrono::millisecon
 
 inline bool installed(const QString& program) { return !QStandardPaths::findExecutable(program).isEmpty(); }
 
+// A JSON file as it is now; null when it is missing or not whole.
+inline nlohmann::json readJson(const QString& path) {
+  QFile file(path);
+  const auto json = nlohmann::json::parse(file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : "", nullptr, false);
+  return json.is_discarded() ? nullptr : json;
+}
+
+// The system environment with a desktop's display and session bus in place of the user's.
+inline QProcessEnvironment desktopEnvironment(const QString& display, const QString& bus) {
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  if (!display.isEmpty()) environment.insert("DISPLAY", display);
+  environment.insert("DBUS_SESSION_BUS_ADDRESS", bus);
+  return environment;
+}
+
+// A program the test starts for itself, terminated and waited for when the test is done.
+class Child {
+ public:
+  ~Child() { stop(); }
+  void stop() { process_.terminate(); process_.waitForFinished(2000); }
+
+ protected:
+  QProcess process_;
+};
+
 // A dbus-daemon of our own on a socket in a temporary folder, with no activatable services.
-class PrivateBus {
+class PrivateBus : Child {
  public:
   PrivateBus() {
     QFile config(folder_.filePath("bus.conf"));
     if (!config.open(QIODevice::WriteOnly)) return;
-    config.write(QStringLiteral(
-                     "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\" "
-                     "\"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
-                     "<busconfig><type>session</type><listen>unix:dir=%1</listen><auth>EXTERNAL</auth>"
-                     "<policy context=\"default\"><allow user=\"*\"/><allow own=\"*\"/>"
-                     "<allow send_destination=\"*\"/><allow receive_sender=\"*\"/></policy></busconfig>\n")
+    config.write(QString("<busconfig><type>session</type><listen>unix:dir=%1</listen><auth>EXTERNAL</auth>"
+                         "<policy context=\"default\"><allow user=\"*\"/><allow own=\"*\"/><allow send_destination=\"*\"/>"
+                         "<allow receive_sender=\"*\"/></policy></busconfig>\n")
                      .arg(folder_.path())
                      .toUtf8());
     config.close();
-    daemon_.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--config-file=") + config.fileName(),
-                                                 QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
-    if (daemon_.waitForReadyRead(5000)) address_ = QString::fromUtf8(daemon_.readLine()).trimmed();
-  }
-  ~PrivateBus() {
-    daemon_.terminate();
-    daemon_.waitForFinished(2000);
+    process_.start("dbus-daemon", {"--config-file=" + config.fileName(), "--nofork", "--print-address=1"});
+    if (process_.waitForReadyRead(5000)) address_ = QString::fromUtf8(process_.readLine()).trimmed();
   }
   bool running() const { return !address_.isEmpty(); }
   const QString& address() const { return address_; }
@@ -69,56 +91,84 @@ class PrivateBus {
 
  private:
   QTemporaryDir folder_;
-  QProcess daemon_;
   QString address_;
 };
 
 // Xvfb on the first free display number, which it reports itself (-displayfd), so parallel
 // test programs never share or collide on a display.
-class PrivateDisplay {
+class PrivateDisplay : Child {
  public:
   PrivateDisplay() {
-    server_.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                                           QStringLiteral("0"), QStringLiteral("1400x1000x24"), QStringLiteral("-nolisten"),
-                                           QStringLiteral("tcp")});
+    process_.start("Xvfb", {"-displayfd", "1", "-screen", "0", "1400x1000x24", "-nolisten", "tcp"});
     // Xvfb answers within a second; five keep a loaded machine from failing the test.
-    if (!server_.waitForStarted(5000)) return;
+    if (!process_.waitForStarted(5000)) return;
     QByteArray number;
-    while (!number.contains('\n') && server_.waitForReadyRead(5000)) number += server_.readAll();
-    number = number.trimmed();
-    if (!number.isEmpty()) display_ = ":" + QString::fromLatin1(number);
-  }
-  ~PrivateDisplay() {
-    server_.terminate();
-    server_.waitForFinished(2000);
+    while (!number.contains('\n') && process_.waitForReadyRead(5000)) number += process_.readAll();
+    if (!number.trimmed().isEmpty()) display_ = ":" + QString::fromLatin1(number.trimmed());
   }
   // ":N", or empty when no server could be started.
   const QString& display() const { return display_; }
 
  private:
-  QProcess server_;
   QString display_;
 };
 
+// This program's desktop from here on: the test's own X display and session bus.
+inline void useDesktop(const QString& display, const QString& sessionBus) {
+  qputenv("DISPLAY", display.toLatin1());
+  qputenv("QT_QPA_PLATFORM", "xcb");
+  qputenv("DBUS_SESSION_BUS_ADDRESS", sessionBus.toUtf8());
+  ensureApplication();
+}
+
 // A desktop program (a notification service, a tray) on a private display and bus.
-class DesktopProgram {
+class DesktopProgram : public Child {
  public:
   DesktopProgram(const QString& program, const QStringList& arguments, const QString& display, const QString& bus) {
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("DISPLAY"), display);
-    environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), bus);
-    process_.setProcessEnvironment(environment);
+    process_.setProcessEnvironment(desktopEnvironment(display, bus));
     process_.start(program, arguments);
   }
-  ~DesktopProgram() { stop(); }
-  void stop() {
-    process_.terminate();
-    process_.waitForFinished(2000);
-  }
   bool started() { return process_.waitForStarted(5000); }
+};
 
- private:
-  QProcess process_;
+// Just enough of logind: GetSession answers `session` (an error when it is empty), whose
+// properties say it is active; the test sends logind's signals through it.
+class FakeLogind : public QDBusVirtualObject {
+ public:
+  explicit FakeLogind(QString session) : session(std::move(session)) {}
+  // Serves on `bus` under logind's name; false when that could not be done.
+  bool serve(const QDBusConnection& connection) {
+    bus = connection;
+    return bus.registerVirtualObject(managerPath, this, QDBusConnection::SubPath) &&
+           bus.registerService("org.freedesktop.login1");
+  }
+  bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
+    asked = asked || message.member() == "GetSession";
+    if (message.member() == "GetSession" && !session.isEmpty())
+      connection.send(message.createReply(QVariant::fromValue(QDBusObjectPath(session))));
+    else if (message.member() == "GetAll")
+      connection.send(message.createReply(QVariant::fromValue(QVariantMap{{"Active", true}, {"State", "active"}})));
+    else
+      connection.send(message.createErrorReply("org.freedesktop.login1.NoSuchSession", "none"));
+    return true;
+  }
+  QString introspect(const QString&) const override { return {}; }
+  // One of the manager's signals ("PrepareForShutdown", "SessionRemoved", ...).
+  void announce(const char* member, const QVariantList& arguments) {
+    auto signal = QDBusMessage::createSignal(managerPath, "org.freedesktop.login1.Manager", member);
+    signal.setArguments(arguments);
+    bus.send(signal);
+  }
+  void changeSession(const QVariantMap& changed) {
+    auto signal = QDBusMessage::createSignal(session, "org.freedesktop.DBus.Properties", "PropertiesChanged");
+    signal << QString("org.freedesktop.login1.Session") << changed << QStringList();
+    bus.send(signal);
+  }
+
+  static inline const QString managerPath = "/org/freedesktop/login1";
+  QString session;
+  bool asked = false;  // the session was asked for
+  QDBusConnection bus{QString()};  // the one it serves on
 };
 
 }  // namespace hollin::testing

@@ -13,17 +13,30 @@ const PlistValue sessionInfo = PlistDictionary{
     {"SessionInfo",
      PlistArray{PlistDictionary{{"kCGSSessionUserIDKey", 1000}, {"kCGSessionLoginDoneKey", true}}}}};
 
-// A machine whose clocks the test moves by hand and whose readings it sets.
+// A machine whose clocks the test moves by hand and whose readings it sets, with one
+// subsystem's reader that adds an SSD figure of its own at each slow read.
 struct FakeMachine {
+  struct SSDReader final : SnapshotReader {
+    void read(Snapshot& snapshot, const TakeMoment& moment) override {
+      seen.push_back({moment.uptime, moment.slowDue});
+      EXPECT_EQ(snapshot.system.physical, 16ull << 30) << "readers come after the whole-machine reading";
+      if (moment.slowDue) celsius = 40 + static_cast<double>(seen.size());
+      snapshot.ssdCelsius = celsius;
+    }
+    std::vector<std::pair<double, bool>> seen;  // uptime, slow read due
+    std::optional<double> celsius;
+  };
+
   double uptime = 100;
   std::optional<double> cpu = 48.5;
   ProcessListing listing = std::vector<ProcessMemory>{};
   int cpuReads = 0;
   SnapshotCache cache;
+  std::shared_ptr<SSDReader> reader = std::make_shared<SSDReader>();
 
   WallTime now() const { return WallTime{} + std::chrono::seconds(static_cast<long>(uptime)); }
 
-  Snapshot take(std::span<const std::shared_ptr<SnapshotReader>> readers = {}) {
+  Snapshot take() {
     const SnapshotSources sources{
         .uptime = [this] { return uptime; },
         .now = [this] { return now(); },
@@ -37,73 +50,41 @@ struct FakeMachine {
         .cpuTemperature = [this] { return ++cpuReads, cpu; },
         .loginSessions = [] { return std::optional(sessionInfo); },
     };
+    const std::shared_ptr<SnapshotReader> readers[] = {reader};
     return Snapshot::take(sources, cache, readers);
   }
 };
 
 ProcessMemory process(std::int32_t pid, std::uint32_t uid) { return {pid, uid, 7, "p", 1, 2}; }
 
-TEST(SnapshotTake, SlowReadsAtFirstTakeThenOncePerMinuteOfUptime) {
+TEST(SnapshotTake, SlowReadsAtFirstTakeThenOncePerMinuteOfUptimeForTheTakeAndItsReaders) {
   FakeMachine machine;
   const Snapshot first = machine.take();
   EXPECT_EQ(first.cpuCelsius, 48.5);
   EXPECT_EQ(first.cpuMeasuredAt, machine.now());
+  EXPECT_EQ(first.ssdCelsius, 41);
 
   machine.uptime += 10;
   machine.cpu = 70;
   const Snapshot later = machine.take();
-  EXPECT_EQ(machine.cpuReads, 1);
-  EXPECT_EQ(later.cpuCelsius, 48.5);
+  EXPECT_EQ(later.cpuCelsius, 48.5) << "not due: the last value stays";
   EXPECT_EQ(later.cpuMeasuredAt, first.cpuMeasuredAt);
+  EXPECT_EQ(later.ssdCelsius, 41) << "kept by the reader between slow reads";
   EXPECT_EQ(later.uptime, 110);
 
   machine.uptime += 50;  // 60 s after the first read: due again
-  EXPECT_EQ(machine.take().cpuMeasuredAt, machine.now());
-  machine.uptime += 3600;  // a sleep: the first take after it reads again
-  EXPECT_EQ(machine.take().cpuCelsius, 70);
-  EXPECT_EQ(machine.cpuReads, 3);
-}
-
-// A subsystem's reader: sees the whole-machine reading and the take's clocks, adds its figure.
-struct SSDReader final : SnapshotReader {
-  void read(Snapshot& snapshot, const TakeMoment& moment) override {
-    seen.push_back({moment.uptime, moment.slowDue, snapshot.system.physical});
-    if (moment.slowDue) celsius = 40 + static_cast<double>(seen.size());
-    snapshot.ssdCelsius = celsius;
-  }
-  struct Seen {
-    double uptime;
-    bool slowDue;
-    std::uint64_t physical;
-    bool operator==(const Seen&) const = default;
-  };
-  std::vector<Seen> seen;
-  std::optional<double> celsius;
-};
-
-TEST(SnapshotTake, ReadersSeeTheMachineReadingAndTheSlowCadence) {
-  FakeMachine machine;
-  auto reader = std::make_shared<SSDReader>();
-  const std::vector<std::shared_ptr<SnapshotReader>> readers{reader};
-  EXPECT_EQ(machine.take(readers).ssdCelsius, 41);
-  machine.uptime += 10;
-  EXPECT_EQ(machine.take(readers).ssdCelsius, 41) << "kept by the reader between slow reads";
-  machine.uptime += 50;
-  EXPECT_EQ(machine.take(readers).ssdCelsius, 43);
-  EXPECT_EQ(reader->seen, (std::vector<SSDReader::Seen>{{100, true, 16ull << 30}, {110, false, 16ull << 30},
-                                                        {160, true, 16ull << 30}}));
-}
-
-TEST(SnapshotTake, FailedTemperatureClearsValueAndDateAtTheNextSlowRead) {
-  FakeMachine machine;
-  ASSERT_TRUE(machine.take().cpuCelsius);
+  const Snapshot due = machine.take();
+  EXPECT_EQ(due.cpuCelsius, 70);
+  EXPECT_EQ(due.cpuMeasuredAt, machine.now());
+  EXPECT_EQ(due.ssdCelsius, 43);
   machine.cpu = std::nullopt;
-  machine.uptime += 30;
-  EXPECT_TRUE(machine.take().cpuMeasuredAt) << "not due yet: the last value stays";
-  machine.uptime += 30;
+  machine.uptime += 3600;  // a sleep: the first take after it reads again; a failure clears value and date
   const Snapshot failed = machine.take();
   EXPECT_EQ(failed.cpuCelsius, std::nullopt);
   EXPECT_EQ(failed.cpuMeasuredAt, std::nullopt);
+  EXPECT_EQ(machine.cpuReads, 3);
+  EXPECT_EQ(machine.reader->seen, (std::vector<std::pair<double, bool>>{{100, true}, {110, false}, {160, true},
+                                                                        {3760, true}}));
 }
 
 TEST(SnapshotTake, FailedListingLeavesEverythingElseFilled) {
@@ -115,7 +96,6 @@ TEST(SnapshotTake, FailedListingLeavesEverythingElseFilled) {
   EXPECT_EQ(snapshot.system.physical, 16ull << 30);
   EXPECT_EQ(snapshot.cpuCelsius, 48.5);
   EXPECT_EQ(snapshot.loggedInUIDs, (std::set<std::uint32_t>{1000}));
-  EXPECT_EQ(snapshot.uptime, 100);
 
   machine.listing = std::vector<ProcessMemory>{process(30, 1000), process(2, 0)};
   const Snapshot listed = machine.take();
@@ -128,8 +108,7 @@ TEST(SnapshotUserIDs, OrdinaryAccountsOnlySortedAndDistinct) {
   for (std::uint32_t uid : {1001u, 0u, 999u, 1000u, 1001u, 60000u, 60001u, 65534u, 4294967295u})
     snapshot.processes.push_back(process(1, uid));
   EXPECT_EQ(snapshot.userIDs({1000, 60000}), (std::vector<std::uint32_t>{1000, 1001, 60000}));
-  EXPECT_EQ(snapshot.userIDs({500, 65533}),
-            (std::vector<std::uint32_t>{999, 1000, 1001, 60000, 60001}));
+  EXPECT_EQ(snapshot.userIDs({500, 65533}), (std::vector<std::uint32_t>{999, 1000, 1001, 60000, 60001}));
 }
 
 TEST(SnapshotProcessMemory, FlagsDecideWhichFiguresExist) {
@@ -141,16 +120,12 @@ TEST(SnapshotProcessMemory, FlagsDecideWhichFiguresExist) {
   native.resident_valid = 1;
   native.footprint = 99;  // its flag stays 0: not a reading
   std::memcpy(native.name, "Écrit", sizeof "Écrit");
-  EXPECT_EQ(processMemory(native),
-            (ProcessMemory{42, 1000, 123, "Écrit", std::nullopt, std::uint64_t{4096}}));
+  EXPECT_EQ(processMemory(native), (ProcessMemory{42, 1000, 123, "Écrit", std::nullopt, std::uint64_t{4096}}));
   std::memset(native.name, 'x', sizeof native.name);  // no terminator: stops at the end
   EXPECT_EQ(processMemory(native).name.size(), sizeof native.name);
 }
 
-TEST(SnapshotText, AbsentIsUnavailableAndStylesDiffer) {
-  EXPECT_EQ(memoryText(std::nullopt, "ja"), "取得不可");
-  EXPECT_EQ(storageText(std::nullopt, "en"), "Unavailable");
-  EXPECT_EQ(memoryText(std::uint64_t{1} << 30, "en"), "1 GB");
+TEST(SnapshotText, StorageCountsInThousandsAndNoSizeOverflows) {
   EXPECT_EQ(storageText(std::uint64_t{1'000'000'000}, "en"), "1 GB");
   EXPECT_EQ(memoryText(std::numeric_limits<std::uint64_t>::max(), "en"),
             memoryText(static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()), "en"));

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <filesystem>
+#include <fstream>
 
 using namespace hollin::native;
 using hollin::native::test::FixtureTree;
@@ -81,4 +83,56 @@ TEST(ProcessTable, MissingProcFails) {
   EXPECT_EQ(table.sample(&list, &error), -1);
   EXPECT_TRUE(list == nullptr && error == ENOENT) << error;
   EXPECT_EQ(readIdentity(tree.root(), 1), std::nullopt);
+}
+
+TEST(ProcessTable, StatusIsReadAgainWhenStatmChangesOrItsTurnComes) {
+  FixtureTree tree;
+  // In place, as the kernel changes them: a held descriptor sees the new text.
+  const auto overwrite = [&](const std::string& file, const std::string& text) {
+    std::ofstream(tree.path(file), std::ios::trunc) << text;
+  };
+  const auto residentKiB = [&](ProcessTable& table) { return sample(table).at(26231).resident / 1024; };
+  const std::string status = [&] {
+    std::ifstream in(tree.path("proc/26231/status"));
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }();
+  const auto withRss = [&](const char* kib) {
+    std::string text = status;
+    text.replace(text.find("6716 kB"), 4, kib);
+    return text;
+  };
+  overwrite("proc/26231/statm", "100 1679 10 5 0 20 0\n");
+  ProcessTable table(tree.root(), 100);
+  EXPECT_EQ(residentKiB(table), 6716u);
+  EXPECT_EQ(residentKiB(table), 6716u) << "second sample: statm held, status read";
+  EXPECT_EQ(table.heldDescriptors(), 5u);
+
+  overwrite("proc/26231/status", withRss("7000"));
+  EXPECT_EQ(residentKiB(table), 6716u) << "statm unchanged: status is not read";
+  overwrite("proc/26231/statm", "100 1750 10 5 0 20 0\n");
+  EXPECT_EQ(residentKiB(table), 7000u) << "statm changed: status read again";
+
+  overwrite("proc/26231/status", withRss("8000"));
+  std::uint64_t seen = 0;
+  for (std::uint64_t round = 0; round < ProcessTable::statusEvery && seen != 8000; ++round) seen = residentKiB(table);
+  EXPECT_EQ(seen, 8000u) << "its turn comes within statusEvery samples";
+}
+
+TEST(ProcessTable, AFirstSampleOfManyProcessesReadsThemInParallelAlike) {
+  FixtureTree tree;
+  const std::size_t copies = ProcessTable::parallelBatch + 8;
+  for (std::size_t i = 0; i < copies; ++i)
+    std::filesystem::copy(tree.path("proc/26231"), tree.path("proc/" + std::to_string(30000 + i)));
+  const auto openDescriptors = [] {
+    return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), std::filesystem::directory_iterator());
+  };
+  const auto before = openDescriptors();
+  ProcessTable table(tree.root(), 100);
+  auto listing = sample(table);
+  ASSERT_EQ(listing.size(), copies + 3);
+  EXPECT_EQ(openDescriptors(), before + 100) << "nothing open but what the table holds";
+  EXPECT_STREQ(listing.at(30000 + static_cast<std::int32_t>(copies) - 1).name, "vim");
+  EXPECT_EQ(listing.at(30007).footprint, listing.at(26231).footprint);
+  EXPECT_EQ(table.heldDescriptors(), 100u) << "the budget holds also for a parallel batch";
+  EXPECT_EQ(sample(table).size(), copies + 3) << "those over the budget are read afresh";
 }

@@ -36,7 +36,7 @@ AnalysisWindow::AnalysisWindow(const ViewSetup& setup, const PresenterActions& a
     for (std::size_t column = 0; column < 4; ++column) {
       const std::size_t index = row * 4 + column;
       cards_[index] = new MetricCard(cardFaces()[index], setup.language, content);
-      cardRow->addWidget(cards_[index], 1, Qt::AlignTop);
+      cardRow->addWidget(cards_[index], 1);  // a row's cards share its height
     }
     stack->addLayout(cardRow);
   }
@@ -63,8 +63,9 @@ AnalysisWindow::AnalysisWindow(const ViewSetup& setup, const PresenterActions& a
   buildWindowMenus(*this, setup, actions_, [this](AnalysisTab tab) {
     if (tab != selected_) choose(tab);
   });
-  setMinimumSize(1000, 840);
-  resize(1100, 880);
+  // The height follows the content: the cards and the settings panel keep what they need.
+  setMinimumWidth(1000);
+  resize(1100, 920);
 }
 
 QWidget* AnalysisWindow::buildSegments(const ViewSetup& setup) {

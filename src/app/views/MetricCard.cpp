@@ -44,6 +44,8 @@ MetricCard::MetricCard(const CardFace& face, const std::string& language, QWidge
   }
   if (face.toolTip) setToolTip(qText(L10n::render(*face.toolTip, language)));
   stack->addStretch();
+  // A card never gives up the room its texts need; the table below gives way instead.
+  setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Minimum);
 }
 
 void MetricCard::display(const CardView& card) {

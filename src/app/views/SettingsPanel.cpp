@@ -53,7 +53,7 @@ SettingsPanel::SettingsPanel(const ViewSetup& setup, const PresenterActions& act
   connect(shareBox_, &QCheckBox::clicked, this, [toggle = actions.toggleSharing](bool on) {
     if (toggle) toggle(on);
   });
-  stack->addSpacing(28);
+  stack->addSpacing(14);
   auto* end = new QHBoxLayout;
   button(msg("このアカウントの監視を終了"), actions.quit, end);
   end->addStretch();

@@ -96,6 +96,8 @@ struct Identity {
 // Owner and start of one pid under root.
 std::optional<Identity> readIdentity(const std::string& root, std::int32_t pid);
 
+struct FreshRead;
+
 // The process list under root, keeping one open status descriptor per process between samples
 // (see ProcessTable.cpp for why). Samples are serialised by a mutex.
 class ProcessTable {
@@ -109,6 +111,11 @@ class ProcessTable {
 
   // The hl_processes contract: count, or -1 with *error set and no list.
   std::int32_t sample(HLProcess** list, std::int32_t* error);
+
+  // How many samples a process's status may go unread while its statm stays the same.
+  static constexpr std::uint64_t statusEvery = 12;
+  // From this many processes new to the table (the first sample), they are read in parallel.
+  static constexpr std::size_t parallelBatch = 256;
   std::size_t heldDescriptors() const;
 
   // The budget a live process can afford: the soft RLIMIT_NOFILE raised to the hard limit,
@@ -117,15 +124,21 @@ class ProcessTable {
 
  private:
   struct Entry {
-    int fd = -1;  // held status descriptor, or -1
+    int fd = -1;       // held status descriptor, or -1
+    int statmFd = -1;  // held statm descriptor, or -1
     std::uint64_t start = 0;
     bool kernel = false;   // a kernel thread or zombie: read, but not listed
     std::string longName;  // whole executable name when status's is cut at 15 bytes
     std::uint64_t seen = 0;
+    std::string statm;           // statm's text at the last full read
+    std::uint64_t statusDue = 0;  // the sample at which status is read again whatever statm says
+    HLProcess last{};            // the record of the last full read
   };
   enum class Outcome { listed, hidden, gone };
-  Outcome refresh(std::int32_t pid, Entry& entry, HLProcess& out);
-  Outcome open(int procFd, std::int32_t pid, Entry& entry, std::uint64_t boot, HLProcess& out);
+  Outcome refresh(int procFd, std::int32_t pid, Entry& entry, HLProcess& out);
+  // `preread`: the process's files as a batch read them, or null to read them now.
+  Outcome open(int procFd, std::int32_t pid, Entry& entry, std::uint64_t boot, HLProcess& out, FreshRead* preread);
+  bool hold(int& fd, int opened);
   void forget(Entry& entry);
 
   std::string proc_;

@@ -14,6 +14,16 @@
 // is read in the order: open status, read stat, read status; a process that ended or was
 // replaced between those steps fails the last read and is left out.
 //
+// Why statm gates status: most of what a sample costs is the kernel writing status's fifty-odd
+// lines. statm is seven numbers and cheap to make, and a process whose statm (size, resident,
+// shared, text, data) is unchanged has the same resident size and, but for a page trading
+// places between file and shared memory, the same footprint. So each listed process also keeps
+// its statm open; a sample reads statm, and reads status only when statm changed or when the
+// process's turn for a full read has come (every statusEvery samples, spread over the
+// processes), which bounds how late a change of owner or name without any change of memory is
+// seen. statm is opened at a process's second sample and status read right after, so a
+// descriptor opened for a pid just reused is caught by the status read failing.
+//
 // Descriptors are bounded by a budget (the soft RLIMIT_NOFILE raised to the hard limit, less a
 // reserve). Processes beyond it are read the same way each sample and their descriptor closed,
 // so a sample never fails for want of descriptors; it only costs more.
@@ -31,6 +41,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <thread>
 
 namespace hollin::native {
 namespace {
@@ -89,11 +100,15 @@ std::string longName(int procFd, std::int32_t pid, const std::string& cut) {
   return {};
 }
 
+}  // namespace
+
 struct FreshRead {
   int fd = -1;
   std::uint64_t startTicks = 0;
   ProcessStatus status;
 };
+
+namespace {
 
 // Open status, read stat, read status (see the comment at the top).
 std::optional<FreshRead> readFresh(int procFd, std::int32_t pid, std::vector<char>& buffer) {
@@ -110,6 +125,27 @@ std::optional<FreshRead> readFresh(int procFd, std::int32_t pid, std::vector<cha
   }
   ::close(fresh.fd);
   return std::nullopt;
+}
+
+// The first reads of the unheld processes when they are many (the first sample), spread over
+// the cores: opening files under /proc is the kernel's slowest step, and it runs in parallel.
+// Nothing when they are few; the caller then reads each itself.
+std::vector<std::optional<FreshRead>> readInParallel(int procFd, const std::vector<std::int32_t>& pids,
+                                                     const std::vector<bool>& unheld) {
+  std::vector<std::optional<FreshRead>> reads;
+  if (static_cast<std::size_t>(std::count(unheld.begin(), unheld.end(), true)) < ProcessTable::parallelBatch)
+    return reads;
+  reads.resize(pids.size());
+  const std::size_t threads = std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, 4);
+  std::vector<std::jthread> workers;
+  for (std::size_t first = 0; first < threads; ++first)
+    workers.emplace_back([&, first] {
+      std::vector<char> buffer(statusBufferStart);
+      for (std::size_t i = first; i < pids.size(); i += threads)
+        if (unheld[i]) reads[i] = readFresh(procFd, pids[i], buffer);
+    });
+  workers.clear();  // joins them before the reads are handed out
+  return reads;
 }
 
 // /proc/stat can outgrow one small read on machines with many interrupts; it is read whole.
@@ -171,11 +207,25 @@ std::size_t ProcessTable::liveDescriptorBudget() {
 }
 
 void ProcessTable::forget(Entry& entry) {
-  if (entry.fd >= 0) {
-    ::close(entry.fd);
-    entry.fd = -1;
+  for (int* fd : {&entry.fd, &entry.statmFd}) {
+    if (*fd < 0) continue;
+    ::close(*fd);
+    *fd = -1;
     --held_;
   }
+  entry.statm.clear();
+}
+
+// Keeps `opened` in `fd` while the budget allows; closes it otherwise.
+bool ProcessTable::hold(int& fd, int opened) {
+  if (opened < 0) return false;
+  if (held_ >= budget_) {
+    ::close(opened);
+    return false;
+  }
+  fd = opened;
+  ++held_;
+  return true;
 }
 
 std::int32_t ProcessTable::sample(HLProcess** list, std::int32_t* error) {
@@ -202,20 +252,31 @@ std::int32_t ProcessTable::sample(HLProcess** list, std::int32_t* error) {
   }
 
   int procFd = dirfd(dir.get());
+  std::vector<bool> unheld(pids.size());
+  for (std::size_t i = 0; i < pids.size(); ++i) {
+    const auto found = entries_.find(pids[i]);
+    unheld[i] = found == entries_.end() || found->second.fd < 0;
+  }
+  std::vector<std::optional<FreshRead>> prefetched = readInParallel(procFd, pids, unheld);
   std::optional<std::uint64_t> boot;  // read only when a new process needs it
   ++generation_;
   std::int32_t count = 0;
-  for (auto pid : pids) {
+  for (std::size_t i = 0; i < pids.size(); ++i) {
+    const std::int32_t pid = pids[i];
     auto& entry = entries_[pid];
     entry.seen = generation_;
-    Outcome outcome = entry.fd >= 0 ? refresh(pid, entry, out[count]) : Outcome::gone;
+    Outcome outcome = entry.fd >= 0 ? refresh(procFd, pid, entry, out[count]) : Outcome::gone;
     if (outcome == Outcome::gone) {
       forget(entry);
       if (!boot) boot = bootSeconds(proc_);
-      outcome = boot ? open(procFd, pid, entry, *boot, out[count]) : Outcome::gone;
+      FreshRead* preread = i < prefetched.size() && prefetched[i] ? &*prefetched[i] : nullptr;
+      outcome = boot ? open(procFd, pid, entry, *boot, out[count], preread) : Outcome::gone;
     }
     if (outcome == Outcome::listed) ++count;
   }
+  // What a batch read and the loop did not take (no boot time) leaves nothing open.
+  for (auto& read : prefetched)
+    if (read && read->fd >= 0) ::close(read->fd);
   for (auto it = entries_.begin(); it != entries_.end();) {
     if (it->second.seen == generation_) {
       ++it;
@@ -228,19 +289,38 @@ std::int32_t ProcessTable::sample(HLProcess** list, std::int32_t* error) {
   return count;
 }
 
-ProcessTable::Outcome ProcessTable::refresh(std::int32_t pid, Entry& entry, HLProcess& out) {
+ProcessTable::Outcome ProcessTable::refresh(int procFd, std::int32_t pid, Entry& entry, HLProcess& out) {
+  if (entry.statmFd < 0) hold(entry.statmFd, ::openat(procFd, pidPath(pid, "statm").c_str(), O_RDONLY | O_CLOEXEC));
+  if (entry.statmFd >= 0) {
+    char numbers[256];
+    const ssize_t got = ::pread(entry.statmFd, numbers, sizeof numbers, 0);
+    if (got <= 0) return Outcome::gone;  // ESRCH: the process ended
+    const std::string_view statm(numbers, static_cast<std::size_t>(got));
+    if (statm == entry.statm && generation_ < entry.statusDue) {
+      if (entry.kernel) return Outcome::hidden;
+      out = entry.last;
+      return Outcome::listed;
+    }
+    entry.statm = statm;
+  }
   std::string_view text;
   if (!readWhole(entry.fd, buffer_, text)) return Outcome::gone;  // ESRCH: the process ended
+  // Each process's turn comes every statusEvery samples, at a phase its pid sets, so the full
+  // reads of one sample stay about one in statusEvery.
+  entry.statusDue = generation_ + statusEvery - (generation_ + static_cast<std::uint64_t>(pid)) % statusEvery;
   if (entry.kernel) return Outcome::hidden;
   auto status = parseProcessStatus(text);
   if (!status.uid) return Outcome::gone;
   fill(out, pid, entry.start, status, entry.longName);
+  entry.last = out;
   return Outcome::listed;
 }
 
-ProcessTable::Outcome ProcessTable::open(int procFd, std::int32_t pid, Entry& entry,
-                                         std::uint64_t boot, HLProcess& out) {
-  auto fresh = readFresh(procFd, pid, buffer_);
+ProcessTable::Outcome ProcessTable::open(int procFd, std::int32_t pid, Entry& entry, std::uint64_t boot,
+                                         HLProcess& out, FreshRead* preread) {
+  std::optional<FreshRead> read;
+  if (!preread) read = readFresh(procFd, pid, buffer_);
+  FreshRead* fresh = preread ? preread : read ? &*read : nullptr;
   if (!fresh) return Outcome::gone;
   entry.start = startMicroseconds(boot, fresh->startTicks, ticksPerSecond());
   // Kernel threads have no memory map of their own, so no VmRSS line; nor do zombies. Neither
@@ -249,12 +329,8 @@ ProcessTable::Outcome ProcessTable::open(int procFd, std::int32_t pid, Entry& en
   entry.longName = !entry.kernel && fresh->status.name.size() == truncatedNameLength
                        ? longName(procFd, pid, fresh->status.name)
                        : std::string();
-  if (held_ < budget_) {
-    entry.fd = fresh->fd;
-    ++held_;
-  } else {
-    ::close(fresh->fd);
-  }
+  hold(entry.fd, fresh->fd);
+  fresh->fd = -1;  // held or closed: nobody else closes it
   if (entry.kernel) return Outcome::hidden;
   fill(out, pid, entry.start, fresh->status, entry.longName);
   return Outcome::listed;

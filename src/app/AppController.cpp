@@ -193,7 +193,6 @@ void AppController::windowShown(bool shown) {
 }
 
 void AppController::trayShown(bool shown) {
-  if (trayShown_ == shown && shown) return;
   trayShown_ = shown;
   log(shown ? "system tray found: showing the status icon"
             : "no system tray: showing the analysis window instead; the icon follows when a tray appears");

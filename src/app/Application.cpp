@@ -167,6 +167,7 @@ void Application::quit() { QCoreApplication::exit(0); }
 int runHollin(int argc, char** argv) {
   const std::vector<std::string> arguments(argv, argv + argc);
   if (auto answered = answerCommandLine(arguments)) return *answered;
+  hl_prepare();  // before the toolkit starts its threads
   const QStringList urls = urlArguments(arguments);
   const bool headless = startHeadless();
   QApplication application(argc, argv);

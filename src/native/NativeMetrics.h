@@ -53,6 +53,11 @@ HLSystem hl_system(void);
 int32_t hl_processes(HLProcess** list, int32_t* error);
 void hl_free(HLProcess* list);
 
+/* Readies the process listing while the caller is still single-threaded: raises the descriptor
+ * limit and grows the descriptor table to the room the first listings will hold. Called first
+ * thing in main; optional, and harmless to call again. */
+void hl_prepare(void);
+
 /* 1 and the owner uid and start time of pid, or 0 with the outputs untouched. */
 int32_t hl_identity(int32_t pid, uint32_t* uid, uint64_t* start);
 

@@ -4,19 +4,25 @@
 
 namespace hollin {
 
-DesktopPresenter::DesktopPresenter(const ViewSetup& setup, PresenterActions actions) : actions_(std::move(actions)) {
+DesktopPresenter::DesktopPresenter(const ViewSetup& setup, PresenterActions actions)
+    : setup_(setup), actions_(std::move(actions)) {
+  menu_ = std::make_unique<StatusMenu>(setup, actions_, [this] { showAnalysis(); });
+  trayLook_.setInterval(trayLookInterval);
+  connect(&trayLook_, &QTimer::timeout, this, [this] {
+    if (lookForTray()) trayLook_.stop();
+  });
+}
+
+AnalysisWindow* DesktopPresenter::window() {
+  if (window_) return window_.get();
   // The window tells the controller when it appears, so a hidden window costs no rendering.
   PresenterActions windowActions = actions_;
   windowActions.windowShown = [this](bool shown) {
     if (shown && last_) window_->display(*last_);
     if (actions_.windowShown) actions_.windowShown(shown);
   };
-  window_ = std::make_unique<AnalysisWindow>(setup, windowActions);
-  menu_ = std::make_unique<StatusMenu>(setup, actions_, [this] { showAnalysis(); });
-  trayLook_.setInterval(trayLookInterval);
-  connect(&trayLook_, &QTimer::timeout, this, [this] {
-    if (lookForTray()) trayLook_.stop();
-  });
+  window_ = std::make_unique<AnalysisWindow>(setup_, windowActions);
+  return window_.get();
 }
 
 DesktopPresenter::~DesktopPresenter() = default;
@@ -38,11 +44,11 @@ bool DesktopPresenter::lookForTray() {
 void DesktopPresenter::display(const Screen& screen) {
   last_ = screen;
   menu_->display(screen.status);
-  if (window_->isVisible()) window_->display(screen);
+  if (window_ && window_->isVisible()) window_->display(screen);
 }
 
 void DesktopPresenter::showAnalysis() {
-  window_->show();
+  window()->show();
   window_->raise();
   window_->activateWindow();
 }

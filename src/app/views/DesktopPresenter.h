@@ -13,8 +13,9 @@
 namespace hollin {
 
 // The presenter of a desktop session: the tray icon with its status menu and the analysis
-// window, built once and only updated afterwards. Without a tray the window stands in for the
-// icon, and the presenter keeps looking for a tray, which a panel may bring later.
+// window, each built once and only updated afterwards; the window when it is first wanted, so
+// a start with a tray costs no window. Without a tray the window stands in for the icon, and
+// the presenter keeps looking for a tray, which a panel may bring later.
 class DesktopPresenter final : public QObject, public Presenter {
   Q_OBJECT
  public:
@@ -26,7 +27,8 @@ class DesktopPresenter final : public QObject, public Presenter {
   void display(const Screen& screen) override;
   void showAnalysis() override;
 
-  AnalysisWindow* window() const { return window_.get(); }
+  // The analysis window, built on first use.
+  AnalysisWindow* window();
   StatusMenu* statusMenu() const { return menu_.get(); }
 
   static constexpr std::chrono::milliseconds trayLookInterval{2000};
@@ -34,6 +36,7 @@ class DesktopPresenter final : public QObject, public Presenter {
  private:
   bool lookForTray();
 
+  ViewSetup setup_;
   PresenterActions actions_;
   std::unique_ptr<AnalysisWindow> window_;
   std::unique_ptr<StatusMenu> menu_;

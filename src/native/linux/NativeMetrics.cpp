@@ -40,6 +40,8 @@ HLSystem hl_system(void) { return readSystem(hostRoot(), homeFolder()); }
 
 int32_t hl_processes(HLProcess** list, int32_t* error) { return liveTable().sample(list, error); }
 
+void hl_prepare(void) { liveTable().prepare(); }
+
 void hl_free(HLProcess* list) { std::free(list); }
 
 int32_t hl_identity(int32_t pid, uint32_t* uid, uint64_t* start) {

@@ -117,6 +117,9 @@ class ProcessTable {
   // From this many processes new to the table (the first sample), they are read in parallel.
   static constexpr std::size_t parallelBatch = 256;
   std::size_t heldDescriptors() const;
+  // Grows the descriptor table now for the processes there are: in a process that has no other
+  // threads yet, a growth costs nothing; later, every growth waits for all of them.
+  void prepare();
 
   // The budget a live process can afford: the soft RLIMIT_NOFILE raised to the hard limit,
   // less a reserve for everything else the process opens.
@@ -139,11 +142,13 @@ class ProcessTable {
   // `preread`: the process's files as a batch read them, or null to read them now.
   Outcome open(int procFd, std::int32_t pid, Entry& entry, std::uint64_t boot, HLProcess& out, FreshRead* preread);
   bool hold(int& fd, int opened);
+  void reserveDescriptors(int anyFd, std::size_t count);
   void forget(Entry& entry);
 
   std::string proc_;
   std::size_t budget_;
   std::size_t held_ = 0;
+  std::size_t reserved_ = 0;  // descriptor numbers the table has been grown to
   std::uint64_t generation_ = 0;
   std::unordered_map<std::int32_t, Entry> entries_;
   std::vector<char> buffer_;

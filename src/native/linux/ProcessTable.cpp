@@ -36,6 +36,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <charconv>
 #include <cstdlib>
@@ -216,6 +217,33 @@ void ProcessTable::forget(Entry& entry) {
   entry.statm.clear();
 }
 
+// Grows the process's descriptor table at once to room for `count` more held descriptors. The
+// kernel grows it by doubling as descriptors are opened, and in a process with threads every
+// growth waits out an RCU grace period: a first sample of 2000 processes would sit through a
+// handful of them, which costs more than all its reading. One growth is one wait.
+void ProcessTable::reserveDescriptors(int anyFd, std::size_t count) {
+  constexpr std::size_t others = 1024;  // as the budget leaves for the rest of the application
+  rlimit limit{};
+  if (getrlimit(RLIMIT_NOFILE, &limit) != 0) return;
+  const std::size_t wanted =
+      std::min<std::size_t>(held_ + std::min(count, budget_ - std::min(budget_, held_)) + others, limit.rlim_cur - 1);
+  if (wanted <= reserved_) return;
+  // The lowest free number at or above `wanted`: the table must reach it.
+  const int probe = ::fcntl(anyFd, F_DUPFD_CLOEXEC, static_cast<int>(wanted));
+  if (probe >= 0) ::close(probe);
+  reserved_ = wanted;
+}
+
+void ProcessTable::prepare() {
+  std::lock_guard lock(mutex_);
+  std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(proc_.c_str()), closedir);
+  if (!dir) return;
+  std::size_t processes = 0;
+  while (auto* entry = readdir(dir.get())) processes += std::isdigit(static_cast<unsigned char>(entry->d_name[0])) != 0;
+  // A status and a statm descriptor each, and room for some more processes to come.
+  reserveDescriptors(dirfd(dir.get()), 2 * processes + 512);
+}
+
 // Keeps `opened` in `fd` while the budget allows; closes it otherwise.
 bool ProcessTable::hold(int& fd, int opened) {
   if (opened < 0) return false;
@@ -257,6 +285,8 @@ std::int32_t ProcessTable::sample(HLProcess** list, std::int32_t* error) {
     const auto found = entries_.find(pids[i]);
     unheld[i] = found == entries_.end() || found->second.fd < 0;
   }
+  // New processes hold a status descriptor now and a statm one from their next sample on.
+  reserveDescriptors(procFd, 2 * static_cast<std::size_t>(std::count(unheld.begin(), unheld.end(), true)));
   std::vector<std::optional<FreshRead>> prefetched = readInParallel(procFd, pids, unheld);
   std::optional<std::uint64_t> boot;  // read only when a new process needs it
   ++generation_;

@@ -83,8 +83,9 @@ Moment AppController::baseMoment() const {
   return moment;
 }
 
-Moment AppController::moment() const {
-  Moment moment = baseMoment();
+Moment AppController::moment() const { return withFacts(baseMoment()); }
+
+Moment AppController::withFacts(Moment moment) const {
   for (const auto& subsystem : subsystems_) subsystem->contribute(moment);
   return moment;
 }
@@ -93,7 +94,7 @@ void AppController::tick() {
   const Moment now = baseMoment();
   for (auto& subsystem : subsystems_) subsystem->tickStarting(now);
   if (asleep_ || fetching_) {
-    render(moment());
+    render(withFacts(now));
     return;
   }
   fetching_ = true;
@@ -109,9 +110,10 @@ void AppController::receive(std::shared_ptr<const Snapshot> snapshot) {
   fetching_ = false;
   if (asleep_) return;  // taken before the sleep: it describes a machine that has since changed
   sample_ = std::move(snapshot);
+  // One reading of the clocks and the console for the evaluation, the render and the record.
   const Moment base = baseMoment();
   for (auto& subsystem : subsystems_) subsystem->evaluate(base);
-  const Moment full = moment();
+  const Moment full = withFacts(base);
   render(full);
   writeHealth(full);
   emit sampleApplied();

@@ -88,6 +88,8 @@ class AppController : public QObject {
 
  private:
   Moment baseMoment() const;
+  // `moment` with the subsystems' facts added.
+  Moment withFacts(Moment moment) const;
   void receive(std::shared_ptr<const Snapshot> snapshot);
   void render(const Moment& moment);
   void writeHealth(const Moment& moment);

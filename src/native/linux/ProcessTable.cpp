@@ -130,13 +130,9 @@ std::optional<FreshRead> readFresh(int procFd, std::int32_t pid, std::vector<cha
 
 // The first reads of the unheld processes when they are many (the first sample), spread over
 // the cores: opening files under /proc is the kernel's slowest step, and it runs in parallel.
-// Nothing when they are few; the caller then reads each itself.
 std::vector<std::optional<FreshRead>> readInParallel(int procFd, const std::vector<std::int32_t>& pids,
                                                      const std::vector<bool>& unheld) {
-  std::vector<std::optional<FreshRead>> reads;
-  if (static_cast<std::size_t>(std::count(unheld.begin(), unheld.end(), true)) < ProcessTable::parallelBatch)
-    return reads;
-  reads.resize(pids.size());
+  std::vector<std::optional<FreshRead>> reads(pids.size());
   const std::size_t threads = std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, 4);
   std::vector<std::jthread> workers;
   for (std::size_t first = 0; first < threads; ++first)
@@ -281,13 +277,16 @@ std::int32_t ProcessTable::sample(HLProcess** list, std::int32_t* error) {
 
   int procFd = dirfd(dir.get());
   std::vector<bool> unheld(pids.size());
+  std::size_t newcomers = 0;
   for (std::size_t i = 0; i < pids.size(); ++i) {
     const auto found = entries_.find(pids[i]);
     unheld[i] = found == entries_.end() || found->second.fd < 0;
+    newcomers += unheld[i];
   }
   // New processes hold a status descriptor now and a statm one from their next sample on.
-  reserveDescriptors(procFd, 2 * static_cast<std::size_t>(std::count(unheld.begin(), unheld.end(), true)));
-  std::vector<std::optional<FreshRead>> prefetched = readInParallel(procFd, pids, unheld);
+  if (newcomers > 0) reserveDescriptors(procFd, 2 * newcomers);
+  std::vector<std::optional<FreshRead>> prefetched =
+      newcomers >= parallelBatch ? readInParallel(procFd, pids, unheld) : std::vector<std::optional<FreshRead>>{};
   std::optional<std::uint64_t> boot;  // read only when a new process needs it
   ++generation_;
   std::int32_t count = 0;

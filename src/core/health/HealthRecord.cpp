@@ -50,11 +50,6 @@ void recordBase(json& record, const Moment& moment, std::string_view version) {
   // A snapshot from the future (a clock jump) is no age at all.
   record["sampleAgeSeconds"] = std::max(0.0, moment.now - snapshot.uptime);
   record["isStale"] = moment.stale();
-  // The snapshot's slow readings; never checked is null rather than a date nobody checked on.
-  record["ssdHealthReadable"] = snapshot.ssdHealth.has_value();
-  record["ssdHistoryPersistenceOK"] = snapshot.ssdPersistenceOK;
-  record["ssdHealthCheckedAt"] = snapshot.ssdCheckedAt == distantPast ? json(nullptr) : json(iso8601(snapshot.ssdCheckedAt));
-  record["ssdTemperatureCelsius"] = snapshot.ssdCelsius ? json(*snapshot.ssdCelsius) : json(nullptr);
 }
 
 void recordScreen(json& record, const StatusTexts& status, bool trayIconShown) {

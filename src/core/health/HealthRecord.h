@@ -22,7 +22,7 @@ const std::array<std::string_view, 68>& healthRecordKeys();
 nlohmann::json blankHealthRecord();
 
 // "version", "sampledAt", "uid", "consoleUID", the snapshot's own keys ("enumerationError",
-// "sampleUptime", "sampleAgeSeconds", "isStale", the SSD reading's). The moment must hold a
+// "sampleUptime", "sampleAgeSeconds", "isStale"). The moment must hold a
 // snapshot.
 void recordBase(nlohmann::json& record, const Moment& moment, std::string_view version);
 

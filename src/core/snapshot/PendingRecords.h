@@ -2,18 +2,10 @@
 
 #include <optional>
 
-// Stand-ins for the records of the SSD health reading, its history and the early-warning
-// picture. The snapshot carries them from now on; each is replaced by its real record, with
-// the same name, when the code that fills it lands. Until then they stay at their defaults.
+// A stand-in for the early-warning picture. The snapshot carries it from now on; it is replaced
+// by its real record, with the same name, when the code that fills it lands. Until then it
+// stays at its default.
 namespace hollin {
-
-struct SSDHealth {
-  bool operator==(const SSDHealth&) const = default;
-};
-
-struct SSDHealthArchive {
-  bool operator==(const SSDHealthArchive&) const = default;
-};
 
 struct EarlyWatchSnapshot {
   bool operator==(const EarlyWatchSnapshot&) const = default;

@@ -14,16 +14,13 @@
 #include "core/OrdinaryAccounts.h"
 #include "core/PropertyList.h"
 #include "core/Result.h"
+#include "core/WallTime.h"
 #include "core/snapshot/PendingRecords.h"
 #include "core/snapshot/Staleness.h"
+#include "core/ssd/SSDHealthArchive.h"
 #include "native/NativeMetrics.h"
 
 namespace hollin {
-
-// Wall-clock time, for display, receipts and stored history. Policy timing uses uptime seconds.
-using WallTime = std::chrono::system_clock::time_point;
-// "Never": the check date before the first check.
-inline constexpr WallTime distantPast{};
 
 // One process as the snapshot keeps it. (pid, start) identifies the process over its life.
 struct ProcessMemory {
@@ -92,7 +89,8 @@ struct Snapshot {
   std::optional<WallTime> ssdMeasuredAt;  // last SSD read that gave a temperature
   std::optional<SSDHealth> ssdHealth;
   WallTime ssdCheckedAt = distantPast;    // last SSD read attempt
-  SSDHealthArchive ssdArchive;
+  // The SSD history as it was at the take; shared between snapshots until it changes.
+  std::shared_ptr<const SSDHealthArchive> ssdArchive = SSDHealthArchive::none();
   bool ssdPersistenceOK = true;
   EarlyWatchSnapshot early;
   HLSystem system{};

@@ -14,11 +14,7 @@ namespace hollin {
 
 namespace {
 
-// The time of day of `when` in the language's short time style ("9:05", "9:05 PM").
-std::string shortTime(WallTime when, std::string_view language, std::string_view timeZone) {
-  const icu::Locale locale(std::string(language).c_str());
-  std::unique_ptr<icu::DateFormat> format(
-      icu::DateFormat::createTimeInstance(icu::DateFormat::kShort, locale));
+std::string formatted(WallTime when, std::unique_ptr<icu::DateFormat> format, std::string_view timeZone) {
   if (!format) return {};
   if (!timeZone.empty())
     format->adoptTimeZone(icu::TimeZone::createTimeZone(
@@ -31,6 +27,13 @@ std::string shortTime(WallTime when, std::string_view language, std::string_view
   std::string result;
   text.toUTF8String(result);
   return result;
+}
+
+// The time of day of `when` in the language's short time style ("9:05", "9:05 PM").
+std::string shortTime(WallTime when, std::string_view language, std::string_view timeZone) {
+  const icu::Locale locale(std::string(language).c_str());
+  return formatted(when, std::unique_ptr<icu::DateFormat>(icu::DateFormat::createTimeInstance(icu::DateFormat::kShort, locale)),
+                   timeZone);
 }
 
 }  // namespace
@@ -48,6 +51,14 @@ std::optional<std::string> resumeRow(WallTime mutedUntil, WallTime now, std::str
   if (!(now < mutedUntil)) return std::nullopt;
   return L10n::render(
       msg("通知を再開（{0}まで止めています）", shortTime(mutedUntil, language, timeZone)), language);
+}
+
+std::string dateTimeText(WallTime when, std::string_view language, std::string_view timeZone) {
+  const icu::Locale locale(std::string(language).c_str());
+  return formatted(when,
+                   std::unique_ptr<icu::DateFormat>(icu::DateFormat::createDateTimeInstance(
+                       icu::DateFormat::kMedium, icu::DateFormat::kShort, locale)),
+                   timeZone);
 }
 
 LocalizedMessage versionLine(std::string_view version, std::string_view build) {

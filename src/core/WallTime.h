@@ -1,0 +1,31 @@
+// Wall-clock time, for display, receipts and stored history. Policy timing uses uptime seconds.
+#pragma once
+
+#include <chrono>
+
+namespace hollin {
+
+using WallTime = std::chrono::system_clock::time_point;
+// "Never": the check date before the first check.
+inline constexpr WallTime distantPast{};
+
+// Seconds between two wall-clock times (negative when `to` lies before `from`).
+inline double secondsBetween(WallTime from, WallTime to) {
+  return std::chrono::duration<double>(to - from).count();
+}
+
+// Stored dates are seconds since 1 January 2001 00:00:00 UTC, the reference date of the
+// history files. Values beyond ±1e11 s (some 3,000 years) are not dates and are refused.
+inline constexpr double referenceDateUnixSeconds = 978307200;
+inline constexpr double largestReferenceSeconds = 1e11;
+
+inline double referenceSeconds(WallTime time) {
+  return std::chrono::duration<double>(time.time_since_epoch()).count() - referenceDateUnixSeconds;
+}
+
+inline WallTime fromReferenceSeconds(double seconds) {
+  const std::chrono::duration<double> sinceEpoch(seconds + referenceDateUnixSeconds);
+  return WallTime(std::chrono::duration_cast<WallTime::duration>(sinceEpoch));
+}
+
+}  // namespace hollin

@@ -43,6 +43,16 @@ Services AppController::services(Notifier* notifier) {
   services.moment = [this] { return baseMoment(); };
   services.redraw = [this] { redraw(); };
   services.showAnalysis = [this] { showAnalysis(); };
+  services.showDocument = [this](const std::string& id, const DocumentView& document) {
+    presenter_.showDocument(id, document);
+  };
+  services.onSamplingQueue = [this](std::function<void()> job) {
+    sampling_.run(this, [job = std::move(job)]() -> std::function<void()> {
+      job();
+      return [] {};
+    });
+  };
+  services.dataFolder = environment_.dataFolder;
   services.uid = environment_.uid;
   services.scope = environment_.scope;
   return services;
@@ -178,6 +188,11 @@ void AppController::openURLs(const QStringList& urls) {
 void AppController::showAnalysis() {
   presenter_.showAnalysis();
   render(moment());
+}
+
+void AppController::cardAction(CardSlot slot) {
+  const Moment now = moment();
+  for (auto& subsystem : subsystems_) subsystem->cardAction(slot, now);
 }
 
 void AppController::selectTab(AnalysisTab tab) {

@@ -131,6 +131,7 @@ Application::Application(bool desktop) : desktopWanted_(desktop) {
   };
   actions_.requestNotifications = [this] { notifier_->requestNotifications(); };
   actions_.tabChanged = [this](AnalysisTab tab) { controller_->selectTab(tab); };
+  actions_.cardAction = [this](CardSlot slot) { controller_->cardAction(slot); };
   actions_.windowShown = [this](bool shown) { controller_->windowShown(shown); };
   actions_.trayShown = [this](bool shown) { controller_->trayShown(shown); };
 

@@ -6,6 +6,7 @@
 #include "app/memory/MemorySubsystem.h"
 #include "app/notify/NotificationsSubsystem.h"
 #include "app/response/ResponseSubsystem.h"
+#include "app/ssd/SSDSubsystem.h"
 
 namespace hollin {
 
@@ -14,6 +15,7 @@ void registerSubsystems(AppController& controller, const Services& services, boo
   controller.add(std::make_unique<MemorySubsystem>(services, watchPressure));
   controller.add(std::make_unique<AccountsSubsystem>(services));
   controller.add(std::make_unique<ResponseSubsystem>());
+  controller.add(std::make_unique<SSDSubsystem>(services, liveSSDSources()));
 }
 
 }  // namespace hollin

@@ -2,8 +2,10 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstdlib>
 
 namespace hollin {
@@ -53,6 +55,32 @@ int writeFileAtomically(const std::string& path, std::string_view bytes, Durabil
   }
   if (durability == Durability::durable) syncFolder(folderOf(path));
   return 0;
+}
+
+StoredFile readStoredFile(const std::string& path, std::size_t limit) {
+  using State = StoredFile::State;
+  // Non-blocking, so a FIFO planted at the path cannot stall the reader.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return {errno == ENOENT ? State::missing : State::untrusted, {}};
+  StoredFile file{State::untrusted, {}};
+  struct stat status {};
+  if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && static_cast<std::uint64_t>(status.st_size) <= limit) {
+    std::string bytes(limit + 1, '\0');
+    std::size_t filled = 0;
+    ssize_t got = 0;
+    while (filled < bytes.size() && (got = ::read(fd, bytes.data() + filled, bytes.size() - filled)) != 0) {
+      if (got < 0 && errno == EINTR) continue;
+      if (got < 0) break;
+      filled += static_cast<std::size_t>(got);
+    }
+    // A file that grew past the limit while being read is as untrusted as one that started so.
+    if (got >= 0 && filled <= limit) {
+      bytes.resize(filled);
+      file = {State::read, std::move(bytes)};
+    }
+  }
+  ::close(fd);
+  return file;
 }
 
 }  // namespace hollin

@@ -1,6 +1,7 @@
 // Whole-file writes that either replace the old content completely or leave it untouched.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -20,5 +21,21 @@ enum class Durability {
 // 0, or the errno of the step that failed; on failure the previous file is left as it was and
 // no temporary file remains.
 int writeFileAtomically(const std::string& path, std::string_view bytes, Durability durability = Durability::durable);
+
+// What reading a stored file found.
+struct StoredFile {
+  enum class State {
+    missing,     // nothing at the path
+    untrusted,   // a symbolic link, not a regular file, larger than the limit, or unreadable
+    read,
+  };
+  State state = State::missing;
+  std::string bytes;  // the whole file when read
+};
+
+// Reads a file this program owns, whole, when it is a regular file of at most `limit` bytes.
+// The file is opened without following a symbolic link and judged by what was opened, so it
+// cannot be swapped between the check and the read; never more than `limit` + 1 bytes are read.
+StoredFile readStoredFile(const std::string& path, std::size_t limit);
 
 }  // namespace hollin

@@ -17,6 +17,11 @@ void LoggingPresenter::showAnalysis() {
   if (inner_) inner_->showAnalysis();
 }
 
+void LoggingPresenter::showDocument(const std::string& id, const DocumentView& document) {
+  if (inner_) inner_->showDocument(id, document);
+  else log_(document.title + " (no display to show it on)");
+}
+
 void logToStandardError(const std::string& line) {
   std::string text = "hollin: " + line + "\n";
   [[maybe_unused]] auto ignored = ::write(STDERR_FILENO, text.data(), text.size());

@@ -16,6 +16,7 @@ class LoggingPresenter final : public Presenter {
 
   void display(const Screen& screen) override;
   void showAnalysis() override;
+  void showDocument(const std::string& id, const DocumentView& document) override;
   // The desktop presenter, once it is built.
   void setInner(Presenter* inner) { inner_ = inner; }
 

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include <nlohmann/json_fwd.hpp>
@@ -34,6 +35,10 @@ struct Services {
   std::function<Moment()> moment;               // the controller's moment now, without facts
   std::function<void()> redraw;                 // render and write the self-health record
   std::function<void()> showAnalysis;           // bring the analysis window to the front
+  std::function<void(const std::string& id, const DocumentView&)> showDocument;  // a window of its own
+  // Runs a job on the sampling thread, between takes: where a reader's state may be touched.
+  std::function<void(std::function<void()>)> onSamplingQueue;
+  std::optional<std::string> dataFolder;        // where history files live; absent: none are kept
   std::uint32_t uid = 0;
   AccountScope scope;
 };
@@ -56,6 +61,8 @@ class Subsystem {
   virtual void present(Screen&, const Moment&) {}
   // Writes this subsystem's keys of the self-health record.
   virtual void record(nlohmann::json&, const Moment&) const {}
+  // A card's button was pressed.
+  virtual void cardAction(CardSlot, const Moment&) {}
   // A tab was chosen (`previous` is the one selected before).
   virtual void tabSelected(AnalysisTab, AnalysisTab) {}
   // The machine goes to sleep (true) or woke up (false).

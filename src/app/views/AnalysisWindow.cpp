@@ -35,7 +35,9 @@ AnalysisWindow::AnalysisWindow(const ViewSetup& setup, const PresenterActions& a
     cardRow->setSpacing(12);
     for (std::size_t column = 0; column < 4; ++column) {
       const std::size_t index = row * 4 + column;
-      cards_[index] = new MetricCard(cardFaces()[index], setup.language, content);
+      std::function<void()> act;
+      if (actions_.cardAction) act = [this, index] { actions_.cardAction(static_cast<CardSlot>(index)); };
+      cards_[index] = new MetricCard(cardFaces()[index], setup.language, std::move(act), content);
       cardRow->addWidget(cards_[index], 1);  // a row's cards share its height
     }
     stack->addLayout(cardRow);

@@ -47,6 +47,17 @@ void DesktopPresenter::display(const Screen& screen) {
   if (window_ && window_->isVisible()) window_->display(screen);
 }
 
+void DesktopPresenter::showDocument(const std::string& id, const DocumentView& document) {
+  auto& window = documents_[id];
+  if (!window) window = std::make_unique<DocumentWindow>(document);
+  window->show(document);
+}
+
+DocumentWindow* DesktopPresenter::document(const std::string& id) const {
+  const auto found = documents_.find(id);
+  return found == documents_.end() ? nullptr : found->second.get();
+}
+
 void DesktopPresenter::showAnalysis() {
   window()->show();
   window_->raise();

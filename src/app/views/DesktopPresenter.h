@@ -3,10 +3,13 @@
 #include <QObject>
 #include <QTimer>
 
+#include <map>
 #include <memory>
 #include <optional>
+#include <string>
 
 #include "app/views/AnalysisWindow.h"
+#include "app/views/DocumentWindow.h"
 #include "app/views/Presenter.h"
 #include "app/views/StatusMenu.h"
 
@@ -26,10 +29,13 @@ class DesktopPresenter final : public QObject, public Presenter {
   void start();
   void display(const Screen& screen) override;
   void showAnalysis() override;
+  void showDocument(const std::string& id, const DocumentView& document) override;
 
   // The analysis window, built on first use.
   AnalysisWindow* window();
   StatusMenu* statusMenu() const { return menu_.get(); }
+  // The document window of `id`, or null before it was first shown.
+  DocumentWindow* document(const std::string& id) const;
 
   static constexpr std::chrono::milliseconds trayLookInterval{2000};
 
@@ -40,6 +46,7 @@ class DesktopPresenter final : public QObject, public Presenter {
   PresenterActions actions_;
   std::unique_ptr<AnalysisWindow> window_;
   std::unique_ptr<StatusMenu> menu_;
+  std::map<std::string, std::unique_ptr<DocumentWindow>> documents_;
   QTimer trayLook_;
   std::optional<Screen> last_;
 };

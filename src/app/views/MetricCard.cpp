@@ -20,7 +20,9 @@ QString qText(const std::string& text) { return QString::fromStdString(text); }
 
 }  // namespace
 
-MetricCard::MetricCard(const CardFace& face, const std::string& language, QWidget* parent) : QFrame(parent) {
+MetricCard::MetricCard(const CardFace& face, const std::string& language, std::function<void()> act,
+                       QWidget* parent)
+    : QFrame(parent) {
   setObjectName("metricCard");
   // Parsed once for the life of the card; the alert border follows the property.
   setStyleSheet(
@@ -44,6 +46,13 @@ MetricCard::MetricCard(const CardFace& face, const std::string& language, QWidge
   }
   if (face.toolTip) setToolTip(qText(L10n::render(*face.toolTip, language)));
   stack->addStretch();
+  if (face.action) {
+    button_ = new QPushButton(qText(L10n::render(*face.action, language)), this);
+    button_->setFont(Typography::body());
+    button_->setEnabled(bool(act));
+    if (act) connect(button_, &QPushButton::clicked, this, [act = std::move(act)] { act(); });
+    stack->addWidget(button_, 0, Qt::AlignLeft);
+  }
   // A card never gives up the room its texts need; the table below gives way instead.
   setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Minimum);
 }

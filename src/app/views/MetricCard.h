@@ -2,6 +2,9 @@
 
 #include <QFrame>
 #include <QLabel>
+#include <QPushButton>
+
+#include <functional>
 
 #include "core/ui/Screen.h"
 
@@ -13,15 +16,19 @@ class MetricCard : public QFrame {
   Q_OBJECT
   Q_PROPERTY(bool alert READ alert)
  public:
-  MetricCard(const CardFace& face, const std::string& language, QWidget* parent = nullptr);
+  // `act` answers the face's button; without it the button is disabled.
+  MetricCard(const CardFace& face, const std::string& language, std::function<void()> act = {},
+             QWidget* parent = nullptr);
   void display(const CardView& card);
   bool alert() const { return shown_.alert; }
   QLabel* value() const { return value_; }
   QLabel* detail() const { return detail_; }
+  QPushButton* button() const { return button_; }
 
  private:
   QLabel* value_;
   QLabel* detail_;
+  QPushButton* button_ = nullptr;
   CardView shown_;
 };
 

@@ -32,6 +32,7 @@ struct PresenterActions {
   std::function<std::optional<std::string>()> resumeTitle;
   std::function<void(bool shown)> windowShown;   // the analysis window appeared or was hidden
   std::function<void(bool shown)> trayShown;     // the tray icon appeared (or went)
+  std::function<void(CardSlot)> cardAction;      // a card's button ("SSDの健康履歴…")
 };
 
 // What the views are built with and keep for the whole run.
@@ -49,6 +50,8 @@ class Presenter {
   virtual void display(const Screen& screen) = 0;
   // Brings the analysis window to the front.
   virtual void showAnalysis() = 0;
+  // Shows a document in its own window, one window per `id`, brought to the front.
+  virtual void showDocument(const std::string& id, const DocumentView& document) = 0;
 };
 
 }  // namespace hollin

@@ -17,9 +17,10 @@ const std::array<CardFace, cardCount>& cardFaces() {
       // No kernel of this platform reports a four-step thermal state, so the card says so.
       {msg("Macの熱の状態"), msg("Linuxには4段階の熱の状態がないため、表示できません。"),
        msg("熱の状態はmacOSの4段階判定です。")},
-      {msg("内蔵SSD温度"), std::nullopt, msg("SSD温度はSSD自身の値です。")},
+      {msg("内蔵SSD温度"), std::nullopt, msg("SSD温度はSSD自身の値です。"), std::nullopt},
       {msg("SSDの健康"), std::nullopt,
-       msg("SSD自身が報告する情報です。警告なしでも故障を完全に否定できません。履歴は1時間ごと・最大30日分、変化は直近100件を保存します。")},
+       msg("SSD自身が報告する情報です。警告なしでも故障を完全に否定できません。履歴は1時間ごと・最大30日分、変化は直近100件を保存します。"),
+       msg("SSDの健康履歴…")},
   }};
   return faces;
 }

@@ -43,6 +43,7 @@ struct CardFace {
   LocalizedMessage name;
   std::optional<LocalizedMessage> hint;
   std::optional<LocalizedMessage> toolTip;
+  std::optional<LocalizedMessage> action = std::nullopt;  // a small button under the texts; the card's subsystem answers it
 };
 const std::array<CardFace, cardCount>& cardFaces();
 
@@ -70,6 +71,15 @@ struct Screen {
   bool loginChecked = false;
   bool sharingChecked = false;
   bool operator==(const Screen&) const = default;
+};
+
+// A read-only text in a window of its own (the SSD history), rebuilt at every opening.
+struct DocumentView {
+  std::string title;
+  std::string text;
+  int width = 760;
+  int height = 560;
+  bool operator==(const DocumentView&) const = default;
 };
 
 // Every part at its default: cards "取得不可", plain tab labels, the selected tab's header with

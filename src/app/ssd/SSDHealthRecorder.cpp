@@ -1,0 +1,64 @@
+#include "app/ssd/SSDHealthRecorder.h"
+
+#include <nlohmann/json.hpp>
+
+#include "app/platform/AtomicFile.h"
+#include "app/platform/DataFolder.h"
+
+namespace hollin {
+namespace {
+
+std::optional<SSDHealthArchive> decoded(const std::string& bytes) {
+  const Json json = Json::parse(bytes, nullptr, false);
+  if (json.is_discarded()) return std::nullopt;
+  auto archive = archiveFromJson(json);
+  if (!archive || !archive->valid()) return std::nullopt;
+  return archive;
+}
+
+std::string folderOf(const std::string& path) {
+  const auto slash = path.rfind('/');
+  return slash == std::string::npos ? "." : path.substr(0, slash);
+}
+
+}  // namespace
+
+SSDHealthRecorder::SSDHealthRecorder(std::optional<std::string> path) : path_(std::move(path)) {
+  if (path_) {
+    const StoredFile file = readStoredFile(*path_, maxFileSize);
+    if (file.state != StoredFile::State::missing) {
+      auto archive = file.state == StoredFile::State::read ? decoded(file.bytes) : std::nullopt;
+      if (archive) {
+        archive_ = std::move(*archive);
+      } else {
+        persistenceOK_ = false;
+        writable_ = false;
+      }
+    }
+  } else {
+    persistenceOK_ = false;  // nowhere to keep it: say so rather than pretend
+    writable_ = false;
+  }
+  publish();
+}
+
+void SSDHealthRecorder::observe(const std::optional<SSDHealth>& reading, WallTime date) {
+  const bool changed = archive_.observe(reading, date);
+  publish();
+  if (changed) save();
+}
+
+void SSDHealthRecorder::accepted(const std::vector<SSDHealthIssue>& issues, WallTime date) {
+  archive_.accepted(issues, date);
+  publish();
+  save();
+}
+
+void SSDHealthRecorder::save() {
+  if (!writable_ || !path_) return;
+  const std::string text = toJson(archive_).dump(-1, ' ', false, Json::error_handler_t::replace);
+  persistenceOK_ = createDataFolder(folderOf(*path_)) == 0 && text.size() <= maxFileSize &&
+                   writeFileAtomically(*path_, text) == 0;
+}
+
+}  // namespace hollin

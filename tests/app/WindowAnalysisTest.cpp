@@ -63,16 +63,22 @@ class AnalysisWindowTest : public ::testing::Test {
   }
 
   // The desktop presenter with the real controller over the recorded tick, in `language`.
-  void build(const std::string& language) {
+  // `reading` adds what the slow readers would have found.
+  void build(const std::string& language, std::function<void(Snapshot&)> reading = {}) {
     controller_.reset();  // before the presenter it shows on
     const ViewSetup setup{language, AccountScope::current, "1.0", "42"};
     PresenterActions actions;
     actions.tabChanged = [this](AnalysisTab tab) { controller_->selectTab(tab); };
     actions.windowShown = [this](bool shown) { controller_->windowShown(shown); };
+    actions.cardAction = [this](CardSlot slot) { controller_->cardAction(slot); };
     actions.resumeTitle = [language] { return resumeRow(recordedAt + 10min, recordedAt, language); };
     presenter_ = std::make_unique<DesktopPresenter>(setup, actions);
     ControllerEnvironment environment;
-    environment.take = [](auto) { return recordedSnapshot(); };
+    environment.take = [reading](auto) {
+      Snapshot snapshot = recordedSnapshot();
+      if (reading) reading(snapshot);
+      return snapshot;
+    };
     environment.uptime = [] { return 5121.0; };
     environment.wallNow = [] { return recordedAt; };
     environment.consoleUID = [] { return 1000u; };
@@ -134,6 +140,66 @@ TEST_F(AnalysisWindowTest, EveryTabInBothLanguages) {
     EXPECT_FALSE(window->isVisible()) << "closing hides the window";
     presenter_->showAnalysis();
     EXPECT_TRUE(window->isVisible());
+  }
+}
+
+TEST_F(AnalysisWindowTest, SSDCardsAndTheHistoryWindowInBothLanguages) {
+  const QString folder = QString(HOLLIN_BINARY_DIR) + "/screenshots";
+  QDir().mkpath(folder);
+  SSDHealth health;
+  health.spare = 100;
+  health.spareThreshold = 10;
+  health.wear = 82;
+  health.mediaErrors = {2, 0};
+  health.errorEntries = {14, 0};
+  health.written = {38'123'456, 0};
+  health.powerHours = {4'321, 0};
+  health.celsius = 41.2;
+  auto archive = std::make_shared<SSDHealthArchive>();
+  for (int hour = 30; hour > 0; --hour) {
+    SSDHealth earlier = health;
+    earlier.wear = static_cast<std::uint8_t>(hour > 10 ? 81 : 82);
+    earlier.mediaErrors = {hour > 3 ? 1u : 2u, 0};
+    archive->observe(earlier, recordedAt - std::chrono::hours(hour));
+  }
+  archive->observe(std::nullopt, recordedAt - 30min);
+  archive->observe(health, recordedAt - 20s);
+  for (const std::string language : {"ja", "en"}) {
+    build(language, [&](Snapshot& snapshot) {
+      snapshot.ssdHealth = health;
+      snapshot.ssdCelsius = health.celsius;
+      snapshot.ssdCheckedAt = recordedAt - 20s;
+      snapshot.ssdArchive = archive;
+    });
+    AnalysisWindow* window = presenter_->window();
+    presenter_->showAnalysis();
+    ASSERT_TRUE(testing::waitUntil([&] { return window->isVisible(); }));
+    MetricCard* temperature = window->cards()[static_cast<std::size_t>(CardSlot::ssdTemperature)];
+    MetricCard* card = window->cards()[static_cast<std::size_t>(CardSlot::ssdHealth)];
+    EXPECT_EQ(temperature->value()->text(), "41 °C");
+    EXPECT_EQ(card->value()->text(), text(msg("消耗に注意"), language));
+    EXPECT_FALSE(card->alert()) << "wear is a caution, not a warning";
+    ASSERT_TRUE(card->button());
+    EXPECT_EQ(card->button()->text(), text(msg("SSDの健康履歴…"), language));
+    EXPECT_FALSE(temperature->button()) << "only the health card has a button";
+    EXPECT_TRUE(window->grab().save(folder + QString("/ssd-cards-%1.png").arg(language.c_str())));
+
+    card->button()->click();
+    DocumentWindow* history = presenter_->document("ssd-history");
+    ASSERT_TRUE(history);
+    EXPECT_TRUE(history->isVisible());
+    EXPECT_EQ(history->windowTitle(), text(msg("SSDの健康履歴"), language));
+    EXPECT_TRUE(history->text()->isReadOnly());
+    const QString shown = history->text()->toPlainText();
+    EXPECT_TRUE(shown.contains(text(msg("消耗度の目安：{0}%", 82), language))) << shown.toStdString();
+    EXPECT_TRUE(shown.contains(text(msg("SSD健康情報の取得が回復"), language)));
+    QApplication::processEvents();
+    EXPECT_TRUE(history->grab().save(folder + QString("/ssd-history-%1.png").arg(language.c_str())));
+    history->close();
+    card->button()->click();
+    EXPECT_EQ(presenter_->document("ssd-history"), history) << "one window, shown again";
+    EXPECT_TRUE(history->isVisible());
+    history->close();
   }
 }
 

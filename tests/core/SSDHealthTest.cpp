@@ -43,7 +43,8 @@ std::vector<std::string> kinds(const std::vector<SSDHealthIssue>& issues) {
   return found;
 }
 
-std::vector<std::string> eventTexts(const SSDHealthArchive& archive, std::string_view language = "ja") {
+std::vector<std::string> eventTexts(const SSDHealthArchive& archive,
+                                    std::string_view language = "ja") {
   std::vector<std::string> texts;
   for (const auto& event : archive.events) texts.push_back(event.localizedText(language));
   return texts;
@@ -83,16 +84,21 @@ TEST(SSDHealthIssues, EachKindOnceInOrderWithTheSignatureThatMakesARepeatDue) {
     h.wear = 255;
   });
   const auto issues = bad.issues("ja");
-  EXPECT_EQ(kinds(issues), (std::vector<std::string>{"critical/33", "spare/low", "media/1:0", "wear/100"}));
+  EXPECT_EQ(kinds(issues),
+            (std::vector<std::string>{"critical/33", "spare/low", "media/1:0", "wear/100"}));
   EXPECT_TRUE(issues[0].urgent && issues[1].urgent && issues[2].urgent);
   EXPECT_FALSE(issues[3].urgent) << "wear is a caution";
-  EXPECT_NE(issues[0].message.find("予備領域の不足・追加の機器警告"), std::string::npos) << issues[0].message;
-  EXPECT_NE(bad.issues("en")[0].message.find("Spare capacity low, Other device warnings"), std::string::npos);
+  EXPECT_NE(issues[0].message.find("予備領域の不足・追加の機器警告"), std::string::npos)
+      << issues[0].message;
+  EXPECT_NE(bad.issues("en")[0].message.find("Spare capacity low, Other device warnings"),
+            std::string::npos);
   EXPECT_NE(issues[2].message.find("18446744073709551616"), std::string::npos);
-  EXPECT_NE(issues[3].message.find("255%"), std::string::npos) << "the message shows the drive's own figure";
+  EXPECT_NE(issues[3].message.find("255%"), std::string::npos)
+      << "the message shows the drive's own figure";
 
   const auto wearStep = [](int wear) {
-    const auto found = healthy([&](SSDHealth& h) { h.wear = static_cast<std::uint8_t>(wear); }).issues("ja");
+    const auto found =
+        healthy([&](SSDHealth& h) { h.wear = static_cast<std::uint8_t>(wear); }).issues("ja");
     return found.empty() ? std::string("none") : found[0].signature;
   };
   EXPECT_EQ(wearStep(79), "none");
@@ -101,7 +107,8 @@ TEST(SSDHealthIssues, EachKindOnceInOrderWithTheSignatureThatMakesARepeatDue) {
   EXPECT_EQ(wearStep(90), "90");
   EXPECT_EQ(wearStep(100), "100");
   EXPECT_TRUE(healthy().issues("ja").empty());
-  EXPECT_EQ(criticalWarningNames(0xE0, "ja"), std::vector<std::string>{"追加の機器警告"}) << "one name for the high bits";
+  EXPECT_EQ(criticalWarningNames(0xE0, "ja"), std::vector<std::string>{"追加の機器警告"})
+      << "one name for the high bits";
 }
 
 TEST(SSDHealthIssues, CountersThatWentDownMeanAnotherDriveOrAResetLog) {
@@ -112,14 +119,16 @@ TEST(SSDHealthIssues, CountersThatWentDownMeanAnotherDriveOrAResetLog) {
                 h.errorEntries = {20, 0};
               }).countersReset(before));
   EXPECT_TRUE(healthy([](SSDHealth& h) { h.wear = 2; }).countersReset(before));
-  EXPECT_FALSE(healthy([](SSDHealth& h) { h.spare = 50; }).countersReset(before)) << "spare may fall and rise";
+  EXPECT_FALSE(healthy([](SSDHealth& h) { h.spare = 50; }).countersReset(before))
+      << "spare may fall and rise";
   EXPECT_FALSE(healthy().countersReset(before));
 }
 
 TEST(SSDHealthHistory, ReadingsBecomeEventsOnlyWhenSomethingChanged) {
   SSDHealthArchive archive;
   EXPECT_TRUE(archive.observe(healthy(), start));
-  EXPECT_EQ(eventTexts(archive), std::vector<std::string>{"SSD健康情報の記録を開始。累積値は開始前の分を含みます"});
+  EXPECT_EQ(eventTexts(archive),
+            std::vector<std::string>{"SSD健康情報の記録を開始。累積値は開始前の分を含みます"});
   EXPECT_EQ(archive.history.size(), 1u);
 
   EXPECT_FALSE(archive.observe(healthy([](SSDHealth& h) { h.celsius = 45; }), start + 10min))
@@ -130,7 +139,8 @@ TEST(SSDHealthHistory, ReadingsBecomeEventsOnlyWhenSomethingChanged) {
       << "an invalid reading counts as a failed one";
   EXPECT_EQ(eventTexts(archive).back(), "SSD健康情報を取得できません（故障の判定ではありません）");
   EXPECT_FALSE(archive.latest->health);
-  EXPECT_FALSE(archive.observe(std::nullopt, start + 30min)) << "a second failure tells nothing new";
+  EXPECT_FALSE(archive.observe(std::nullopt, start + 30min))
+      << "a second failure tells nothing new";
   EXPECT_TRUE(archive.observe(healthy(), start + 40min));
   EXPECT_EQ(eventTexts(archive).back(), "SSD健康情報の取得が回復");
 
@@ -141,9 +151,11 @@ TEST(SSDHealthHistory, ReadingsBecomeEventsOnlyWhenSomethingChanged) {
                                 h.spareThreshold = 5;
                               }),
                               start + 50min));
-  EXPECT_EQ(eventTexts(archive).back(), "重大警告 0 → 2。消耗度 3% → 4%。データエラー累積 0 → 3件。予備領域の警告水準が変更");
-  EXPECT_EQ(eventTexts(archive, "en").back(),
-            "Critical warning 0 → 2, Wear 3% → 4%, Media errors 0 → 3, The spare warning level changed");
+  EXPECT_EQ(eventTexts(archive).back(),
+            "重大警告 0 → 2。消耗度 3% → 4%。データエラー累積 0 → 3件。予備領域の警告水準が変更");
+  EXPECT_EQ(
+      eventTexts(archive, "en").back(),
+      "Critical warning 0 → 2, Wear 3% → 4%, Media errors 0 → 3, The spare warning level changed");
   EXPECT_EQ(archive.history.size(), 1u) << "history points are hourly";
   EXPECT_TRUE(archive.observe(healthy([](SSDHealth& h) {
                                 h.warning = 2;
@@ -169,9 +181,11 @@ TEST(SSDHealthHistory, ADriveSwapRestartsTheComparisonAndForgetsTheNotices) {
   });
   archive.observe(replacement, start + 2h);
   ASSERT_TRUE(archive.events.back().messages);
-  EXPECT_EQ(archive.events.back().messages->front().key, "累積値の減少を検出。交換・リセットの可能性があるため比較の基準を更新");
+  EXPECT_EQ(archive.events.back().messages->front().key,
+            "累積値の減少を検出。交換・リセットの可能性があるため比較の基準を更新");
   EXPECT_TRUE(archive.receipts.empty());
-  EXPECT_TRUE(archive.eligible(replacement.issues("ja")[0], start + 2h)) << "the new drive's issue is told at once";
+  EXPECT_TRUE(archive.eligible(replacement.issues("ja")[0], start + 2h))
+      << "the new drive's issue is told at once";
 
   archive.accepted(replacement.issues("ja"), start + 2h);
   archive.observe(healthy(), start + 3h);
@@ -183,18 +197,23 @@ TEST(SSDHealthHistory, RepeatNoticesWaitAsLongAsTheirKindAsks) {
   const auto issue = [](std::string kind, std::string signature) {
     return SSDHealthIssue{std::move(kind), std::move(signature), true, {}};
   };
-  archive.accepted({issue("media", "0:3"), issue("wear", "80"), issue("spare", "low"), issue("critical", "1")}, start);
-  EXPECT_FALSE(archive.eligible(issue("media", "0:4"), start + 59min)) << "a new error count waits an hour";
+  archive.accepted(
+      {issue("media", "0:3"), issue("wear", "80"), issue("spare", "low"), issue("critical", "1")},
+      start);
+  EXPECT_FALSE(archive.eligible(issue("media", "0:4"), start + 59min))
+      << "a new error count waits an hour";
   EXPECT_TRUE(archive.eligible(issue("media", "0:4"), start + 60min));
   EXPECT_FALSE(archive.eligible(issue("media", "0:3"), start + 23h));
   EXPECT_TRUE(archive.eligible(issue("media", "0:3"), start + 24h));
   EXPECT_FALSE(archive.eligible(issue("wear", "80"), start + 24h * 7 - 1s));
   EXPECT_TRUE(archive.eligible(issue("wear", "80"), start + 24h * 7));
-  EXPECT_TRUE(archive.eligible(issue("wear", "90"), start + 1s)) << "a new wear step is told at once";
+  EXPECT_TRUE(archive.eligible(issue("wear", "90"), start + 1s))
+      << "a new wear step is told at once";
   EXPECT_FALSE(archive.eligible(issue("spare", "low"), start + 23h));
   EXPECT_TRUE(archive.eligible(issue("spare", "low"), start + 24h));
   EXPECT_TRUE(archive.eligible(issue("critical", "3"), start + 1s));
-  EXPECT_TRUE(archive.eligible(issue("spare", "low"), start - 24h)) << "a clock set back cannot say how long ago";
+  EXPECT_TRUE(archive.eligible(issue("spare", "low"), start - 24h))
+      << "a clock set back cannot say how long ago";
 }
 
 TEST(SSDHealthHistory, AClockSetBackKeepsTheHistoryInOrderAndPrunable) {
@@ -207,15 +226,18 @@ TEST(SSDHealthHistory, AClockSetBackKeepsTheHistoryInOrderAndPrunable) {
                              [](const auto& a, const auto& b) { return a.at < b.at; }));
   EXPECT_EQ(archive.history.back().at, start + 2h + 30min);
 
-  for (int hour = 1; hour <= 30 * 24 + 5; ++hour) archive.observe(healthy(), start + std::chrono::hours(hour) + 2h + 30min);
+  for (int hour = 1; hour <= 30 * 24 + 5; ++hour)
+    archive.observe(healthy(), start + std::chrono::hours(hour) + 2h + 30min);
   EXPECT_LE(archive.history.size(), SSDHealthArchive::maxHistory);
-  EXPECT_GE(archive.history.front().at, archive.history.back().at - 30 * 24h) << "nothing older than 30 days";
+  EXPECT_GE(archive.history.front().at, archive.history.back().at - 30 * 24h)
+      << "nothing older than 30 days";
 }
 
 TEST(SSDHealthHistory, KeepsTheNewestHundredEvents) {
   SSDHealthArchive archive;
   for (int i = 0; i < 130; ++i)
-    archive.observe(i % 2 ? std::nullopt : std::optional(healthy()), start + std::chrono::minutes(i));
+    archive.observe(i % 2 ? std::nullopt : std::optional(healthy()),
+                    start + std::chrono::minutes(i));
   EXPECT_EQ(archive.events.size(), 100u);
   EXPECT_EQ(archive.events.back().at, start + 129min);
 }
@@ -224,14 +246,16 @@ TEST(SSDHealthHistory, OlderEventsWithoutMessagesAreTranslatedSentenceBySentence
   SSDHealthEvent older{start, "予備領域 100% → 90%。予備領域の警告水準が変更", std::nullopt};
   EXPECT_EQ(older.localizedText("en"), "Spare 100% → 90%, The spare warning level changed");
   EXPECT_EQ(older.localizedText("ja"), older.text);
-  EXPECT_EQ(SSDHealthEvent::translateLegacy("消耗度 3% → 4%。謎の文。予備領域の警告水準が変更", "en"),
-            "Wear 3% → 4%, 謎の文。予備領域の警告水準が変更")
+  EXPECT_EQ(
+      SSDHealthEvent::translateLegacy("消耗度 3% → 4%。謎の文。予備領域の警告水準が変更", "en"),
+      "Wear 3% → 4%, 謎の文。予備領域の警告水準が変更")
       << "from the first unknown sentence on, the text stays as it was";
-  EXPECT_EQ(SSDHealthEvent::translateLegacy("データエラー累積 3 → 非常に多い（128ビットで記録）件", "en"),
-            "Media errors 3 → very many (kept as 128 bits)");
-  EXPECT_EQ(SSDHealthEvent::translateLegacy("累積値の減少を検出。交換・リセットの可能性があるため比較の基準を更新。SSD健康情報の取得が回復", "en"),
-            "Lifetime counters went down (the drive may have been replaced or reset); comparisons start again "
-            "from here, SSD health can be read again")
+  EXPECT_EQ(
+      SSDHealthEvent::translateLegacy("データエラー累積 3 → 非常に多い（128ビットで記録）件", "en"),
+      "Media errors 3 → very many (kept as 128 bits)");
+  EXPECT_EQ(SSDHealthEvent::translateLegacy("累積値の減少を検出。交換・リセットの可能性があるため比較の基準を更新。SSD健康情報の取得が回復",
+                                            "en"),
+            "Lifetime counters went down (the drive may have been replaced or reset); comparisons start again from here, SSD health can be read again")
       << "a sentence with a full stop of its own is matched whole";
   EXPECT_EQ(SSDHealthEvent::translateLegacy("", "en"), "");
 }
@@ -256,7 +280,9 @@ TEST(SSDHealthHistory, TheFileFormatRoundTripsAndRefusesWhatItCannotTrust) {
     change(copy);
     return archiveFromJson(copy);
   };
-  auto foreign = changed([](Json& j) { j["receipts"]["temperature"] = {{"at", 0}, {"signature", "x"}}; });
+  auto foreign = changed([](Json& j) {
+    j["receipts"]["temperature"] = {{"at", 0}, {"signature", "x"}};
+  });
   ASSERT_TRUE(foreign);
   EXPECT_FALSE(foreign->valid()) << "a receipt of a kind this program never writes";
   EXPECT_FALSE(changed([](Json& j) { j["history"][0]["health"]["mediaErrors"].erase("high"); }));
@@ -304,7 +330,8 @@ TEST(SSDHealthView, TheCardsSayWhatTheReadingSaysAndNothingOld) {
     s.ssdCheckedAt = start - 120s;
     s.ssdPersistenceOK = false;
   }));
-  EXPECT_EQ(health, (CardView{"取得不可", "履歴の保存・読込に問題があります", false})) << "a reading two minutes old";
+  EXPECT_EQ(health, (CardView{"取得不可", "履歴の保存・読込に問題があります", false}))
+      << "a reading two minutes old";
   Moment stale = ssdMoment([](Snapshot&) {});
   stale.asleep = true;
   std::tie(temperature, health) = cards(stale);
@@ -326,7 +353,8 @@ TEST(SSDHealthView, TheNoticeTakesTheDueIssuesAndMutingHoldsOnlyTheCautions) {
   EXPECT_EQ(notice->body, worn.issues("ja")[0].message + "\n" + worn.issues("ja")[1].message);
 
   notice = dueSSDNotice(worn, archive, start, true, "ja");
-  EXPECT_EQ(kinds(notice->issues), std::vector<std::string>{"media/0:2"}) << "urgent issues pass a mute";
+  EXPECT_EQ(kinds(notice->issues), std::vector<std::string>{"media/0:2"})
+      << "urgent issues pass a mute";
   archive.accepted(worn.issues("ja"), start);
   EXPECT_FALSE(dueSSDNotice(worn, archive, start + 1h, false, "ja")) << "both told already";
   EXPECT_FALSE(dueSSDNotice(healthy(), SSDHealthArchive{}, start, false, "ja"));
@@ -334,7 +362,8 @@ TEST(SSDHealthView, TheNoticeTakesTheDueIssuesAndMutingHoldsOnlyTheCautions) {
 
 TEST(SSDHealthView, TheHistoryWindowListsTheLatestReadingTheChangesAndTheHours) {
   SSDHealthArchive archive;
-  for (int hour = 0; hour < 30; ++hour) archive.observe(healthy(), start + std::chrono::hours(hour));
+  for (int hour = 0; hour < 30; ++hour)
+    archive.observe(healthy(), start + std::chrono::hours(hour));
   archive.observe(healthy([](SSDHealth& h) { h.warning = 1; }), start + 30h);
   const auto ja = ssdHistoryText(archive, true, "ja", "UTC");
   EXPECT_EQ(ja.title, "SSDの健康履歴");
@@ -350,7 +379,8 @@ TEST(SSDHealthView, TheHistoryWindowListsTheLatestReadingTheChangesAndTheHours) 
 
   const auto en = ssdHistoryText(SSDHealthArchive{}, false, "en", "UTC");
   EXPECT_EQ(en.title, "SSD Health History");
-  EXPECT_NE(en.text.find("The history can’t be saved or read. Monitoring goes on."), std::string::npos);
+  EXPECT_NE(en.text.find("The history can’t be saved or read. Monitoring goes on."),
+            std::string::npos);
   EXPECT_NE(en.text.find("Health information can’t be read."), std::string::npos);
 }
 

@@ -61,7 +61,8 @@ StoredFile readStoredFile(const std::string& path, std::size_t limit) {
   using State = StoredFile::State;
   // Non-blocking, so a FIFO planted at the path cannot stall the reader.
   const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return {errno == ENOENT ? State::missing : State::untrusted, {}};
+  // A file in the place of the folder means there is no history file either.
+  if (fd < 0) return {errno == ENOENT || errno == ENOTDIR ? State::missing : State::untrusted, {}};
   StoredFile file{State::untrusted, {}};
   struct stat status {};
   if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && static_cast<std::uint64_t>(status.st_size) <= limit) {

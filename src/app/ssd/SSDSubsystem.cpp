@@ -36,30 +36,38 @@ void SSDReader::read(Snapshot& snapshot, const TakeMoment& moment) {
   }
 }
 
-void SSDReader::accepted(const std::vector<SSDHealthIssue>& issues, WallTime date) { recorder().accepted(issues, date); }
+void SSDReader::accepted(const std::vector<SSDHealthIssue>& issues, WallTime date) {
+  recorder().accepted(issues, date);
+}
 
 SSDSubsystem::SSDSubsystem(Services services, SSDSources sources)
     : services_(std::move(services)),
       reader_(std::make_shared<SSDReader>(
-          std::move(sources), services_.dataFolder ? std::optional(*services_.dataFolder + "/" + SSDHealthRecorder::fileName)
+          std::move(sources), services_.dataFolder ? std::optional(*services_.dataFolder + "/" +
+                                                                   SSDHealthRecorder::fileName)
                                                    : std::nullopt)) {}
 
 void SSDSubsystem::evaluate(const Moment& moment) {
   Notifier* notifier = services_.notifier;
   const Snapshot& snapshot = *moment.snapshot;
   const WallTime checkedAt = snapshot.ssdCheckedAt;
-  if (noticePending_ || checkedAt == lastNoticeCheck_ || secondsBetween(checkedAt, moment.wallNow) >= ssdReadingMaxAge ||
-      moment.consoleUID != moment.uid || !notifier || !notifier->notificationsAllowed() || !snapshot.ssdHealth)
+  if (noticePending_ || checkedAt == lastNoticeCheck_ ||
+      secondsBetween(checkedAt, moment.wallNow) >= ssdReadingMaxAge ||
+      moment.consoleUID != moment.uid || !notifier || !notifier->notificationsAllowed() ||
+      !snapshot.ssdHealth)
     return;
   const WallTime now = moment.wallNow;
-  auto notice = dueSSDNotice(*snapshot.ssdHealth, *snapshot.ssdArchive, now, now < notifier->mutedUntil(), moment.language);
+  auto notice = dueSSDNotice(*snapshot.ssdHealth, *snapshot.ssdArchive, now,
+                             now < notifier->mutedUntil(), moment.language);
   if (!notice) {
     lastNoticeCheck_ = checkedAt;
     return;
   }
   noticePending_ = true;
-  if (services_.log) services_.log(std::string("notice ") + noticeID + ": " + notice->title + " — " + notice->body);
-  auto answered = [this, alive = std::weak_ptr<bool>(alive_), checkedAt, now, issues = notice->issues](bool accepted) {
+  if (services_.log)
+    services_.log(std::string("notice ") + noticeID + ": " + notice->title + " — " + notice->body);
+  auto answered = [this, alive = std::weak_ptr<bool>(alive_), checkedAt, now,
+                   issues = notice->issues](bool accepted) {
     if (alive.expired()) return;
     noticePending_ = false;
     lastNoticeCheck_ = checkedAt;
@@ -68,12 +76,17 @@ void SSDSubsystem::evaluate(const Moment& moment) {
   };
   // Another account at the console, no permission or a mute: nothing was sent, and the reading
   // is looked at again at the next tick.
-  if (!notifier->notify(noticeID, notice->title, notice->body, notice->urgent, std::move(answered))) noticePending_ = false;
+  if (!notifier->notify(noticeID, notice->title, notice->body, notice->urgent, std::move(answered)))
+    noticePending_ = false;
 }
 
-void SSDSubsystem::present(Screen& screen, const Moment& moment) { presentSSDCards(screen, moment); }
+void SSDSubsystem::present(Screen& screen, const Moment& moment) {
+  presentSSDCards(screen, moment);
+}
 
-void SSDSubsystem::record(nlohmann::json& record, const Moment& moment) const { recordSSD(record, moment); }
+void SSDSubsystem::record(nlohmann::json& record, const Moment& moment) const {
+  recordSSD(record, moment);
+}
 
 void SSDSubsystem::cardAction(CardSlot slot, const Moment& moment) {
   if (slot != CardSlot::ssdHealth || !services_.showDocument) return;

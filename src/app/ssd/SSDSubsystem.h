@@ -58,7 +58,7 @@ class SSDSubsystem final : public Subsystem {
   Services services_;
   std::shared_ptr<SSDReader> reader_;
   bool noticePending_ = false;
-  WallTime lastNoticeCheck_ = distantPast;  // the reading last handled
+  WallTime lastNoticeCheck_ = distantPast;                      // the reading last handled
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);  // for answers that come late
 };
 

@@ -8,7 +8,8 @@
 
 namespace hollin {
 
-DocumentWindow::DocumentWindow(const DocumentView& document, QWidget* parent) : QWidget(parent, Qt::Window) {
+DocumentWindow::DocumentWindow(const DocumentView& document, QWidget* parent)
+    : QWidget(parent, Qt::Window) {
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   text_ = new QPlainTextEdit(this);

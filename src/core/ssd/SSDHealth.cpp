@@ -47,8 +47,9 @@ SSDCounter SSDCounter::fromBytes(const std::uint8_t (&bytes)[16]) {
 std::string SSDCounter::text() const {
   if (high == 0) return std::to_string(low);
   // Long division of the four 32-bit words, most significant first, one decimal digit a round.
-  std::array<std::uint32_t, 4> words = {static_cast<std::uint32_t>(high >> 32), static_cast<std::uint32_t>(high),
-                                        static_cast<std::uint32_t>(low >> 32), static_cast<std::uint32_t>(low)};
+  std::array<std::uint32_t, 4> words = {
+      static_cast<std::uint32_t>(high >> 32), static_cast<std::uint32_t>(high),
+      static_cast<std::uint32_t>(low >> 32), static_cast<std::uint32_t>(low)};
   std::string digits;
   while (std::any_of(words.begin(), words.end(), [](std::uint32_t word) { return word != 0; })) {
     std::uint64_t remainder = 0;
@@ -82,8 +83,8 @@ bool SSDHealth::valid() const {
 }
 
 bool SSDHealth::countersReset(const SSDHealth& previous) const {
-  return mediaErrors < previous.mediaErrors || errorEntries < previous.errorEntries || written < previous.written ||
-         powerHours < previous.powerHours || wear < previous.wear;
+  return mediaErrors < previous.mediaErrors || errorEntries < previous.errorEntries ||
+         written < previous.written || powerHours < previous.powerHours || wear < previous.wear;
 }
 
 std::vector<std::string> criticalWarningNames(std::uint8_t warning, std::string_view language) {
@@ -98,7 +99,9 @@ std::vector<std::string> criticalWarningNames(std::uint8_t warning, std::string_
 }
 
 std::vector<SSDHealthIssue> SSDHealth::issues(std::string_view language) const {
-  const auto text = [&](const LocalizedMessage& message) { return L10n::render(message, language); };
+  const auto text = [&](const LocalizedMessage& message) {
+    return L10n::render(message, language);
+  };
   std::vector<SSDHealthIssue> found;
   if (warning != 0)
     found.push_back({"critical", std::to_string(warning), true,
@@ -108,23 +111,32 @@ std::vector<SSDHealthIssue> SSDHealth::issues(std::string_view language) const {
     found.push_back({"spare", "low", true,
                      text(msg("SSDの予備領域が警告水準を下回りました。バックアップを確認し、診断・修理を検討してください。"))});
   if (mediaErrors != SSDCounter{})
-    found.push_back({"media", std::to_string(mediaErrors.high) + ":" + std::to_string(mediaErrors.low), true,
+    found.push_back({"media",
+                     std::to_string(mediaErrors.high) + ":" + std::to_string(mediaErrors.low), true,
                      text(msg("SSDに訂正できなかったデータエラーの記録があります。累積{0}件です。新しく増えたかは健康履歴で確認できます。重要なファイルのバックアップを確認してください。",
                               mediaErrors.text()))});
   if (wear >= 80)
-    found.push_back({"wear", std::string(wearStep(wear)), false,
-                     text(msg("SSDの消耗度の目安が{0}%です。故障日を示す値ではありません。バックアップと交換の準備を確認してください。",
-                              static_cast<unsigned>(wear)))});
+    found.push_back(
+        {"wear", std::string(wearStep(wear)), false,
+         text(
+             msg("SSDの消耗度の目安が{0}%です。故障日を示す値ではありません。バックアップと交換の準備を確認してください。",
+                 static_cast<unsigned>(wear)))});
   return found;
 }
 
-Json toJson(const SSDCounter& counter) { return Json{{"low", counter.low}, {"high", counter.high}}; }
+Json toJson(const SSDCounter& counter) {
+  return Json{{"low", counter.low}, {"high", counter.high}};
+}
 
 Json toJson(const SSDHealth& health) {
-  Json json{{"warning", health.warning},         {"spare", health.spare},
-            {"spareThreshold", health.spareThreshold}, {"wear", health.wear},
-            {"mediaErrors", toJson(health.mediaErrors)}, {"errorEntries", toJson(health.errorEntries)},
-            {"written", toJson(health.written)},       {"powerHours", toJson(health.powerHours)}};
+  Json json{{"warning", health.warning},
+            {"spare", health.spare},
+            {"spareThreshold", health.spareThreshold},
+            {"wear", health.wear},
+            {"mediaErrors", toJson(health.mediaErrors)},
+            {"errorEntries", toJson(health.errorEntries)},
+            {"written", toJson(health.written)},
+            {"powerHours", toJson(health.powerHours)}};
   if (health.celsius) json["celsius"] = *health.celsius;
   return json;
 }

@@ -42,13 +42,13 @@ struct SSDHealthIssue {
 };
 
 struct SSDHealth {
-  std::uint8_t warning = 0;          // critical warning bit field
-  std::uint8_t spare = 0;            // available spare, percent
-  std::uint8_t spareThreshold = 0;   // the drive's warning level for the spare, percent
-  std::uint8_t wear = 0;             // percentage used; may exceed 100
+  std::uint8_t warning = 0;         // critical warning bit field
+  std::uint8_t spare = 0;           // available spare, percent
+  std::uint8_t spareThreshold = 0;  // the drive's warning level for the spare, percent
+  std::uint8_t wear = 0;            // percentage used; may exceed 100
   SSDCounter mediaErrors;
   SSDCounter errorEntries;
-  SSDCounter written;                // in units of 512,000 bytes
+  SSDCounter written;  // in units of 512,000 bytes
   SSDCounter powerHours;
   std::optional<double> celsius;
 

@@ -28,29 +28,37 @@ std::string joined(const std::vector<LocalizedMessage>& messages, std::string_vi
 }
 
 bool sameFigures(const SSDHealth& a, const SSDHealth& b) {
-  return a.warning == b.warning && a.spare == b.spare && a.spareThreshold == b.spareThreshold && a.wear == b.wear &&
-         a.mediaErrors == b.mediaErrors && a.errorEntries == b.errorEntries;
+  return a.warning == b.warning && a.spare == b.spare && a.spareThreshold == b.spareThreshold &&
+         a.wear == b.wear && a.mediaErrors == b.mediaErrors && a.errorEntries == b.errorEntries;
 }
 
 // What changed between two valid readings, in the order the event tells it.
 std::vector<LocalizedMessage> changes(const SSDHealth& before, const SSDHealth& now, bool reset) {
   std::vector<LocalizedMessage> messages;
-  if (reset) messages.push_back(msg("累積値の減少を検出。交換・リセットの可能性があるため比較の基準を更新"));
+  if (reset)
+    messages.push_back(msg("累積値の減少を検出。交換・リセットの可能性があるため比較の基準を更新"));
   const auto number = [](std::uint8_t value) { return static_cast<unsigned>(value); };
-  if (before.warning != now.warning) messages.push_back(msg("重大警告 {0} → {1}", number(before.warning), number(now.warning)));
-  if (before.spare != now.spare) messages.push_back(msg("予備領域 {0}% → {1}%", number(before.spare), number(now.spare)));
-  if (before.wear != now.wear) messages.push_back(msg("消耗度 {0}% → {1}%", number(before.wear), number(now.wear)));
+  if (before.warning != now.warning)
+    messages.push_back(msg("重大警告 {0} → {1}", number(before.warning), number(now.warning)));
+  if (before.spare != now.spare)
+    messages.push_back(msg("予備領域 {0}% → {1}%", number(before.spare), number(now.spare)));
+  if (before.wear != now.wear)
+    messages.push_back(msg("消耗度 {0}% → {1}%", number(before.wear), number(now.wear)));
   if (before.mediaErrors != now.mediaErrors)
-    messages.push_back(msg("データエラー累積 {0} → {1}件", before.mediaErrors.text(), now.mediaErrors.text()));
+    messages.push_back(
+        msg("データエラー累積 {0} → {1}件", before.mediaErrors.text(), now.mediaErrors.text()));
   if (before.errorEntries != now.errorEntries)
-    messages.push_back(msg("エラーログ累積 {0} → {1}件（故障とは限りません）", before.errorEntries.text(), now.errorEntries.text()));
-  if (before.spareThreshold != now.spareThreshold) messages.push_back(msg("予備領域の警告水準が変更"));
+    messages.push_back(msg("エラーログ累積 {0} → {1}件（故障とは限りません）",
+                           before.errorEntries.text(), now.errorEntries.text()));
+  if (before.spareThreshold != now.spareThreshold)
+    messages.push_back(msg("予備領域の警告水準が変更"));
   return messages;
 }
 
 // Characters, not bytes, of a UTF-8 text.
 std::size_t characterCount(std::string_view text) {
-  return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) { return (c & 0xC0) != 0x80; }));
+  return static_cast<std::size_t>(
+      std::count_if(text.begin(), text.end(), [](char c) { return (c & 0xC0) != 0x80; }));
 }
 
 struct LegacyPattern {
@@ -62,13 +70,16 @@ struct LegacyPattern {
 // placeholders take a count: digits, or the older wording of a count too large for 64 bits.
 const std::vector<LegacyPattern>& legacyPatterns() {
   static const std::vector<LegacyPattern> patterns = [] {
-    static constexpr std::string_view prefixes[] = {"累積値の減少", "重大警告 ", "予備領域 ", "消耗度 ",
-                                                    "データエラー累積 ", "エラーログ累積 ", "SSD健康情報"};
+    static constexpr std::string_view prefixes[] = {
+        "累積値の減少",      "重大警告 ",       "予備領域 ",  "消耗度 ",
+        "データエラー累積 ", "エラーログ累積 ", "SSD健康情報"};
     std::vector<std::string> keys;
     for (const auto& [key, wording] : L10n::catalog("ja")) {
-      const bool prefixed = std::any_of(std::begin(prefixes), std::end(prefixes), [&](std::string_view prefix) {
-        return key.starts_with(prefix) && !(prefix == "消耗度 " && key.find("／") != std::string::npos);
-      });
+      const bool prefixed =
+          std::any_of(std::begin(prefixes), std::end(prefixes), [&](std::string_view prefix) {
+            return key.starts_with(prefix) &&
+                   !(prefix == "消耗度 " && key.find("／") != std::string::npos);
+          });
       if (prefixed || key == "予備領域の警告水準が変更") keys.push_back(key);
     }
     std::stable_sort(keys.begin(), keys.end(), [](const std::string& a, const std::string& b) {
@@ -83,7 +94,8 @@ const std::vector<LegacyPattern>& legacyPatterns() {
         escaped += c;
       }
       for (const std::string placeholder : {"\\{0\\}", "\\{1\\}"})
-        for (auto at = escaped.find(placeholder); at != std::string::npos; at = escaped.find(placeholder))
+        for (auto at = escaped.find(placeholder); at != std::string::npos;
+             at = escaped.find(placeholder))
           escaped.replace(at, placeholder.size(), count);
       try {
         built.push_back({key, std::regex("^" + escaped + "(?=。|$)")});
@@ -96,10 +108,13 @@ const std::vector<LegacyPattern>& legacyPatterns() {
   return patterns;
 }
 
-Json toJson(WallTime time) { return referenceSeconds(time); }
+Json toJson(WallTime time) {
+  return referenceSeconds(time);
+}
 
 std::optional<WallTime> dateFromJson(const Json& json) {
-  const auto seconds = JsonReader::convert<double>(json, {-largestReferenceSeconds, largestReferenceSeconds});
+  const auto seconds =
+      JsonReader::convert<double>(json, {-largestReferenceSeconds, largestReferenceSeconds});
   if (!seconds) return std::nullopt;
   return fromReferenceSeconds(*seconds);
 }
@@ -170,11 +185,15 @@ bool validEvent(const SSDHealthEvent& event) {
   if (event.text.size() > maxEventText) return false;
   if (!event.messages) return true;
   if (event.messages->size() > maxEventMessages) return false;
-  return std::all_of(event.messages->begin(), event.messages->end(), [](const LocalizedMessage& message) {
-    return message.key.size() <= maxMessageKey && message.arguments.size() <= maxMessageArguments &&
-           std::all_of(message.arguments.begin(), message.arguments.end(),
-                       [](const std::string& argument) { return argument.size() <= maxArgumentLength; });
-  });
+  return std::all_of(event.messages->begin(), event.messages->end(),
+                     [](const LocalizedMessage& message) {
+                       return message.key.size() <= maxMessageKey &&
+                              message.arguments.size() <= maxMessageArguments &&
+                              std::all_of(message.arguments.begin(), message.arguments.end(),
+                                          [](const std::string& argument) {
+                                            return argument.size() <= maxArgumentLength;
+                                          });
+                     });
 }
 
 }  // namespace
@@ -196,16 +215,18 @@ std::string SSDHealthEvent::translateLegacy(std::string_view text, std::string_v
   std::string remaining(text);
   while (!remaining.empty()) {
     std::smatch match;
-    const auto known = std::find_if(legacyPatterns().begin(), legacyPatterns().end(), [&](const LegacyPattern& legacy) {
-      return std::regex_search(remaining, match, legacy.pattern);
-    });
+    const auto known = std::find_if(legacyPatterns().begin(), legacyPatterns().end(),
+                                    [&](const LegacyPattern& legacy) {
+                                      return std::regex_search(remaining, match, legacy.pattern);
+                                    });
     if (known == legacyPatterns().end()) {
       parts.push_back(remaining);
       break;
     }
     LocalizedMessage message{known->key, {}};
     for (std::size_t group = 1; group < match.size(); ++group)
-      if (match[group].matched) message.arguments.push_back(L10n::render({match[group].str(), {}}, language));
+      if (match[group].matched)
+        message.arguments.push_back(L10n::render({match[group].str(), {}}, language));
     parts.push_back(L10n::render(message, language));
     remaining = match.suffix().str();
     if (remaining.starts_with("。")) remaining.erase(0, std::string_view("。").size());
@@ -221,11 +242,16 @@ std::shared_ptr<const SSDHealthArchive> SSDHealthArchive::none() {
 }
 
 bool SSDHealthArchive::valid() const {
-  const auto healthy = [](const std::optional<SSDHealth>& health) { return !health || health->valid(); };
+  const auto healthy = [](const std::optional<SSDHealth>& health) {
+    return !health || health->valid();
+  };
   return schema == currentSchema && history.size() <= maxHistory && events.size() <= maxEvents &&
-         receipts.size() <= maxReceipts && (!latest || healthy(latest->health)) && healthy(lastValidHealth) &&
-         std::all_of(history.begin(), history.end(), [&](const SSDHealthPoint& point) { return healthy(point.health); }) &&
-         std::all_of(receipts.begin(), receipts.end(), [](const auto& entry) { return receiptKinds.contains(entry.first); }) &&
+         receipts.size() <= maxReceipts && (!latest || healthy(latest->health)) &&
+         healthy(lastValidHealth) &&
+         std::all_of(history.begin(), history.end(),
+                     [&](const SSDHealthPoint& point) { return healthy(point.health); }) &&
+         std::all_of(receipts.begin(), receipts.end(),
+                     [](const auto& entry) { return receiptKinds.contains(entry.first); }) &&
          std::all_of(events.begin(), events.end(), validEvent);
 }
 
@@ -238,7 +264,8 @@ bool SSDHealthArchive::observe(std::optional<SSDHealth> reading, WallTime date) 
     if (reset) receipts.clear();
     const auto current = reading->issues("ja");
     std::erase_if(receipts, [&](const auto& entry) {
-      return std::none_of(current.begin(), current.end(), [&](const SSDHealthIssue& issue) { return issue.kind == entry.first; });
+      return std::none_of(current.begin(), current.end(),
+                          [&](const SSDHealthIssue& issue) { return issue.kind == entry.first; });
     });
     if (lastValidHealth && (reset || !sameFigures(*reading, *lastValidHealth))) {
       events.push_back(SSDHealthEvent::make(date, changes(*lastValidHealth, *reading, reset)));
@@ -249,9 +276,10 @@ bool SSDHealthArchive::observe(std::optional<SSDHealth> reading, WallTime date) 
     const bool failedNow = !reading;
     const bool failedBefore = !latest || !latest->health;
     if (failedNow != failedBefore) {
-      LocalizedMessage message = failedNow ? msg("SSD健康情報を取得できません（故障の判定ではありません）")
-                                 : !latest ? msg("SSD健康情報の記録を開始。累積値は開始前の分を含みます")
-                                           : msg("SSD健康情報の取得が回復");
+      LocalizedMessage message =
+          failedNow ? msg("SSD健康情報を取得できません（故障の判定ではありません）")
+          : !latest ? msg("SSD健康情報の記録を開始。累積値は開始前の分を含みます")
+                    : msg("SSD健康情報の取得が回復");
       events.push_back(SSDHealthEvent::make(date, {std::move(message)}));
       changed = true;
     }
@@ -266,11 +294,14 @@ bool SSDHealthArchive::observe(std::optional<SSDHealth> reading, WallTime date) 
     // oldest-first order and never grow old enough to be pruned.
     std::erase_if(history, [&](const SSDHealthPoint& kept) { return kept.at > date; });
   }
-  if (clockSetBack || history.empty() || secondsBetween(history.back().at, date) >= historyInterval) {
+  if (clockSetBack || history.empty() ||
+      secondsBetween(history.back().at, date) >= historyInterval) {
     history.push_back(point);
     changed = true;
   }
-  std::erase_if(history, [&](const SSDHealthPoint& kept) { return secondsBetween(kept.at, date) > historyWindow; });
+  std::erase_if(history, [&](const SSDHealthPoint& kept) {
+    return secondsBetween(kept.at, date) > historyWindow;
+  });
   if (history.size() > maxHistory) history.erase(history.begin(), history.end() - maxHistory);
   if (events.size() > maxEvents) events.erase(events.begin(), events.end() - maxEvents);
   return changed;

@@ -50,14 +50,14 @@ struct SSDHealthArchive {
   static constexpr std::size_t maxHistory = 720;
   static constexpr std::size_t maxEvents = 100;
   static constexpr std::size_t maxReceipts = 5;
-  static constexpr double historyInterval = 3600;      // seconds between history points
-  static constexpr double historyWindow = 2'592'000;   // 30 days
+  static constexpr double historyInterval = 3600;     // seconds between history points
+  static constexpr double historyWindow = 2'592'000;  // 30 days
 
   int schema = currentSchema;
   std::optional<SSDHealthPoint> latest;
-  std::optional<SSDHealth> lastValidHealth;  // the basis of every comparison
-  std::vector<SSDHealthPoint> history;       // oldest first
-  std::vector<SSDHealthEvent> events;        // oldest first
+  std::optional<SSDHealth> lastValidHealth;          // the basis of every comparison
+  std::vector<SSDHealthPoint> history;               // oldest first
+  std::vector<SSDHealthEvent> events;                // oldest first
   std::map<std::string, SSDHealthReceipt> receipts;  // by issue kind
 
   // One shared empty archive, for a snapshot taken before any SSD reading.

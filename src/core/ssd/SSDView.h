@@ -25,21 +25,21 @@ struct SSDNotice {
   std::vector<SSDHealthIssue> issues;  // the due ones, in order
   bool urgent = false;                 // some due issue is urgent
   std::string title;
-  std::string body;                    // the issues' messages, one per line
+  std::string body;  // the issues' messages, one per line
 };
 
 // The issues of `health` that the archive lets through at `now`: urgent ones always, the others
 // only while notices are not muted. Nothing when none is due.
-std::optional<SSDNotice> dueSSDNotice(const SSDHealth& health, const SSDHealthArchive& archive, WallTime now,
-                                      bool muted, std::string_view language);
+std::optional<SSDNotice> dueSSDNotice(const SSDHealth& health, const SSDHealthArchive& archive,
+                                      WallTime now, bool muted, std::string_view language);
 
 // The history window's title and its text, line by line. `date` formats a date for the lines.
 struct SSDHistoryText {
   std::string title;
   std::string text;
 };
-SSDHistoryText ssdHistoryText(const SSDHealthArchive& archive, bool persistenceOK, std::string_view language,
-                              std::string_view timeZone = {});
+SSDHistoryText ssdHistoryText(const SSDHealthArchive& archive, bool persistenceOK,
+                              std::string_view language, std::string_view timeZone = {});
 
 // The record's SSD keys.
 void recordSSD(nlohmann::json& record, const Moment& moment);

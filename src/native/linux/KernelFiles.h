@@ -15,6 +15,16 @@ inline constexpr std::string_view memoryPressure = "/proc/pressure/memory";
 inline constexpr std::string_view blockDevices = "/sys/block";
 inline constexpr std::string_view hwmon = "/sys/class/hwmon";
 inline constexpr std::string_view thermalZones = "/sys/class/thermal";
+// The SSD: the mount table, block devices by number and by name, NVMe controllers, and the
+// device nodes a mount's source names.
+inline constexpr std::string_view mountinfo = "/proc/self/mountinfo";
+inline constexpr std::string_view blockNumbers = "/sys/dev/block";  // + "/major:minor"
+inline constexpr std::string_view blockClass = "/sys/class/block";
+inline constexpr std::string_view nvmeControllers = "/sys/class/nvme";
+inline constexpr std::string_view devices = "/dev/";
+inline constexpr std::string_view deviceMapper = "/dev/mapper/";
+// The running program itself (never under the host root): the SSD helper is installed beside it.
+inline constexpr const char* selfExecutable = "/proc/self/exe";
 inline constexpr std::string_view x11Sockets = "/tmp/.X11-unix/X";  // + display number
 // Exists exactly while systemd-logind runs (the test sd-login uses itself).
 inline constexpr const char* logindSeats = "/run/systemd/seats/";

@@ -1,0 +1,151 @@
+// The program runner: posix_spawn with a clean environment and descriptor table, a pipe read
+// under poll() until end of file, and a deadline that covers the program's exit as well.
+#include "native/linux/ToolRunner.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+
+namespace hollin::native {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+class Descriptor {
+ public:
+  explicit Descriptor(int fd = -1) : fd_(fd) {}
+  ~Descriptor() { reset(); }
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  int get() const { return fd_; }
+  void reset() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+  }
+
+ private:
+  int fd_;
+};
+
+// posix_spawn's attribute and file-action objects, destroyed on every path.
+struct SpawnSetup {
+  posix_spawn_file_actions_t actions{};
+  posix_spawnattr_t attributes{};
+  bool ready = false;
+  SpawnSetup() {
+    if (posix_spawn_file_actions_init(&actions) != 0) return;
+    if (posix_spawnattr_init(&attributes) != 0) {
+      posix_spawn_file_actions_destroy(&actions);
+      return;
+    }
+    ready = true;
+  }
+  ~SpawnSetup() {
+    if (!ready) return;
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+  }
+  SpawnSetup(const SpawnSetup&) = delete;
+  SpawnSetup& operator=(const SpawnSetup&) = delete;
+};
+
+// Waits for the child to exit until the deadline; kills it then. Always reaps it. The exit
+// status, or absent when the child was killed or did not exit normally.
+std::optional<int> reap(pid_t pid, Clock::time_point deadline) {
+  int status = 0;
+  auto pause = std::chrono::milliseconds(1);
+  for (;;) {
+    const pid_t done = ::waitpid(pid, &status, WNOHANG);
+    if (done == pid) break;
+    if (done < 0 && errno != EINTR) return std::nullopt;  // reaped elsewhere (SIGCHLD ignored)
+    if (done == 0 && Clock::now() >= deadline) {
+      ::kill(pid, SIGKILL);
+      while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+      }
+      return std::nullopt;
+    }
+    if (done == 0) {
+      const timespec wait{0, static_cast<long>(std::chrono::nanoseconds(pause).count())};
+      ::nanosleep(&wait, nullptr);
+      pause = std::min(pause * 2, std::chrono::milliseconds(20));
+    }
+  }
+  if (!WIFEXITED(status)) return std::nullopt;
+  return WEXITSTATUS(status);
+}
+
+}  // namespace
+
+std::optional<std::string> runTool(const ToolRun& run) {
+  if (run.path.empty() || run.path.front() != '/') return std::nullopt;
+  const auto deadline = Clock::now() + run.timeLimit;
+
+  int ends[2];
+  if (::pipe2(ends, O_CLOEXEC) != 0) return std::nullopt;
+  Descriptor readEnd(ends[0]), writeEnd(ends[1]);
+
+  SpawnSetup setup;
+  if (!setup.ready) return std::nullopt;
+  // The write end first: it may itself be descriptor 0 or 2 when those were closed here.
+  // dup2 onto 1 leaves the copy open across exec; everything from 3 up is closed.
+  posix_spawn_file_actions_adddup2(&setup.actions, writeEnd.get(), 1);
+  posix_spawn_file_actions_addopen(&setup.actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&setup.actions, 2, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addclosefrom_np(&setup.actions, 3);
+  // A worker thread may block signals or the application may ignore some; the program starts
+  // with neither.
+  sigset_t none, all;
+  sigemptyset(&none);
+  sigfillset(&all);
+  posix_spawnattr_setsigmask(&setup.attributes, &none);
+  posix_spawnattr_setsigdefault(&setup.attributes, &all);
+  posix_spawnattr_setflags(&setup.attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+
+  std::vector<char*> argv;
+  argv.push_back(const_cast<char*>(run.path.c_str()));
+  for (const auto& argument : run.arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+  argv.push_back(nullptr);
+  std::vector<char*> envp;
+  for (const char* variable : toolEnvironment) envp.push_back(const_cast<char*>(variable));
+  envp.push_back(nullptr);
+
+  pid_t pid = 0;
+  if (posix_spawn(&pid, run.path.c_str(), &setup.actions, &setup.attributes, argv.data(), envp.data()) != 0)
+    return std::nullopt;
+  writeEnd.reset();  // only the child writes; its exit ends the output
+
+  std::string output;
+  bool whole = false;  // end of file reached within the limits
+  char chunk[4096];
+  for (;;) {
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+    if (left.count() <= 0) break;
+    pollfd watched{readEnd.get(), POLLIN, 0};
+    const int ready = ::poll(&watched, 1, static_cast<int>(std::min<long long>(left.count(), 1 << 30)));
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready <= 0) break;
+    const ssize_t got = ::read(readEnd.get(), chunk, sizeof chunk);
+    if (got < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+    if (got < 0) break;
+    if (got == 0) {
+      whole = true;
+      break;
+    }
+    if (output.size() + static_cast<std::size_t>(got) > run.outputCap) break;
+    output.append(chunk, static_cast<std::size_t>(got));
+  }
+  readEnd.reset();
+  // Past the cap or the time limit: nothing more is wanted from the program.
+  const auto status = reap(pid, whole ? deadline : Clock::now());
+  if (!whole || status != 0) return std::nullopt;
+  return output;
+}
+
+}  // namespace hollin::native

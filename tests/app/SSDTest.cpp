@@ -1,0 +1,293 @@
+// The SSD history file on a real file system, and the SSD subsystem's reading, notice and
+// receipt flow from the sampling thread's reader to the notifier and back.
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "TestSupport.h"
+#include "app/notify/Notifier.h"
+#include "app/ssd/SSDSubsystem.h"
+
+namespace hollin {
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+const WallTime start = WallTime{} + std::chrono::hours(24 * 20000);
+
+SSDHealth healthy(const std::function<void(SSDHealth&)>& change = {}) {
+  SSDHealth health;
+  health.spare = 100;
+  health.spareThreshold = 10;
+  health.written = {5'000'000, 0};
+  health.celsius = 40;
+  if (change) change(health);
+  return health;
+}
+
+std::string contents(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+mode_t modeOf(const std::string& path) {
+  struct stat status {};
+  return ::lstat(path.c_str(), &status) == 0 ? status.st_mode & 07777 : 0;
+}
+
+ino_t inodeOf(const std::string& path) {
+  struct stat status {};
+  return ::lstat(path.c_str(), &status) == 0 ? status.st_ino : 0;
+}
+
+class SSDHistoryFileTest : public ::testing::Test {
+ protected:
+  std::string path() const {
+    return folder_.path().toStdString() + "/Hollin/" + SSDHealthRecorder::fileName;
+  }
+  void plant(const std::string& text) const {
+    fs::create_directories(fs::path(path()).parent_path());
+    std::ofstream(path(), std::ios::binary) << text;
+  }
+  QTemporaryDir folder_;
+};
+
+TEST_F(SSDHistoryFileTest, SavesWhenSomethingWasAddedPrivatelyAndKeepsReceiptsAcrossRuns) {
+  {
+    SSDHealthRecorder recorder(path());
+    recorder.observe(healthy(), start);
+    EXPECT_TRUE(recorder.persistenceOK());
+    EXPECT_EQ(modeOf(path()), 0600u);
+    EXPECT_EQ(modeOf(fs::path(path()).parent_path()), 0700u);
+    const ino_t saved = inodeOf(path());
+    recorder.observe(healthy(), start + 10min);
+    EXPECT_EQ(inodeOf(path()), saved) << "an unchanged reading is not written";
+    const SSDHealth worn = healthy([](SSDHealth& h) { h.wear = 85; });
+    recorder.observe(worn, start + 20min);
+    recorder.accepted(worn.issues("ja"), start + 20min);
+  }
+  SSDHealthRecorder again(path());
+  EXPECT_TRUE(again.persistenceOK());
+  EXPECT_EQ(again.archive()->receipts.at("wear").signature, "80")
+      << "a notice given is not repeated at launch";
+  EXPECT_EQ(again.archive()->events.size(), 2u);
+  for (const auto& entry : fs::directory_iterator(fs::path(path()).parent_path()))
+    EXPECT_EQ(entry.path().filename(), SSDHealthRecorder::fileName)
+        << "no temporary file is left behind";
+}
+
+TEST_F(SSDHistoryFileTest, AFileItCannotTrustIsLeftByteForByteAndNeverOverwritten) {
+  const std::string tooLarge(2 << 20, ' ');
+  const std::string foreignReceipt =
+      R"({"schema":1,"history":[],"events":[],"receipts":{"temperature":{"at":0,"signature":"x"}}})";
+  for (const std::string& planted :
+       {tooLarge, foreignReceipt, std::string("{\"schema\":1,"), std::string()}) {
+    plant(planted);
+    SSDHealthRecorder recorder(path());
+    EXPECT_FALSE(recorder.persistenceOK());
+    EXPECT_TRUE(recorder.archive()->history.empty()) << "the run starts empty";
+    recorder.observe(healthy(), start);
+    recorder.accepted(healthy([](SSDHealth& h) { h.wear = 95; }).issues("ja"), start);
+    EXPECT_EQ(recorder.archive()->history.size(), 1u) << "and keeps watching from memory";
+    EXPECT_FALSE(recorder.persistenceOK());
+    EXPECT_TRUE(contents(path()) == planted) << planted.substr(0, 40);
+  }
+}
+
+TEST_F(SSDHistoryFileTest, ALinkOrAFolderInThePlaceOfTheFileIsNotFollowed) {
+  const std::string elsewhere = folder_.path().toStdString() + "/elsewhere.json";
+  std::ofstream(elsewhere) << R"({"schema":1,"history":[],"events":[],"receipts":{}})";
+  fs::create_directories(fs::path(path()).parent_path());
+  fs::create_symlink(elsewhere, path());
+  SSDHealthRecorder linked(path());
+  linked.observe(healthy(), start);
+  EXPECT_FALSE(linked.persistenceOK());
+  EXPECT_TRUE(fs::is_symlink(path()));
+  EXPECT_EQ(contents(elsewhere), R"({"schema":1,"history":[],"events":[],"receipts":{}})");
+
+  fs::remove(path());
+  fs::create_directory(path());
+  SSDHealthRecorder folder(path());
+  EXPECT_FALSE(folder.persistenceOK());
+  EXPECT_TRUE(fs::is_directory(path()));
+}
+
+TEST_F(SSDHistoryFileTest, AFailedSaveIsSaidAndTriedAgainAtTheNextChange) {
+  // The history's folder cannot be made while a file stands in its place.
+  std::ofstream(folder_.path().toStdString() + "/Hollin") << "in the way";
+  SSDHealthRecorder recorder(path());
+  EXPECT_TRUE(recorder.persistenceOK()) << "nothing to load is no failure";
+  recorder.observe(healthy(), start);
+  EXPECT_FALSE(recorder.persistenceOK());
+  EXPECT_EQ(recorder.archive()->history.size(), 1u);
+  fs::remove(folder_.path().toStdString() + "/Hollin");
+  recorder.observe(std::nullopt, start + 1min);
+  EXPECT_TRUE(recorder.persistenceOK());
+  EXPECT_EQ(archiveFromJson(Json::parse(contents(path())))->events.size(), 2u);
+}
+
+// A notifier that answers as the test says, on the event loop, like the service's reply.
+class ScriptedNotifier final : public Notifier {
+ public:
+  struct Posted {
+    std::string id, title, body;
+    bool urgent;
+  };
+  bool notify(const std::string& id, const std::string& title, const std::string& body, bool urgent,
+              Completion completion) override {
+    if (!allowed || (now < muted && !urgent)) return false;
+    posted.push_back({id, title, body, urgent});
+    QMetaObject::invokeMethod(
+        this,
+        [this, completion] {
+          if (completion) completion(accept);
+        },
+        Qt::QueuedConnection);
+    return true;
+  }
+  void refreshNotificationState(bool) override {}
+  void requestNotifications() override {}
+  void muteNotices(int) override {}
+  void resumeNotices() override {}
+  void openActivityMonitor() override {}
+  WallTime mutedUntil() const override { return muted; }
+  bool notificationsAllowed() const override { return allowed; }
+  NotificationAuthorization authorization() const override { return {}; }
+  Json notificationDiagnostics() const override { return Json::object(); }
+  Json lastNotificationSubmission() const override { return Json::object(); }
+
+  std::vector<Posted> posted;
+  bool allowed = true;
+  bool accept = true;
+  WallTime muted = distantPast;
+  WallTime now = start;
+};
+
+// The subsystem on its own: the test plays the sampling thread (the reader runs inline) and the
+// controller (it hands each snapshot to evaluate).
+class SSDNoticeTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    testing::ensureApplication();
+    Services services;
+    services.notifier = &notifier_;
+    services.uid = 1000;
+    services.onSamplingQueue = [](std::function<void()> job) { job(); };
+    services.showDocument = [this](const std::string& id, const DocumentView& document) {
+      shown_.emplace_back(id, document);
+    };
+    services.dataFolder = folder_.path().toStdString();
+    SSDSources sources{[this] { return reading_; }, [this] { return sensor_; }};
+    subsystem_ = std::make_unique<SSDSubsystem>(services, sources);
+  }
+  // One take at `when` (a slow one reads the drive) and its evaluation.
+  Snapshot tick(WallTime when, bool slow) {
+    Snapshot snapshot;
+    subsystem_->reader()->read(snapshot, {0, when, slow});
+    Moment moment;
+    moment.snapshot = std::make_shared<Snapshot>(snapshot);
+    moment.wallNow = when;
+    notifier_.now = when;
+    moment.uid = 1000;
+    moment.consoleUID = console_;
+    moment.language = "ja";
+    subsystem_->evaluate(moment);
+    QCoreApplication::processEvents();  // the service's answer
+    return snapshot;
+  }
+
+  QTemporaryDir folder_;
+  ScriptedNotifier notifier_;
+  std::unique_ptr<SSDSubsystem> subsystem_;
+  std::optional<SSDHealth> reading_ = healthy([](SSDHealth& h) { h.mediaErrors = {3, 0}; });
+  std::optional<double> sensor_ = 37;
+  std::uint32_t console_ = 1000;
+  std::vector<std::pair<std::string, DocumentView>> shown_;
+};
+
+TEST_F(SSDNoticeTest, ADueIssueIsPostedOnceAndItsReceiptHoldsTheRepeat) {
+  Snapshot snapshot = tick(start, true);
+  ASSERT_EQ(notifier_.posted.size(), 1u);
+  EXPECT_EQ(notifier_.posted[0].id, "ssd-health");
+  EXPECT_TRUE(notifier_.posted[0].urgent);
+  EXPECT_EQ(notifier_.posted[0].title, "SSDの健康状態を確認してください");
+  snapshot = tick(start + 5s, false);
+  EXPECT_EQ(notifier_.posted.size(), 1u) << "the same reading is handled once";
+  EXPECT_EQ(snapshot.ssdArchive->receipts.at("media").signature, "0:3")
+      << "the accepted notice was recorded";
+
+  tick(start + 1min, true);
+  EXPECT_EQ(notifier_.posted.size(), 1u) << "the next reading finds the notice given";
+  reading_->mediaErrors = {4, 0};
+  tick(start + 2min, true);
+  EXPECT_EQ(notifier_.posted.size(), 1u) << "a new error count waits an hour after the last notice";
+  tick(start + 61min, true);
+  EXPECT_EQ(notifier_.posted.size(), 2u);
+}
+
+TEST_F(SSDNoticeTest, NothingIsPostedForAnotherConsoleAnOldReadingOrAMutedCaution) {
+  console_ = 1001;
+  tick(start, true);
+  EXPECT_TRUE(notifier_.posted.empty());
+  console_ = 1000;
+  tick(start + 2min, false);
+  EXPECT_TRUE(notifier_.posted.empty()) << "the reading is two minutes old by now";
+
+  reading_ = healthy([](SSDHealth& h) { h.wear = 85; });
+  notifier_.muted = start + 1h;
+  tick(start + 3min, true);
+  EXPECT_TRUE(notifier_.posted.empty()) << "wear is a caution, which a mute holds";
+  notifier_.muted = distantPast;
+  tick(start + 3min + 5s, false);
+  EXPECT_TRUE(notifier_.posted.empty()) << "that reading was handled";
+  tick(start + 4min, true);
+  EXPECT_EQ(notifier_.posted.size(), 1u);
+}
+
+TEST_F(SSDNoticeTest, ARefusedNoticeLeavesNoReceiptAndTheNextReadingTriesAgain) {
+  notifier_.accept = false;
+  Snapshot snapshot = tick(start, true);
+  snapshot = tick(start + 5s, false);
+  EXPECT_EQ(notifier_.posted.size(), 1u);
+  EXPECT_TRUE(snapshot.ssdArchive->receipts.empty());
+  notifier_.accept = true;
+  tick(start + 1min, true);
+  EXPECT_EQ(notifier_.posted.size(), 2u);
+}
+
+TEST_F(SSDNoticeTest, TheSensorStandsInOnlyWhenTheLogCannotBeRead) {
+  Snapshot snapshot = tick(start, true);
+  EXPECT_EQ(snapshot.ssdCelsius, 40) << "the log's own temperature";
+  reading_.reset();
+  snapshot = tick(start + 1min, true);
+  EXPECT_FALSE(snapshot.ssdHealth);
+  EXPECT_EQ(snapshot.ssdCelsius, 37);
+  EXPECT_EQ(snapshot.ssdMeasuredAt, start + 1min);
+  EXPECT_EQ(snapshot.ssdCheckedAt, start + 1min);
+  sensor_.reset();
+  snapshot = tick(start + 2min, true);
+  EXPECT_FALSE(snapshot.ssdCelsius);
+  EXPECT_FALSE(snapshot.ssdMeasuredAt);
+  snapshot = tick(start + 2min + 5s, false);
+  EXPECT_EQ(snapshot.ssdCheckedAt, start + 2min) << "between slow reads the last one is reused";
+  EXPECT_EQ(snapshot.ssdArchive->events.size(), 2u) << "started, then could not read";
+
+  Moment moment;
+  moment.snapshot = std::make_shared<Snapshot>(snapshot);
+  moment.language = "en";
+  subsystem_->cardAction(CardSlot::ssdHealth, moment);
+  subsystem_->cardAction(CardSlot::disk, moment);
+  ASSERT_EQ(shown_.size(), 1u);
+  EXPECT_EQ(shown_[0].first, "ssd-history");
+  EXPECT_EQ(shown_[0].second.title, "SSD Health History");
+}
+
+}  // namespace
+}  // namespace hollin

@@ -1,0 +1,170 @@
+// The udisks2 source of SSD health against a fake udisks service on a private bus: the block
+// device's drive, its NVMe.Controller properties and SmartGetAttributes.
+#include "native/linux/SSDReaders.h"
+
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <QDBusVariant>
+
+#include <future>
+
+namespace hollin {
+namespace {
+
+using namespace std::chrono_literals;
+
+const QString blockPath = "/org/freedesktop/UDisks2/block_devices/nvme0n1";
+const QString drivePath = "/org/freedesktop/UDisks2/drives/Maker_SSD_1234";
+const QString controllerInterface = "org.freedesktop.UDisks2.NVMe.Controller";
+
+// Just enough of udisks2 for one NVMe drive.
+class FakeUDisks : public QDBusVirtualObject {
+ public:
+  bool serve(const QDBusConnection& connection) {
+    bus = connection;
+    return bus.registerVirtualObject("/org/freedesktop/UDisks2", this, QDBusConnection::SubPath) &&
+           bus.registerService("org.freedesktop.UDisks2");
+  }
+  bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
+    if (silent) return true;  // takes the call and never answers
+    const auto arguments = message.arguments();
+    const auto first = arguments.isEmpty() ? QString() : arguments.first().toString();
+    if (message.path() == blockPath && message.member() == "Get" && first == "org.freedesktop.UDisks2.Block")
+      connection.send(message.createReply(QVariant::fromValue(QDBusVariant(drive))));
+    else if (message.path() == drivePath && message.member() == "GetAll" && first == controllerInterface && nvme)
+      connection.send(message.createReply(properties));
+    else if (message.path() == drivePath && message.member() == "SmartGetAttributes" && nvme)
+      connection.send(message.createReply(attributes));
+    else
+      connection.send(message.createErrorReply("org.freedesktop.DBus.Error.UnknownInterface", "no such interface"));
+    return true;
+  }
+  QString introspect(const QString&) const override { return {}; }
+
+  bool silent = false;
+  bool nvme = true;  // udisks 2.10 or later
+  QVariant drive = QVariant::fromValue(QDBusObjectPath(drivePath));
+  QVariantMap properties{{"SmartUpdated", QVariant::fromValue<quint64>(1717000000)},
+                         {"SmartCriticalWarning", QStringList{"spare", "readonly", "something_new"}},
+                         {"SmartPowerOnHours", QVariant::fromValue<quint64>(0x100000002ull)},
+                         {"SmartTemperature", QVariant::fromValue<quint16>(310)},
+                         {"SmartSelftestStatus", QString("success")}};
+  QVariantMap attributes{{"avail_spare", QVariant::fromValue<quint8>(97)},
+                         {"spare_thresh", QVariant::fromValue<quint8>(10)},
+                         {"percent_used", QVariant::fromValue<quint8>(104)},
+                         {"total_data_written", QVariant::fromValue<quint64>(12345ull * 512000 + 511999)},
+                         {"media_errors", QVariant::fromValue<quint64>(2)},
+                         {"num_err_log_entries", QVariant::fromValue<quint64>(70000)},
+                         {"temp_sensors", QVariant::fromValue(QList<quint16>{310, 305})}};
+  QDBusConnection bus{QString()};
+};
+
+class SSDUDisksTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    testing::ensureApplication();
+    if (!bus_.running()) GTEST_SKIP() << "dbus-daemon could not be started";
+    ASSERT_TRUE(udisks_.serve(bus_.connect("udisks-" + QString::number(++round_))));
+  }
+  void TearDown() override { QDBusConnection::disconnectFromBus(udisks_.bus.name()); }
+
+  // A reading taken on another thread while this one serves the fake.
+  std::optional<HLSSDReading> read(std::chrono::milliseconds timeout = 3s) {
+    const auto address = bus_.address().toStdString();
+    auto reading = std::async(std::launch::async, [&] {
+      return native::readUDisksHealth("nvme0n1", address.c_str(), timeout);
+    });
+    EXPECT_TRUE(testing::waitUntil([&] { return reading.wait_for(0s) == std::future_status::ready; }, 10s));
+    return reading.get();
+  }
+
+  static std::uint64_t counter(const std::uint8_t (&bytes)[16]) {
+    std::uint64_t value = 0;
+    for (int i = 7; i >= 0; --i) value = value << 8 | bytes[i];
+    for (int i = 8; i < 16; ++i) EXPECT_EQ(bytes[i], 0);
+    return value;
+  }
+
+  static inline int round_ = 0;
+  testing::PrivateBus bus_;
+  FakeUDisks udisks_;
+};
+
+TEST_F(SSDUDisksTest, AFullReading) {
+  const auto reading = read();
+  ASSERT_TRUE(reading);
+  EXPECT_EQ(reading->warning, 0x01 | 0x08 | 0x80);
+  EXPECT_NEAR(reading->celsius, 36.85, 1e-9);
+  EXPECT_EQ(reading->celsius_valid, 1);
+  EXPECT_EQ(reading->spare, 97);
+  EXPECT_EQ(reading->spare_threshold, 10);
+  EXPECT_EQ(reading->wear, 104);
+  EXPECT_EQ(counter(reading->written), 12345u);  // bytes back to whole 512,000-byte units
+  EXPECT_EQ(counter(reading->power_hours), 0x100000002ull);
+  EXPECT_EQ(counter(reading->media_errors), 2u);
+  EXPECT_EQ(counter(reading->error_entries), 70000u);
+}
+
+TEST_F(SSDUDisksTest, AnUnknownTemperatureIsNoTemperature) {
+  udisks_.properties["SmartTemperature"] = QVariant::fromValue<quint16>(0);
+  udisks_.properties["SmartCriticalWarning"] = QStringList{};
+  const auto reading = read();
+  ASSERT_TRUE(reading);
+  EXPECT_EQ(reading->celsius_valid, 0);
+  EXPECT_EQ(reading->warning, 0);
+}
+
+TEST_F(SSDUDisksTest, OlderUDisksWithoutNVMeGivesNothing) {
+  udisks_.nvme = false;
+  EXPECT_FALSE(read());
+}
+
+TEST_F(SSDUDisksTest, ADriveNeverReadGivesNothing) {
+  udisks_.properties["SmartUpdated"] = QVariant::fromValue<quint64>(0);
+  EXPECT_FALSE(read());
+}
+
+TEST_F(SSDUDisksTest, MissingOrMistypedFiguresGiveNothing) {
+  const FakeUDisks whole;
+  auto check = [&](const char* what) {
+    EXPECT_FALSE(read()) << what;
+    udisks_.properties = whole.properties;
+    udisks_.attributes = whole.attributes;
+    udisks_.drive = whole.drive;
+  };
+  udisks_.attributes.remove("media_errors");
+  check("no media errors");
+  udisks_.properties.remove("SmartPowerOnHours");
+  check("no power-on hours");
+  udisks_.attributes["avail_spare"] = QVariant::fromValue<quint32>(97);
+  check("spare as u");
+  udisks_.properties["SmartTemperature"] = QVariant::fromValue<quint64>(310);
+  check("temperature as t");
+  udisks_.properties["SmartCriticalWarning"] = QString("spare");
+  check("warning as s");
+  udisks_.drive = drivePath;
+  check("drive as a string");
+  udisks_.drive = QVariant::fromValue(QDBusObjectPath("/"));
+  check("no drive");
+  udisks_.attributes["spare_thresh"] = QVariant::fromValue<quint8>(101);
+  check("insane threshold");
+  EXPECT_TRUE(read());  // and the whole fake still reads
+}
+
+TEST_F(SSDUDisksTest, AServiceThatNeverAnswersGivesNothingWithinTheTimeLimit) {
+  udisks_.silent = true;
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(read(500ms));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
+}
+
+TEST_F(SSDUDisksTest, NoServiceOrNoBusGivesNothing) {
+  ASSERT_TRUE(udisks_.bus.unregisterService("org.freedesktop.UDisks2"));
+  EXPECT_FALSE(read());
+  EXPECT_FALSE(native::readUDisksHealth("nvme0n1", "unix:path=/nonexistent/bus", 1s));
+}
+
+}  // namespace
+}  // namespace hollin

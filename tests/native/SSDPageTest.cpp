@@ -1,0 +1,113 @@
+// The SMART / Health Information log page, built byte by byte as a drive returns it.
+#include "native/SSDHealth.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstring>
+
+namespace {
+
+using Page = std::array<std::uint8_t, HL_SSD_PAGE_SIZE>;
+
+// A sane page: 27.85 °C, spare 100 of threshold 10, 3 % used, nothing else.
+Page healthyPage() {
+  Page page{};
+  page[1] = 301 & 0xFF;
+  page[2] = 301 >> 8;
+  page[3] = 100;
+  page[4] = 10;
+  page[5] = 3;
+  return page;
+}
+
+void setKelvin(Page& page, unsigned kelvin) {
+  page[1] = static_cast<std::uint8_t>(kelvin);
+  page[2] = static_cast<std::uint8_t>(kelvin >> 8);
+}
+
+std::int32_t parse(const Page& page, HLSSDReading& reading) {
+  return hl_ssd_parse_page(page.data(), page.size(), &reading);
+}
+
+TEST(SSDPage, FieldsComeFromTheirOffsets) {
+  Page page = healthyPage();
+  page[0] = 0x05;
+  setKelvin(page, 0x0141);  // 321 K: both bytes matter
+  page[5] = 117;  // wear may exceed 100
+  // Each counter gets its own byte pattern, a high part included.
+  for (std::size_t i = 0; i < 16; ++i) {
+    page[48 + i] = static_cast<std::uint8_t>(0x10 + i);
+    page[128 + i] = static_cast<std::uint8_t>(0x40 + i);
+    page[160 + i] = static_cast<std::uint8_t>(0x70 + i);
+    page[176 + i] = static_cast<std::uint8_t>(0xA0 + i);
+  }
+  page[64] = 0xEE;  // data units read and other fields stay out
+  page[144] = 0xEE;
+
+  HLSSDReading reading{};
+  ASSERT_EQ(parse(page, reading), 1);
+  EXPECT_EQ(reading.warning, 0x05);
+  EXPECT_NEAR(reading.celsius, 47.85, 1e-9);
+  EXPECT_EQ(reading.celsius_valid, 1);
+  EXPECT_EQ(reading.spare, 100);
+  EXPECT_EQ(reading.spare_threshold, 10);
+  EXPECT_EQ(reading.wear, 117);
+  for (std::size_t i = 0; i < 16; ++i) {
+    EXPECT_EQ(reading.written[i], 0x10 + i) << i;
+    EXPECT_EQ(reading.power_hours[i], 0x40 + i) << i;
+    EXPECT_EQ(reading.media_errors[i], 0x70 + i) << i;
+    EXPECT_EQ(reading.error_entries[i], 0xA0 + i) << i;
+  }
+}
+
+TEST(SSDPage, TemperatureIsValidOnlyWithinItsRange) {
+  struct Case {
+    unsigned kelvin;
+    int valid;
+  };
+  // 0 K is what a drive without a sensor reports.
+  for (const Case c : {Case{0, 0}, Case{253, 0}, Case{254, 1}, Case{393, 1}, Case{394, 0}, Case{65535, 0}}) {
+    Page page = healthyPage();
+    setKelvin(page, c.kelvin);
+    HLSSDReading reading{};
+    EXPECT_EQ(parse(page, reading), 1) << c.kelvin;  // a missing temperature is no broken page
+    EXPECT_EQ(reading.celsius_valid, c.valid) << c.kelvin;
+  }
+}
+
+TEST(SSDPage, InsaneSpareFieldsRejectThePage) {
+  for (const auto [spare, threshold, result] : {std::array{100, 100, 1}, {101, 10, 0}, {50, 101, 0}, {255, 255, 0}}) {
+    Page page = healthyPage();
+    page[3] = static_cast<std::uint8_t>(spare);
+    page[4] = static_cast<std::uint8_t>(threshold);
+    HLSSDReading reading{};
+    EXPECT_EQ(parse(page, reading), result) << spare << " " << threshold;
+    EXPECT_EQ(reading.spare, spare);  // filled all the same
+    EXPECT_EQ(reading.wear, 3);
+  }
+}
+
+TEST(SSDPage, AnythingButAWholePageGivesAnEmptyRecord) {
+  const Page page = healthyPage();
+  for (const std::size_t size : {std::size_t{0}, std::size_t{511}, std::size_t{513}}) {
+    HLSSDReading reading;
+    std::memset(&reading, 0xAB, sizeof reading);
+    std::array<std::uint8_t, 600> bigger{};
+    std::memcpy(bigger.data(), page.data(), page.size());
+    EXPECT_EQ(hl_ssd_parse_page(bigger.data(), size, &reading), 0) << size;
+    EXPECT_EQ(reading.spare, 0) << size;
+    EXPECT_EQ(reading.celsius_valid, 0) << size;
+    EXPECT_EQ(reading.written[15], 0) << size;
+  }
+  HLSSDReading reading{};
+  EXPECT_EQ(hl_ssd_parse_page(nullptr, HL_SSD_PAGE_SIZE, &reading), 0);
+  EXPECT_EQ(hl_ssd_parse_page(page.data(), page.size(), nullptr), 0);
+}
+
+TEST(SSDHealthFunctions, NullOutputsGiveNothing) {
+  EXPECT_EQ(hl_ssd_health(nullptr), 0);
+  EXPECT_EQ(hl_ssd_temperature(nullptr), 0);
+}
+
+}  // namespace

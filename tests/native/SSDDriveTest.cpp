@@ -88,11 +88,6 @@ TEST_F(SSDDriveFinder, HomeOnAnotherDiskThanTheSystemIsThatDisk) {
   EXPECT_EQ(find(), first);
 }
 
-TEST_F(SSDDriveFinder, WholeDiskWithoutPartitions) {
-  sys.mounts({{"259:0", "/", "xfs", "/dev/nvme0n1"}});
-  EXPECT_EQ(find(), first);
-}
-
 TEST_F(SSDDriveFinder, EncryptedAndLogicalVolumesLeadDownToTheDrive) {
   const auto luks = sys.stacked("dm-0", "254:0", {parts0[2]}, "luks-1234");
   sys.stacked("dm-1", "254:1", {luks}, "vg-home");
@@ -204,10 +199,6 @@ TEST_F(SSDDriveFinder, AbsoluteLinksStayWithinTheRoot) {
   std::filesystem::create_symlink(parts0[1], sys.tree().path("sys/dev/block/259:2"));
   sys.mounts({{"259:2", "/", "ext4", "/dev/nvme0n1p2"}});
   EXPECT_EQ(find(), first);
-}
-
-TEST_F(SSDDriveFinder, NoMountTableMeansNone) {
-  EXPECT_FALSE(find());
 }
 
 // The controller's hwmon sensor, in the two places kernels put it.

@@ -105,9 +105,4 @@ TEST(SSDPage, AnythingButAWholePageGivesAnEmptyRecord) {
   EXPECT_EQ(hl_ssd_parse_page(page.data(), page.size(), nullptr), 0);
 }
 
-TEST(SSDHealthFunctions, NullOutputsGiveNothing) {
-  EXPECT_EQ(hl_ssd_health(nullptr), 0);
-  EXPECT_EQ(hl_ssd_temperature(nullptr), 0);
-}
-
 }  // namespace

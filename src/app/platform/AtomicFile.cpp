@@ -66,7 +66,8 @@ StoredFile readStoredFile(const std::string& path, std::size_t limit) {
   StoredFile file{State::untrusted, {}};
   struct stat status {};
   if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && static_cast<std::uint64_t>(status.st_size) <= limit) {
-    std::string bytes(limit + 1, '\0');
+    // Room for what fstat reported and one byte more, which tells a file that grew meanwhile.
+    std::string bytes(static_cast<std::size_t>(status.st_size) + 1, '\0');
     std::size_t filled = 0;
     ssize_t got = 0;
     while (filled < bytes.size() && (got = ::read(fd, bytes.data() + filled, bytes.size() - filled)) != 0) {
@@ -74,8 +75,8 @@ StoredFile readStoredFile(const std::string& path, std::size_t limit) {
       if (got < 0) break;
       filled += static_cast<std::size_t>(got);
     }
-    // A file that grew past the limit while being read is as untrusted as one that started so.
-    if (got >= 0 && filled <= limit) {
+    // A file that grew while being read is not the whole file that was judged.
+    if (got >= 0 && filled < bytes.size()) {
       bytes.resize(filled);
       file = {State::read, std::move(bytes)};
     }

@@ -2,6 +2,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include <filesystem>
+
 #include "app/platform/AtomicFile.h"
 #include "app/platform/DataFolder.h"
 
@@ -14,11 +16,6 @@ std::optional<SSDHealthArchive> decoded(const std::string& bytes) {
   auto archive = archiveFromJson(json);
   if (!archive || !archive->valid()) return std::nullopt;
   return archive;
-}
-
-std::string folderOf(const std::string& path) {
-  const auto slash = path.rfind('/');
-  return slash == std::string::npos ? "." : path.substr(0, slash);
 }
 
 }  // namespace
@@ -57,7 +54,7 @@ void SSDHealthRecorder::accepted(const std::vector<SSDHealthIssue>& issues, Wall
 void SSDHealthRecorder::save() {
   if (!writable_ || !path_) return;
   const std::string text = toJson(archive_).dump(-1, ' ', false, Json::error_handler_t::replace);
-  persistenceOK_ = createDataFolder(folderOf(*path_)) == 0 && text.size() <= maxFileSize &&
+  persistenceOK_ = createDataFolder(std::filesystem::path(*path_).parent_path()) == 0 && text.size() <= maxFileSize &&
                    writeFileAtomically(*path_, text) == 0;
 }
 

@@ -90,7 +90,7 @@ class CardBuilder {
     const Snapshot& snapshot = *moment_.snapshot;
     if (fresh_ && snapshot.cpuCelsius && snapshot.cpuMeasuredAt &&
         std::chrono::duration<double>(moment_.wallNow - *snapshot.cpuMeasuredAt).count() < cpuTemperatureMaxAge)
-      card.detail = printed("%.0f °C", *snapshot.cpuCelsius);
+      card.detail = celsiusText(*snapshot.cpuCelsius);
     return card;
   }
 

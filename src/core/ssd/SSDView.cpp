@@ -3,7 +3,6 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
-#include <cstdio>
 
 #include "core/L10n.h"
 #include "core/health/HealthRecord.h"
@@ -15,12 +14,6 @@ namespace {
 using nlohmann::json;
 
 constexpr std::size_t historyLinesShown = 24;
-
-std::string wholeDegrees(double celsius) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.0f °C", celsius);
-  return text;
-}
 
 unsigned number(std::uint8_t value) {
   return value;
@@ -98,7 +91,7 @@ void presentSSDCards(Screen& screen, const Moment& moment) {
   if (!moment.snapshot) return;
   const Snapshot& snapshot = *moment.snapshot;
   if (!moment.stale() && snapshot.ssdCelsius)
-    card(screen, CardSlot::ssdTemperature).value = wholeDegrees(*snapshot.ssdCelsius);
+    card(screen, CardSlot::ssdTemperature).value = celsiusText(*snapshot.ssdCelsius);
   card(screen, CardSlot::ssdHealth) = healthCard(moment);
 }
 

@@ -1,5 +1,7 @@
 #include "core/ui/Screen.h"
 
+#include <cstdio>
+
 #include "core/L10n.h"
 
 namespace hollin {
@@ -39,6 +41,12 @@ Screen blankScreen(AnalysisTab selected, std::string_view language) {
 }
 
 CardView& card(Screen& screen, CardSlot slot) { return screen.cards[static_cast<std::size_t>(slot)]; }
+
+std::string celsiusText(double celsius) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.0f °C", celsius);
+  return text;
+}
 
 std::string joinedLines(const std::vector<std::string>& lines) {
   std::string joined;

@@ -88,6 +88,9 @@ Screen blankScreen(AnalysisTab selected, std::string_view language);
 
 CardView& card(Screen& screen, CardSlot slot);
 
+// A temperature on a card, in whole degrees: "41 °C".
+std::string celsiusText(double celsius);
+
 // Lines joined with "\n".
 std::string joinedLines(const std::vector<std::string>& lines);
 

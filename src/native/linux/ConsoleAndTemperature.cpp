@@ -13,31 +13,6 @@
 namespace hollin::native {
 namespace {
 
-using Directory = std::unique_ptr<DIR, int (*)(DIR*)>;
-
-// Calls visit(path) for each entry of folder whose name begins with prefix.
-template <typename Visit>
-void forEachEntry(const std::string& folder, std::string_view prefix, Visit visit) {
-  Directory dir(opendir(folder.c_str()), closedir);
-  if (!dir) return;
-  while (auto* entry = readdir(dir.get()))
-    if (std::string_view(entry->d_name).starts_with(prefix)) visit(folder + "/" + entry->d_name);
-}
-
-std::string firstLine(const std::string& path) {
-  auto text = readSmallFile(path).value_or("");
-  return text.substr(0, text.find('\n'));
-}
-
-// A sensor file in millidegrees Celsius.
-std::optional<double> millidegrees(const std::string& path) {
-  auto text = firstLine(path);
-  long long value = 0;
-  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (error != std::errc() || end != text.data() + text.size() || text.empty()) return std::nullopt;
-  return static_cast<double>(value) / 1000.0;
-}
-
 // hwmon drivers whose every temperature input is a CPU package, die or core.
 bool cpuDriver(std::string_view name) {
   constexpr std::string_view drivers[] = {"coretemp",    "k10temp",     "k8temp",  "zenpower",
@@ -51,6 +26,29 @@ bool cpuZone(std::string_view type) {
 }
 
 }  // namespace
+
+std::vector<std::string> entriesStartingWith(const std::string& folder, std::string_view prefix) {
+  std::vector<std::string> names;
+  const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
+  if (!dir) return names;
+  while (auto* entry = ::readdir(dir.get()))
+    if (std::string_view(entry->d_name).starts_with(prefix)) names.emplace_back(entry->d_name);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::string firstLine(const std::string& path) {
+  auto text = readSmallFile(path).value_or("");
+  return text.substr(0, text.find('\n'));
+}
+
+std::optional<double> millidegrees(const std::string& path) {
+  auto text = firstLine(path);
+  long long value = 0;
+  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size() || text.empty()) return std::nullopt;
+  return static_cast<double>(value) / 1000.0;
+}
 
 std::uint32_t consoleUidFromDisplay(const std::string& root, const char* display) {
   constexpr std::uint32_t unknown = 4294967295u;
@@ -75,15 +73,16 @@ std::optional<double> readCpuTemperature(const std::string& root) {
     auto celsius = millidegrees(path);
     if (celsius && plausibleTemperature(*celsius) && (!hottest || *celsius > *hottest)) hottest = celsius;
   };
-  forEachEntry(underRoot(root, files::hwmon), "hwmon", [&](const std::string& device) {
-    if (!cpuDriver(firstLine(device + "/name"))) return;
-    forEachEntry(device, "temp", [&](const std::string& input) {
-      if (input.ends_with("_input")) consider(input);
-    });
-  });
-  forEachEntry(underRoot(root, files::thermalZones), "thermal_zone", [&](const std::string& zone) {
-    if (cpuZone(firstLine(zone + "/type"))) consider(zone + "/temp");
-  });
+  const std::string hwmon = underRoot(root, files::hwmon);
+  for (const auto& name : entriesStartingWith(hwmon, "hwmon")) {
+    const std::string device = hwmon + "/" + name;
+    if (!cpuDriver(firstLine(device + "/name"))) continue;
+    for (const auto& input : entriesStartingWith(device, "temp"))
+      if (input.ends_with("_input")) consider(device + "/" + input);
+  }
+  const std::string zones = underRoot(root, files::thermalZones);
+  for (const auto& zone : entriesStartingWith(zones, "thermal_zone"))
+    if (cpuZone(firstLine(zones + "/" + zone + "/type"))) consider(zones + "/" + zone + "/temp");
   return hottest;
 }
 

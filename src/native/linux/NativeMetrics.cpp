@@ -7,17 +7,12 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <memory>
+#include <vector>
 
 using namespace hollin::native;
 
 namespace {
-
-// The data volume is the one that holds the user's home folder.
-std::string homeFolder() {
-  if (const char* home = std::getenv("HOME"); home && *home) return home;
-  if (const passwd* user = getpwuid(getuid()); user && user->pw_dir) return user->pw_dir;
-  return "/";
-}
 
 ProcessTable& liveTable() {
   static ProcessTable table(hostRoot(), ProcessTable::liveDescriptorBudget());
@@ -25,6 +20,22 @@ ProcessTable& liveTable() {
 }
 
 }  // namespace
+
+std::string hollin::native::homeFolder() {
+  std::string home = "/";
+  if (const char* variable = std::getenv("HOME"); variable && *variable) {
+    home = variable;
+  } else {
+    // The re-entrant form: readings are taken on a worker thread.
+    passwd entry{}, *user = nullptr;
+    std::vector<char> buffer(16384);
+    if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &user) == 0 && user && user->pw_dir)
+      home = user->pw_dir;
+  }
+  // The mount table knows only real folders.
+  const std::unique_ptr<char, decltype(&::free)> real(::realpath(home.c_str(), nullptr), ::free);
+  return real ? std::string(real.get()) : home;
+}
 
 const std::string& hollin::native::hostRoot() {
   static const std::string root = [] {

@@ -207,11 +207,24 @@ class PressureWatch {
 // or 4294967295 when it names no local display or the socket cannot be examined.
 std::uint32_t consoleUidFromDisplay(const std::string& root, const char* display);
 
+// The names in folder that begin with prefix, sorted; none when it cannot be listed.
+std::vector<std::string> entriesStartingWith(const std::string& folder, std::string_view prefix);
+
+// The first line of a small file, without its line feed; empty when it cannot be read.
+std::string firstLine(const std::string& path);
+
+// A sensor file in millidegrees Celsius, as degrees.
+std::optional<double> millidegrees(const std::string& path);
+
 // Finite and 20 < celsius ≤ 120.
 bool plausibleTemperature(double celsius);
 
 // The hottest plausible CPU sensor among hwmon drivers of CPUs and thermal zones of CPU type.
 std::optional<double> readCpuTemperature(const std::string& root);
+
+// The user's home folder with its links followed ($HOME, else the password database): the
+// data volume is the one that holds it. Safe on any thread.
+std::string homeFolder();
 
 // The root the live functions read under: HOLLIN_HOST_ROOT, read once, or "/".
 const std::string& hostRoot();

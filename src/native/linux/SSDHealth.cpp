@@ -8,35 +8,14 @@
 #include "native/linux/SSDReaders.h"
 #include "native/linux/ToolRunner.h"
 
-#include <dirent.h>
-#include <pwd.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <charconv>
-#include <cstdlib>
-#include <memory>
 #include <vector>
 
 namespace hollin::native {
 namespace {
 
 constexpr const char* toolName = "hollin-smart-read";
-
-std::vector<std::string> entriesStartingWith(const std::string& folder, std::string_view prefix) {
-  std::vector<std::string> names;
-  std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
-  if (!dir) return names;
-  while (auto* entry = ::readdir(dir.get()))
-    if (std::string_view(entry->d_name).starts_with(prefix)) names.emplace_back(entry->d_name);
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
-std::string firstLine(const std::string& path) {
-  auto text = readSmallFile(path).value_or("");
-  return text.substr(0, text.find('\n'));
-}
 
 // The hwmon folders of a controller: its own (newer kernels) or its PCI device's, each either
 // directly inside or inside a "hwmon" folder.
@@ -50,30 +29,6 @@ std::vector<std::string> hwmonFolders(const std::string& controller) {
         folders.push_back(base + "/" + name);
     }
   return folders;
-}
-
-std::optional<double> millidegrees(const std::string& path) {
-  const auto text = firstLine(path);
-  long long value = 0;
-  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (text.empty() || error != std::errc() || end != text.data() + text.size()) return std::nullopt;
-  return static_cast<double>(value) / 1000.0;
-}
-
-// The data volume's home folder, found as for the disk figures, with its links followed: the
-// mount table knows only real folders.
-std::string homeFolder() {
-  std::string home = "/";
-  if (const char* variable = std::getenv("HOME"); variable && *variable) home = variable;
-  else {
-    // The re-entrant form: readings are taken on a worker thread.
-    passwd entry{}, *user = nullptr;
-    std::vector<char> buffer(16384);
-    if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &user) == 0 && user && user->pw_dir)
-      home = user->pw_dir;
-  }
-  const std::unique_ptr<char, decltype(&::free)> real(::realpath(home.c_str(), nullptr), ::free);
-  return real ? std::string(real.get()) : home;
 }
 
 std::optional<SSDDrive> liveDrive() {

@@ -73,9 +73,8 @@ class SSDUDisksTest : public ::testing::Test {
   // A reading taken on another thread while this one serves the fake.
   std::optional<HLSSDReading> read(std::chrono::milliseconds timeout = 3s) {
     const auto address = bus_.address().toStdString();
-    auto reading = std::async(std::launch::async, [&] {
-      return native::readUDisksHealth("nvme0n1", address.c_str(), timeout);
-    });
+    auto reading =
+        std::async(std::launch::async, [&] { return native::readUDisksHealth("nvme0n1", address.c_str(), timeout); });
     EXPECT_TRUE(testing::waitUntil([&] { return reading.wait_for(0s) == std::future_status::ready; }, 10s));
     return reading.get();
   }
@@ -105,28 +104,16 @@ TEST_F(SSDUDisksTest, AFullReading) {
   EXPECT_EQ(counter(reading->power_hours), 0x100000002ull);
   EXPECT_EQ(counter(reading->media_errors), 2u);
   EXPECT_EQ(counter(reading->error_entries), 70000u);
-}
 
-TEST_F(SSDUDisksTest, AnUnknownTemperatureIsNoTemperature) {
-  udisks_.properties["SmartTemperature"] = QVariant::fromValue<quint16>(0);
+  udisks_.properties["SmartTemperature"] = QVariant::fromValue<quint16>(0);  // unknown
   udisks_.properties["SmartCriticalWarning"] = QStringList{};
-  const auto reading = read();
-  ASSERT_TRUE(reading);
-  EXPECT_EQ(reading->celsius_valid, 0);
-  EXPECT_EQ(reading->warning, 0);
+  const auto unknown = read();
+  ASSERT_TRUE(unknown);
+  EXPECT_EQ(unknown->celsius_valid, 0);
+  EXPECT_EQ(unknown->warning, 0);
 }
 
-TEST_F(SSDUDisksTest, OlderUDisksWithoutNVMeGivesNothing) {
-  udisks_.nvme = false;
-  EXPECT_FALSE(read());
-}
-
-TEST_F(SSDUDisksTest, ADriveNeverReadGivesNothing) {
-  udisks_.properties["SmartUpdated"] = QVariant::fromValue<quint64>(0);
-  EXPECT_FALSE(read());
-}
-
-TEST_F(SSDUDisksTest, MissingOrMistypedFiguresGiveNothing) {
+TEST_F(SSDUDisksTest, AnOlderServiceANeverReadDriveOrMissingOrMistypedFiguresGiveNothing) {
   const FakeUDisks whole;
   auto check = [&](const char* what) {
     EXPECT_FALSE(read()) << what;
@@ -140,30 +127,28 @@ TEST_F(SSDUDisksTest, MissingOrMistypedFiguresGiveNothing) {
   check("no power-on hours");
   udisks_.attributes["avail_spare"] = QVariant::fromValue<quint32>(97);
   check("spare as u");
-  udisks_.properties["SmartTemperature"] = QVariant::fromValue<quint64>(310);
-  check("temperature as t");
   udisks_.properties["SmartCriticalWarning"] = QString("spare");
   check("warning as s");
-  udisks_.drive = drivePath;
-  check("drive as a string");
   udisks_.drive = QVariant::fromValue(QDBusObjectPath("/"));
   check("no drive");
   udisks_.attributes["spare_thresh"] = QVariant::fromValue<quint8>(101);
   check("insane threshold");
+  udisks_.properties["SmartUpdated"] = QVariant::fromValue<quint64>(0);
+  check("never read");
+  udisks_.nvme = false;
+  EXPECT_FALSE(read()) << "udisks without NVMe support";
+  udisks_.nvme = true;
   EXPECT_TRUE(read());  // and the whole fake still reads
 }
 
-TEST_F(SSDUDisksTest, AServiceThatNeverAnswersGivesNothingWithinTheTimeLimit) {
+TEST_F(SSDUDisksTest, ASilentServiceNoServiceOrNoBusGiveNothingWithinTheTimeLimit) {
   udisks_.silent = true;
   const auto start = std::chrono::steady_clock::now();
   EXPECT_FALSE(read(500ms));
   EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
-}
-
-TEST_F(SSDUDisksTest, NoServiceOrNoBusGivesNothing) {
   ASSERT_TRUE(udisks_.bus.unregisterService("org.freedesktop.UDisks2"));
-  EXPECT_FALSE(read());
-  EXPECT_FALSE(native::readUDisksHealth("nvme0n1", "unix:path=/nonexistent/bus", 1s));
+  EXPECT_FALSE(read()) << "no service";
+  EXPECT_FALSE(native::readUDisksHealth("nvme0n1", "unix:path=/nonexistent/bus", 1s)) << "no bus";
 }
 
 }  // namespace

@@ -4,8 +4,6 @@
 
 #include <nlohmann/json.hpp>
 
-#include <cstring>
-
 #include "core/L10n.h"
 #include "core/ssd/SSDView.h"
 
@@ -16,23 +14,9 @@ using namespace std::chrono_literals;
 
 const WallTime start = WallTime{} + std::chrono::hours(24 * 20000);
 
-void putCounter(std::uint8_t (&bytes)[16], std::uint64_t low, std::uint64_t high = 0) {
-  for (int i = 0; i < 8; ++i) {
-    bytes[i] = static_cast<std::uint8_t>(low >> (8 * i));
-    bytes[i + 8] = static_cast<std::uint8_t>(high >> (8 * i));
-  }
-}
-
-// A healthy drive: 100 % spare (warning below 10 %), 3 % worn, no errors, 40 °C.
+// A healthy drive (100 % spare, warning below 10 %, 3 % worn, no errors, 40 °C), then `change`.
 SSDHealth healthy(const std::function<void(SSDHealth&)>& change = {}) {
-  SSDHealth health;
-  health.spare = 100;
-  health.spareThreshold = 10;
-  health.wear = 3;
-  health.errorEntries = {12, 0};
-  health.written = {5'000'000, 0};
-  health.powerHours = {800, 0};
-  health.celsius = 40;
+  SSDHealth health{0, 100, 10, 3, {}, {12, 0}, {5'000'000, 0}, {800, 0}, 40.0};
   if (change) change(health);
   return health;
 }
@@ -43,23 +27,21 @@ std::vector<std::string> kinds(const std::vector<SSDHealthIssue>& issues) {
   return found;
 }
 
-std::vector<std::string> eventTexts(const SSDHealthArchive& archive,
-                                    std::string_view language = "ja") {
-  std::vector<std::string> texts;
-  for (const auto& event : archive.events) texts.push_back(event.localizedText(language));
-  return texts;
+std::string lastEvent(const SSDHealthArchive& archive, std::string_view language = "ja") {
+  return archive.events.back().localizedText(language);
+}
+
+bool has(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
 }
 
 TEST(SSDHealthReading, TheNativeRecordBecomesTheHealthRecord) {
   HLSSDReading reading{};
   reading.warning = 0x21;
   reading.spare = 7;
-  reading.spare_threshold = 10;
-  reading.wear = 255;
-  putCounter(reading.media_errors, 0, 1);
-  putCounter(reading.written, 0x0102030405060708);
+  reading.media_errors[8] = 1;  // high half 1, low half 0
+  for (int i = 0; i < 8; ++i) reading.written[i] = static_cast<std::uint8_t>(8 - i);
   reading.celsius = -273.15;  // a composite of 0 K
-  reading.celsius_valid = 0;
   SSDHealth health = SSDHealth::fromReading(reading);
   EXPECT_FALSE(health.celsius) << "an implausible temperature is dropped, not clamped";
   EXPECT_EQ(health.mediaErrors, (SSDCounter{0, 1}));
@@ -67,7 +49,6 @@ TEST(SSDHealthReading, TheNativeRecordBecomesTheHealthRecord) {
   EXPECT_EQ(health.mediaErrors.text(), "18446744073709551616");
   EXPECT_EQ((SSDCounter{~0ull, ~0ull}).text(), "340282366920938463463374607431768211455");
   EXPECT_LT((SSDCounter{~0ull, 0}), (SSDCounter{0, 1})) << "the high half orders first";
-
   reading.celsius = 41.85;
   reading.celsius_valid = 1;
   EXPECT_EQ(SSDHealth::fromReading(reading).celsius, 41.85);
@@ -78,92 +59,56 @@ TEST(SSDHealthReading, TheNativeRecordBecomesTheHealthRecord) {
 
 TEST(SSDHealthIssues, EachKindOnceInOrderWithTheSignatureThatMakesARepeatDue) {
   const SSDHealth bad = healthy([](SSDHealth& h) {
-    h.warning = 0x21;
-    h.spare = 5;
-    h.mediaErrors = {0, 1};
-    h.wear = 255;
+    h.warning = 0x21, h.spare = 5, h.mediaErrors = {0, 1}, h.wear = 255;
   });
   const auto issues = bad.issues("ja");
-  EXPECT_EQ(kinds(issues),
-            (std::vector<std::string>{"critical/33", "spare/low", "media/1:0", "wear/100"}));
+  EXPECT_EQ(kinds(issues), (std::vector<std::string>{"critical/33", "spare/low", "media/1:0", "wear/100"}));
   EXPECT_TRUE(issues[0].urgent && issues[1].urgent && issues[2].urgent);
   EXPECT_FALSE(issues[3].urgent) << "wear is a caution";
-  EXPECT_NE(issues[0].message.find("予備領域の不足・追加の機器警告"), std::string::npos)
-      << issues[0].message;
-  EXPECT_NE(bad.issues("en")[0].message.find("Spare capacity low, Other device warnings"),
-            std::string::npos);
-  EXPECT_NE(issues[2].message.find("18446744073709551616"), std::string::npos);
-  EXPECT_NE(issues[3].message.find("255%"), std::string::npos)
-      << "the message shows the drive's own figure";
-
-  const auto wearStep = [](int wear) {
-    const auto found =
-        healthy([&](SSDHealth& h) { h.wear = static_cast<std::uint8_t>(wear); }).issues("ja");
-    return found.empty() ? std::string("none") : found[0].signature;
-  };
-  EXPECT_EQ(wearStep(79), "none");
-  EXPECT_EQ(wearStep(80), "80");
-  EXPECT_EQ(wearStep(89), "80");
-  EXPECT_EQ(wearStep(90), "90");
-  EXPECT_EQ(wearStep(100), "100");
-  EXPECT_TRUE(healthy().issues("ja").empty());
+  EXPECT_TRUE(has(issues[0].message, "予備領域の不足・追加の機器警告")) << issues[0].message;
+  EXPECT_TRUE(has(bad.issues("en")[0].message, "Spare capacity low, Other device warnings"));
+  EXPECT_TRUE(has(issues[2].message, "18446744073709551616"));
+  EXPECT_TRUE(has(issues[3].message, "255%")) << "the message shows the drive's own figure";
+  for (const auto& [wear, step] : {std::pair{79, "none"}, {80, "80"}, {89, "80"}, {90, "90"}, {100, "100"}}) {
+    const auto found = healthy([&](SSDHealth& h) { h.wear = static_cast<std::uint8_t>(wear); }).issues("ja");
+    EXPECT_EQ(found.empty() ? std::string("none") : found[0].signature, step) << wear;
+  }
   EXPECT_EQ(criticalWarningNames(0xE0, "ja"), std::vector<std::string>{"追加の機器警告"})
       << "one name for the high bits";
-}
 
-TEST(SSDHealthIssues, CountersThatWentDownMeanAnotherDriveOrAResetLog) {
+  // A figure that only grows on one drive went down: another drive, or a reset log.
   const SSDHealth before = healthy();
-  EXPECT_TRUE(healthy([](SSDHealth& h) {
-                h.written = {4'999'999, 0};
-                h.powerHours = {900, 0};
-                h.errorEntries = {20, 0};
-              }).countersReset(before));
+  EXPECT_TRUE(healthy([](SSDHealth& h) { h.written = {4'999'999, 0}, h.powerHours = {900, 0}; }).countersReset(before));
   EXPECT_TRUE(healthy([](SSDHealth& h) { h.wear = 2; }).countersReset(before));
-  EXPECT_FALSE(healthy([](SSDHealth& h) { h.spare = 50; }).countersReset(before))
-      << "spare may fall and rise";
+  EXPECT_FALSE(healthy([](SSDHealth& h) { h.spare = 50; }).countersReset(before)) << "spare may fall and rise";
   EXPECT_FALSE(healthy().countersReset(before));
 }
 
 TEST(SSDHealthHistory, ReadingsBecomeEventsOnlyWhenSomethingChanged) {
   SSDHealthArchive archive;
   EXPECT_TRUE(archive.observe(healthy(), start));
-  EXPECT_EQ(eventTexts(archive),
-            std::vector<std::string>{"SSD健康情報の記録を開始。累積値は開始前の分を含みます"});
+  EXPECT_EQ(lastEvent(archive), "SSD健康情報の記録を開始。累積値は開始前の分を含みます");
   EXPECT_EQ(archive.history.size(), 1u);
-
   EXPECT_FALSE(archive.observe(healthy([](SSDHealth& h) { h.celsius = 45; }), start + 10min))
       << "temperature and growing totals are no change worth saving";
   EXPECT_EQ(archive.latest->at, start + 10min) << "the latest reading is kept all the same";
-
   EXPECT_TRUE(archive.observe(healthy([](SSDHealth& h) { h.spare = 101; }), start + 20min))
       << "an invalid reading counts as a failed one";
-  EXPECT_EQ(eventTexts(archive).back(), "SSD健康情報を取得できません（故障の判定ではありません）");
+  EXPECT_EQ(lastEvent(archive), "SSD健康情報を取得できません（故障の判定ではありません）");
   EXPECT_FALSE(archive.latest->health);
-  EXPECT_FALSE(archive.observe(std::nullopt, start + 30min))
-      << "a second failure tells nothing new";
+  EXPECT_FALSE(archive.observe(std::nullopt, start + 30min)) << "a second failure tells nothing new";
   EXPECT_TRUE(archive.observe(healthy(), start + 40min));
-  EXPECT_EQ(eventTexts(archive).back(), "SSD健康情報の取得が回復");
+  EXPECT_EQ(lastEvent(archive), "SSD健康情報の取得が回復");
 
-  EXPECT_TRUE(archive.observe(healthy([](SSDHealth& h) {
-                                h.warning = 2;
-                                h.wear = 4;
-                                h.mediaErrors = {3, 0};
-                                h.spareThreshold = 5;
-                              }),
-                              start + 50min));
-  EXPECT_EQ(eventTexts(archive).back(),
-            "重大警告 0 → 2。消耗度 3% → 4%。データエラー累積 0 → 3件。予備領域の警告水準が変更");
-  EXPECT_EQ(
-      eventTexts(archive, "en").back(),
-      "Critical warning 0 → 2, Wear 3% → 4%, Media errors 0 → 3, The spare warning level changed");
+  const SSDHealth changed = healthy([](SSDHealth& h) {
+    h.warning = 2, h.wear = 4, h.mediaErrors = {3, 0}, h.spareThreshold = 5;
+  });
+  EXPECT_TRUE(archive.observe(changed, start + 50min));
+  EXPECT_EQ(lastEvent(archive), "重大警告 0 → 2。消耗度 3% → 4%。データエラー累積 0 → 3件。予備領域の警告水準が変更");
+  EXPECT_EQ(lastEvent(archive, "en"),
+            "Critical warning 0 → 2, Wear 3% → 4%, Media errors 0 → 3, The spare warning level changed");
   EXPECT_EQ(archive.history.size(), 1u) << "history points are hourly";
-  EXPECT_TRUE(archive.observe(healthy([](SSDHealth& h) {
-                                h.warning = 2;
-                                h.wear = 4;
-                                h.mediaErrors = {3, 0};
-                                h.spareThreshold = 5;
-                              }),
-                              start + 60min));
+  EXPECT_TRUE(archive.observe(changed, start + 60min));
   EXPECT_EQ(archive.history.size(), 2u);
 }
 
@@ -172,54 +117,47 @@ TEST(SSDHealthHistory, ADriveSwapRestartsTheComparisonAndForgetsTheNotices) {
   const SSDHealth worn = healthy([](SSDHealth& h) { h.wear = 85; });
   archive.observe(worn, start);
   archive.accepted(worn.issues("ja"), start);
-  ASSERT_EQ(archive.receipts.size(), 1u);
   EXPECT_FALSE(archive.eligible(worn.issues("ja")[0], start + 1h));
-
-  const SSDHealth replacement = healthy([](SSDHealth& h) {
-    h.wear = 85;
-    h.written = {4'999'999, 0};
-  });
+  const SSDHealth replacement = healthy([](SSDHealth& h) { h.wear = 85, h.written = {4'999'999, 0}; });
   archive.observe(replacement, start + 2h);
-  ASSERT_TRUE(archive.events.back().messages);
   EXPECT_EQ(archive.events.back().messages->front().key,
             "累積値の減少を検出。交換・リセットの可能性があるため比較の基準を更新");
   EXPECT_TRUE(archive.receipts.empty());
-  EXPECT_TRUE(archive.eligible(replacement.issues("ja")[0], start + 2h))
-      << "the new drive's issue is told at once";
-
+  EXPECT_TRUE(archive.eligible(replacement.issues("ja")[0], start + 2h)) << "the new drive's issue is told at once";
   archive.accepted(replacement.issues("ja"), start + 2h);
   archive.observe(healthy(), start + 3h);
   EXPECT_TRUE(archive.receipts.empty()) << "the receipt of an issue that went away goes with it";
 }
 
 TEST(SSDHealthHistory, RepeatNoticesWaitAsLongAsTheirKindAsks) {
+  const auto issue = [](std::string kind, std::string signature) { return SSDHealthIssue{kind, signature, true, {}}; };
   SSDHealthArchive archive;
-  const auto issue = [](std::string kind, std::string signature) {
-    return SSDHealthIssue{std::move(kind), std::move(signature), true, {}};
+  archive.accepted({issue("media", "0:3"), issue("wear", "80"), issue("spare", "low"), issue("critical", "1")}, start);
+  struct Case {
+    SSDHealthIssue issue;
+    std::chrono::seconds after;
+    bool eligible;
   };
-  archive.accepted(
-      {issue("media", "0:3"), issue("wear", "80"), issue("spare", "low"), issue("critical", "1")},
-      start);
-  EXPECT_FALSE(archive.eligible(issue("media", "0:4"), start + 59min))
-      << "a new error count waits an hour";
-  EXPECT_TRUE(archive.eligible(issue("media", "0:4"), start + 60min));
-  EXPECT_FALSE(archive.eligible(issue("media", "0:3"), start + 23h));
-  EXPECT_TRUE(archive.eligible(issue("media", "0:3"), start + 24h));
-  EXPECT_FALSE(archive.eligible(issue("wear", "80"), start + 24h * 7 - 1s));
-  EXPECT_TRUE(archive.eligible(issue("wear", "80"), start + 24h * 7));
-  EXPECT_TRUE(archive.eligible(issue("wear", "90"), start + 1s))
-      << "a new wear step is told at once";
-  EXPECT_FALSE(archive.eligible(issue("spare", "low"), start + 23h));
-  EXPECT_TRUE(archive.eligible(issue("spare", "low"), start + 24h));
-  EXPECT_TRUE(archive.eligible(issue("critical", "3"), start + 1s));
-  EXPECT_TRUE(archive.eligible(issue("spare", "low"), start - 24h))
-      << "a clock set back cannot say how long ago";
+  for (const auto& [asked, after, eligible] : std::vector<Case>{
+           {issue("media", "0:4"), 59min, false},  // a new error count waits an hour
+           {issue("media", "0:4"), 60min, true},
+           {issue("media", "0:3"), 23h, false},
+           {issue("media", "0:3"), 24h, true},
+           {issue("wear", "80"), 24h * 7 - 1s, false},
+           {issue("wear", "80"), 24h * 7, true},
+           {issue("wear", "90"), 1s, true},  // a new wear step at once
+           {issue("spare", "low"), 23h, false},
+           {issue("spare", "low"), 24h, true},
+           {issue("critical", "3"), 1s, true},
+           {issue("spare", "low"), -24h, true},  // a clock set back cannot say how long ago
+       })
+    EXPECT_EQ(archive.eligible(asked, start + after), eligible)
+        << asked.kind << asked.signature << " " << after.count();
 }
 
-TEST(SSDHealthHistory, AClockSetBackKeepsTheHistoryInOrderAndPrunable) {
+TEST(SSDHealthHistory, AClockSetBackKeepsTheHistoryInOrderAndWithinItsLimits) {
   SSDHealthArchive archive;
   for (int hour = 0; hour < 5; ++hour) archive.observe(healthy(), start + std::chrono::hours(hour));
-  ASSERT_EQ(archive.history.size(), 5u);
   EXPECT_TRUE(archive.observe(healthy(), start + 2h + 30min)) << "a point at once";
   ASSERT_EQ(archive.history.size(), 4u) << "the points of the clock that ran ahead are gone";
   EXPECT_TRUE(std::is_sorted(archive.history.begin(), archive.history.end(),
@@ -229,42 +167,36 @@ TEST(SSDHealthHistory, AClockSetBackKeepsTheHistoryInOrderAndPrunable) {
   for (int hour = 1; hour <= 30 * 24 + 5; ++hour)
     archive.observe(healthy(), start + std::chrono::hours(hour) + 2h + 30min);
   EXPECT_LE(archive.history.size(), SSDHealthArchive::maxHistory);
-  EXPECT_GE(archive.history.front().at, archive.history.back().at - 30 * 24h)
-      << "nothing older than 30 days";
-}
-
-TEST(SSDHealthHistory, KeepsTheNewestHundredEvents) {
-  SSDHealthArchive archive;
+  EXPECT_GE(archive.history.front().at, archive.history.back().at - 30 * 24h) << "nothing older than 30 days";
   for (int i = 0; i < 130; ++i)
-    archive.observe(i % 2 ? std::nullopt : std::optional(healthy()),
-                    start + std::chrono::minutes(i));
-  EXPECT_EQ(archive.events.size(), 100u);
-  EXPECT_EQ(archive.events.back().at, start + 129min);
+    archive.observe(i % 2 ? std::nullopt : std::optional(healthy()), start + 800h + std::chrono::minutes(i));
+  EXPECT_EQ(archive.events.size(), 100u) << "the newest hundred events";
+  EXPECT_EQ(archive.events.back().at, start + 800h + 129min);
 }
 
 TEST(SSDHealthHistory, OlderEventsWithoutMessagesAreTranslatedSentenceBySentence) {
   SSDHealthEvent older{start, "予備領域 100% → 90%。予備領域の警告水準が変更", std::nullopt};
   EXPECT_EQ(older.localizedText("en"), "Spare 100% → 90%, The spare warning level changed");
   EXPECT_EQ(older.localizedText("ja"), older.text);
-  EXPECT_EQ(
-      SSDHealthEvent::translateLegacy("消耗度 3% → 4%。謎の文。予備領域の警告水準が変更", "en"),
-      "Wear 3% → 4%, 謎の文。予備領域の警告水準が変更")
+  EXPECT_EQ(SSDHealthEvent::translateLegacy("消耗度 3% → 4%。謎の文。予備領域の警告水準が変更", "en"),
+            "Wear 3% → 4%, 謎の文。予備領域の警告水準が変更")
       << "from the first unknown sentence on, the text stays as it was";
+  EXPECT_EQ(SSDHealthEvent::translateLegacy("データエラー累積 3 → 非常に多い（128ビットで記録）件", "en"),
+            "Media errors 3 → very many (kept as 128 bits)");
   EXPECT_EQ(
-      SSDHealthEvent::translateLegacy("データエラー累積 3 → 非常に多い（128ビットで記録）件", "en"),
-      "Media errors 3 → very many (kept as 128 bits)");
-  EXPECT_EQ(SSDHealthEvent::translateLegacy("累積値の減少を検出。交換・リセットの可能性があるため比較の基準を更新。SSD健康情報の取得が回復",
-                                            "en"),
-            "Lifetime counters went down (the drive may have been replaced or reset); comparisons start again from here, SSD health can be read again")
+      SSDHealthEvent::translateLegacy(
+          "累積値の減少を検出。交換・リセットの可能性があるため比較の基準を更新。SSD健康情報の取得が回復", "en"),
+      "Lifetime counters went down (the drive may have been replaced or reset); comparisons start again from here, SSD health can be read again")
       << "a sentence with a full stop of its own is matched whole";
   EXPECT_EQ(SSDHealthEvent::translateLegacy("", "en"), "");
 }
 
 TEST(SSDHealthHistory, TheFileFormatRoundTripsAndRefusesWhatItCannotTrust) {
   SSDHealthArchive archive;
-  archive.observe(healthy([](SSDHealth& h) { h.mediaErrors = {7, 1}; }), start);
+  const SSDHealth errors = healthy([](SSDHealth& h) { h.mediaErrors = {7, 1}; });
+  archive.observe(errors, start);
   archive.observe(std::nullopt, start + 2h);
-  archive.accepted(healthy([](SSDHealth& h) { h.mediaErrors = {7, 1}; }).issues("ja"), start + 2h);
+  archive.accepted(errors.issues("ja"), start + 2h);
   archive.events.push_back({start, "古い出来事", std::nullopt});
   const Json json = toJson(archive);
   EXPECT_EQ(json["history"][0]["at"].get<double>(), referenceSeconds(start));
@@ -280,11 +212,10 @@ TEST(SSDHealthHistory, TheFileFormatRoundTripsAndRefusesWhatItCannotTrust) {
     change(copy);
     return archiveFromJson(copy);
   };
-  auto foreign = changed([](Json& j) {
-    j["receipts"]["temperature"] = {{"at", 0}, {"signature", "x"}};
-  });
-  ASSERT_TRUE(foreign);
-  EXPECT_FALSE(foreign->valid()) << "a receipt of a kind this program never writes";
+  EXPECT_FALSE(changed([](Json& j) {
+                 j["receipts"]["temperature"] = {{"at", 0}, {"signature", "x"}};
+               })->valid())
+      << "a receipt of a kind this program never writes";
   EXPECT_FALSE(changed([](Json& j) { j["history"][0]["health"]["mediaErrors"].erase("high"); }));
   EXPECT_FALSE(changed([](Json& j) { j["history"][0]["health"]["spare"] = 256; }));
   EXPECT_FALSE(changed([](Json& j) { j["history"][0]["at"] = 1e300; })) << "not a date";
@@ -294,7 +225,8 @@ TEST(SSDHealthHistory, TheFileFormatRoundTripsAndRefusesWhatItCannotTrust) {
   EXPECT_FALSE(changed([](Json& j) { j["events"][0]["text"] = std::string(2049, 'x'); })->valid());
 }
 
-Moment ssdMoment(const std::function<void(Snapshot&)>& change) {
+// The SSD cards of a moment whose snapshot read a healthy drive 30 s ago, then `change`d.
+std::pair<CardView, CardView> cards(const std::function<void(Snapshot&)>& change, bool asleep = false) {
   auto snapshot = std::make_shared<Snapshot>();
   snapshot->uptime = 100;
   snapshot->ssdCheckedAt = start - 30s;
@@ -306,44 +238,31 @@ Moment ssdMoment(const std::function<void(Snapshot&)>& change) {
   moment.now = 101;
   moment.wallNow = start;
   moment.language = "ja";
-  return moment;
+  moment.asleep = asleep;
+  Screen screen = blankScreen(AnalysisTab::apps, "ja");
+  presentSSDCards(screen, moment);
+  return {card(screen, CardSlot::ssdTemperature), card(screen, CardSlot::ssdHealth)};
 }
 
 TEST(SSDHealthView, TheCardsSayWhatTheReadingSaysAndNothingOld) {
-  const auto cards = [](const Moment& moment) {
-    Screen screen = blankScreen(AnalysisTab::apps, "ja");
-    presentSSDCards(screen, moment);
-    return std::pair(card(screen, CardSlot::ssdTemperature), card(screen, CardSlot::ssdHealth));
-  };
-  auto [temperature, health] = cards(ssdMoment([](Snapshot&) {}));
+  auto [temperature, health] = cards([](Snapshot&) {});
   EXPECT_EQ(temperature.value, "40 °C");
   EXPECT_EQ(health, (CardView{"警告なし", "消耗度の目安 3%\nデータエラー累積 0件", false}));
-
-  std::tie(temperature, health) = cards(ssdMoment([](Snapshot& s) { s.ssdHealth->warning = 4; }));
+  health = cards([](Snapshot& s) { s.ssdHealth->warning = 4; }).second;
   EXPECT_EQ(health.value, "警告あり");
   EXPECT_TRUE(health.alert);
-  std::tie(temperature, health) = cards(ssdMoment([](Snapshot& s) { s.ssdHealth->wear = 91; }));
+  health = cards([](Snapshot& s) { s.ssdHealth->wear = 91; }).second;
   EXPECT_EQ(health.value, "消耗に注意");
   EXPECT_FALSE(health.alert);
-
-  std::tie(temperature, health) = cards(ssdMoment([](Snapshot& s) {
-    s.ssdCheckedAt = start - 120s;
-    s.ssdPersistenceOK = false;
-  }));
-  EXPECT_EQ(health, (CardView{"取得不可", "履歴の保存・読込に問題があります", false}))
-      << "a reading two minutes old";
-  Moment stale = ssdMoment([](Snapshot&) {});
-  stale.asleep = true;
-  std::tie(temperature, health) = cards(stale);
+  health = cards([](Snapshot& s) { s.ssdCheckedAt = start - 120s, s.ssdPersistenceOK = false; }).second;
+  EXPECT_EQ(health, (CardView{"取得不可", "履歴の保存・読込に問題があります", false})) << "a reading two minutes old";
+  std::tie(temperature, health) = cards([](Snapshot&) {}, true);
   EXPECT_EQ(temperature.value, "取得不可");
   EXPECT_EQ(health.value, "取得不可");
 }
 
 TEST(SSDHealthView, TheNoticeTakesTheDueIssuesAndMutingHoldsOnlyTheCautions) {
-  const SSDHealth worn = healthy([](SSDHealth& h) {
-    h.wear = 92;
-    h.mediaErrors = {2, 0};
-  });
+  const SSDHealth worn = healthy([](SSDHealth& h) { h.wear = 92, h.mediaErrors = {2, 0}; });
   SSDHealthArchive archive;
   auto notice = dueSSDNotice(worn, archive, start, false, "ja");
   ASSERT_TRUE(notice);
@@ -351,10 +270,8 @@ TEST(SSDHealthView, TheNoticeTakesTheDueIssuesAndMutingHoldsOnlyTheCautions) {
   EXPECT_TRUE(notice->urgent);
   EXPECT_EQ(notice->title, "SSDの健康状態を確認してください");
   EXPECT_EQ(notice->body, worn.issues("ja")[0].message + "\n" + worn.issues("ja")[1].message);
-
   notice = dueSSDNotice(worn, archive, start, true, "ja");
-  EXPECT_EQ(kinds(notice->issues), std::vector<std::string>{"media/0:2"})
-      << "urgent issues pass a mute";
+  EXPECT_EQ(kinds(notice->issues), std::vector<std::string>{"media/0:2"}) << "urgent issues pass a mute";
   archive.accepted(worn.issues("ja"), start);
   EXPECT_FALSE(dueSSDNotice(worn, archive, start + 1h, false, "ja")) << "both told already";
   EXPECT_FALSE(dueSSDNotice(healthy(), SSDHealthArchive{}, start, false, "ja"));
@@ -362,26 +279,23 @@ TEST(SSDHealthView, TheNoticeTakesTheDueIssuesAndMutingHoldsOnlyTheCautions) {
 
 TEST(SSDHealthView, TheHistoryWindowListsTheLatestReadingTheChangesAndTheHours) {
   SSDHealthArchive archive;
-  for (int hour = 0; hour < 30; ++hour)
-    archive.observe(healthy(), start + std::chrono::hours(hour));
+  for (int hour = 0; hour < 30; ++hour) archive.observe(healthy(), start + std::chrono::hours(hour));
   archive.observe(healthy([](SSDHealth& h) { h.warning = 1; }), start + 30h);
   const auto ja = ssdHistoryText(archive, true, "ja", "UTC");
   EXPECT_EQ(ja.title, "SSDの健康履歴");
-  EXPECT_NE(ja.text.find("履歴の保存：正常"), std::string::npos);
-  EXPECT_NE(ja.text.find("重大警告：1 (予備領域の不足)"), std::string::npos) << ja.text;
-  EXPECT_NE(ja.text.find("書き込み累積：5000000単位（1単位＝512,000バイト）"), std::string::npos);
+  EXPECT_TRUE(has(ja.text, "履歴の保存：正常"));
+  EXPECT_TRUE(has(ja.text, "重大警告：1 (予備領域の不足)")) << ja.text;
+  EXPECT_TRUE(has(ja.text, "書き込み累積：5000000単位（1単位＝512,000バイト）"));
   const auto changes = ja.text.find("状態の変化（新しい順）");
   const auto newest = ja.text.find("重大警告 0 → 1");
-  const auto first = ja.text.find("SSD健康情報の記録を開始");
-  EXPECT_TRUE(changes < newest && newest < first) << "newest change first";
+  EXPECT_TRUE(changes < newest && newest < ja.text.find("SSD健康情報の記録を開始")) << "newest change first";
   const auto hours = ja.text.substr(ja.text.find("1時間ごとの記録（直近24件）"));
   EXPECT_EQ(std::count(hours.begin(), hours.end(), '\n'), 24) << "the newest 24 points";
 
   const auto en = ssdHistoryText(SSDHealthArchive{}, false, "en", "UTC");
   EXPECT_EQ(en.title, "SSD Health History");
-  EXPECT_NE(en.text.find("The history can’t be saved or read. Monitoring goes on."),
-            std::string::npos);
-  EXPECT_NE(en.text.find("Health information can’t be read."), std::string::npos);
+  EXPECT_TRUE(has(en.text, "The history can’t be saved or read. Monitoring goes on."));
+  EXPECT_TRUE(has(en.text, "Health information can’t be read."));
 }
 
 }  // namespace

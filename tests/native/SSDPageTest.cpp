@@ -10,20 +10,15 @@ namespace {
 
 using Page = std::array<std::uint8_t, HL_SSD_PAGE_SIZE>;
 
-// A sane page: 27.85 °C, spare 100 of threshold 10, 3 % used, nothing else.
-Page healthyPage() {
+// A sane page at `kelvin`: spare 100 of threshold 10, 3 % used, nothing else.
+Page healthyPage(unsigned kelvin = 301) {
   Page page{};
-  page[1] = 301 & 0xFF;
-  page[2] = 301 >> 8;
+  page[1] = static_cast<std::uint8_t>(kelvin);
+  page[2] = static_cast<std::uint8_t>(kelvin >> 8);
   page[3] = 100;
   page[4] = 10;
   page[5] = 3;
   return page;
-}
-
-void setKelvin(Page& page, unsigned kelvin) {
-  page[1] = static_cast<std::uint8_t>(kelvin);
-  page[2] = static_cast<std::uint8_t>(kelvin >> 8);
 }
 
 std::int32_t parse(const Page& page, HLSSDReading& reading) {
@@ -31,9 +26,8 @@ std::int32_t parse(const Page& page, HLSSDReading& reading) {
 }
 
 TEST(SSDPage, FieldsComeFromTheirOffsets) {
-  Page page = healthyPage();
+  Page page = healthyPage(0x0141);  // 321 K: both bytes matter
   page[0] = 0x05;
-  setKelvin(page, 0x0141);  // 321 K: both bytes matter
   page[5] = 117;  // wear may exceed 100
   // Each counter gets its own byte pattern, a high part included.
   for (std::size_t i = 0; i < 16; ++i) {
@@ -42,8 +36,7 @@ TEST(SSDPage, FieldsComeFromTheirOffsets) {
     page[160 + i] = static_cast<std::uint8_t>(0x70 + i);
     page[176 + i] = static_cast<std::uint8_t>(0xA0 + i);
   }
-  page[64] = 0xEE;  // data units read and other fields stay out
-  page[144] = 0xEE;
+  page[64] = page[144] = 0xEE;  // data units read and other fields stay out
 
   HLSSDReading reading{};
   ASSERT_EQ(parse(page, reading), 1);
@@ -61,22 +54,13 @@ TEST(SSDPage, FieldsComeFromTheirOffsets) {
   }
 }
 
-TEST(SSDPage, TemperatureIsValidOnlyWithinItsRange) {
-  struct Case {
-    unsigned kelvin;
-    int valid;
-  };
-  // 0 K is what a drive without a sensor reports.
-  for (const Case c : {Case{0, 0}, Case{253, 0}, Case{254, 1}, Case{393, 1}, Case{394, 0}, Case{65535, 0}}) {
-    Page page = healthyPage();
-    setKelvin(page, c.kelvin);
+TEST(SSDPage, TheTemperatureIsJudgedAloneButInsaneSpareFieldsOrAPartPageRejectIt) {
+  // 0 K is what a drive without a sensor reports; a missing temperature is no broken page.
+  for (const auto& [kelvin, valid] : {std::pair{0u, 0}, {253u, 0}, {254u, 1}, {393u, 1}, {394u, 0}, {65535u, 0}}) {
     HLSSDReading reading{};
-    EXPECT_EQ(parse(page, reading), 1) << c.kelvin;  // a missing temperature is no broken page
-    EXPECT_EQ(reading.celsius_valid, c.valid) << c.kelvin;
+    EXPECT_EQ(parse(healthyPage(kelvin), reading), 1) << kelvin;
+    EXPECT_EQ(reading.celsius_valid, valid) << kelvin;
   }
-}
-
-TEST(SSDPage, InsaneSpareFieldsRejectThePage) {
   for (const auto [spare, threshold, result] : {std::array{100, 100, 1}, {101, 10, 0}, {50, 101, 0}, {255, 255, 0}}) {
     Page page = healthyPage();
     page[3] = static_cast<std::uint8_t>(spare);
@@ -86,15 +70,11 @@ TEST(SSDPage, InsaneSpareFieldsRejectThePage) {
     EXPECT_EQ(reading.spare, spare);  // filled all the same
     EXPECT_EQ(reading.wear, 3);
   }
-}
-
-TEST(SSDPage, AnythingButAWholePageGivesAnEmptyRecord) {
-  const Page page = healthyPage();
+  std::array<std::uint8_t, 600> bigger{};
+  std::memcpy(bigger.data(), healthyPage().data(), HL_SSD_PAGE_SIZE);
   for (const std::size_t size : {std::size_t{0}, std::size_t{511}, std::size_t{513}}) {
     HLSSDReading reading;
     std::memset(&reading, 0xAB, sizeof reading);
-    std::array<std::uint8_t, 600> bigger{};
-    std::memcpy(bigger.data(), page.data(), page.size());
     EXPECT_EQ(hl_ssd_parse_page(bigger.data(), size, &reading), 0) << size;
     EXPECT_EQ(reading.spare, 0) << size;
     EXPECT_EQ(reading.celsius_valid, 0) << size;
@@ -102,7 +82,7 @@ TEST(SSDPage, AnythingButAWholePageGivesAnEmptyRecord) {
   }
   HLSSDReading reading{};
   EXPECT_EQ(hl_ssd_parse_page(nullptr, HL_SSD_PAGE_SIZE, &reading), 0);
-  EXPECT_EQ(hl_ssd_parse_page(page.data(), page.size(), nullptr), 0);
+  EXPECT_EQ(hl_ssd_parse_page(bigger.data(), HL_SSD_PAGE_SIZE, nullptr), 0);
 }
 
 }  // namespace

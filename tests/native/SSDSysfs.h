@@ -23,7 +23,7 @@ class SysfsTree {
     const std::filesystem::path at(path);
     folder(at.parent_path().string());
     std::filesystem::create_symlink(std::filesystem::path(target).lexically_relative(at.parent_path()),
-                                              tree_.path(rel(path)));
+                                    tree_.path(rel(path)));
   }
 
   // A block device at `node` (its sysfs folder) with its number, listed by name and number.
@@ -59,8 +59,7 @@ class SysfsTree {
     const std::string node = "/sys/devices/virtual/block/" + name;
     block(node, number);
     if (!mapperName.empty()) file(node + "/dm/name", mapperName + "\n");
-    for (const auto& slave : slaves)
-      link(node + "/slaves/" + std::filesystem::path(slave).filename().string(), slave);
+    for (const auto& slave : slaves) link(node + "/slaves/" + std::filesystem::path(slave).filename().string(), slave);
     return node;
   }
   // A SATA disk and a virtio disk, whose device links lead to no NVMe controller.

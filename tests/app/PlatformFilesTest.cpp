@@ -3,6 +3,8 @@
 #include "app/platform/DataFolder.h"
 #include "app/platform/QtSettings.h"
 
+#include "TestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -15,16 +17,11 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 
 namespace hollin {
 namespace {
 
-std::string contents(const std::string& path) {
-  std::ifstream in(path);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
+using testing::contents;
 
 mode_t modeOf(const std::string& path) {
   struct stat status {};

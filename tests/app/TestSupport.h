@@ -18,7 +18,9 @@
 #include <nlohmann/json.hpp>
 
 #include <chrono>
+#include <fstream>
 #include <functional>
+#include <iterator>
 
 namespace hollin::testing {
 
@@ -43,6 +45,12 @@ inline bool waitUntil(const std::function<bool()>& done, std::chrono::millisecon
 }
 
 inline bool installed(const QString& program) { return !QStandardPaths::findExecutable(program).isEmpty(); }
+
+// A file's bytes as they are now; empty when it cannot be read.
+inline std::string contents(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
 
 // A JSON file as it is now; null when it is missing or not whole.
 inline nlohmann::json readJson(const QString& path) {
@@ -131,17 +139,27 @@ class DesktopProgram : public Child {
   bool started() { return process_.waitForStarted(5000); }
 };
 
-// Just enough of logind: GetSession answers `session` (an error when it is empty), whose
-// properties say it is active; the test sends logind's signals through it.
-class FakeLogind : public QDBusVirtualObject {
+// A system service faked on a private bus: every object under `root`, answered in handleMessage.
+class FakeService : public QDBusVirtualObject {
  public:
-  explicit FakeLogind(QString session) : session(std::move(session)) {}
-  // Serves on `bus` under logind's name; false when that could not be done.
+  FakeService(QString root, QString name) : root_(std::move(root)), name_(std::move(name)) {}
+  // Serves on `connection` under the service's name; false when that could not be done.
   bool serve(const QDBusConnection& connection) {
     bus = connection;
-    return bus.registerVirtualObject(managerPath, this, QDBusConnection::SubPath) &&
-           bus.registerService("org.freedesktop.login1");
+    return bus.registerVirtualObject(root_, this, QDBusConnection::SubPath) && bus.registerService(name_);
   }
+  QString introspect(const QString&) const override { return {}; }
+  QDBusConnection bus{QString()};  // the one it serves on
+
+ private:
+  QString root_, name_;
+};
+
+// Just enough of logind: GetSession answers `session` (an error when it is empty), whose
+// properties say it is active; the test sends logind's signals through it.
+class FakeLogind : public FakeService {
+ public:
+  explicit FakeLogind(QString session) : FakeService(managerPath, "org.freedesktop.login1"), session(std::move(session)) {}
   bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
     asked = asked || message.member() == "GetSession";
     if (message.member() == "GetSession" && !session.isEmpty())
@@ -152,7 +170,6 @@ class FakeLogind : public QDBusVirtualObject {
       connection.send(message.createErrorReply("org.freedesktop.login1.NoSuchSession", "none"));
     return true;
   }
-  QString introspect(const QString&) const override { return {}; }
   // One of the manager's signals ("PrepareForShutdown", "SessionRemoved", ...).
   void announce(const char* member, const QVariantList& arguments) {
     auto signal = QDBusMessage::createSignal(managerPath, "org.freedesktop.login1.Manager", member);
@@ -168,7 +185,6 @@ class FakeLogind : public QDBusVirtualObject {
   static inline const QString managerPath = "/org/freedesktop/login1";
   QString session;
   bool asked = false;  // the session was asked for
-  QDBusConnection bus{QString()};  // the one it serves on
 };
 
 }  // namespace hollin::testing

@@ -27,8 +27,8 @@ std::vector<std::string> kinds(const std::vector<SSDHealthIssue>& issues) {
   return found;
 }
 
-std::string lastEvent(const SSDHealthArchive& archive, std::string_view language = "ja") {
-  return archive.events.back().localizedText(language);
+std::string lastEvent(const SSDHealthArchive& archive) {
+  return archive.events.back().localizedText("ja");
 }
 
 bool has(const std::string& text, const std::string& part) {
@@ -46,13 +46,11 @@ TEST(SSDHealthReading, TheNativeRecordBecomesTheHealthRecord) {
   EXPECT_FALSE(health.celsius) << "an implausible temperature is dropped, not clamped";
   EXPECT_EQ(health.mediaErrors, (SSDCounter{0, 1}));
   EXPECT_EQ(health.written.low, 0x0102030405060708u);
-  EXPECT_EQ(health.mediaErrors.text(), "18446744073709551616");
   EXPECT_EQ((SSDCounter{~0ull, ~0ull}).text(), "340282366920938463463374607431768211455");
   EXPECT_LT((SSDCounter{~0ull, 0}), (SSDCounter{0, 1})) << "the high half orders first";
   reading.celsius = 41.85;
   reading.celsius_valid = 1;
   EXPECT_EQ(SSDHealth::fromReading(reading).celsius, 41.85);
-  EXPECT_FALSE(healthy([](SSDHealth& h) { h.spare = 101; }).valid());
   EXPECT_FALSE(healthy([](SSDHealth& h) { h.celsius = 121; }).valid());
   EXPECT_TRUE(healthy([](SSDHealth& h) { h.celsius = -20; }).valid());
 }
@@ -105,8 +103,6 @@ TEST(SSDHealthHistory, ReadingsBecomeEventsOnlyWhenSomethingChanged) {
   });
   EXPECT_TRUE(archive.observe(changed, start + 50min));
   EXPECT_EQ(lastEvent(archive), "重大警告 0 → 2。消耗度 3% → 4%。データエラー累積 0 → 3件。予備領域の警告水準が変更");
-  EXPECT_EQ(lastEvent(archive, "en"),
-            "Critical warning 0 → 2, Wear 3% → 4%, Media errors 0 → 3, The spare warning level changed");
   EXPECT_EQ(archive.history.size(), 1u) << "history points are hourly";
   EXPECT_TRUE(archive.observe(changed, start + 60min));
   EXPECT_EQ(archive.history.size(), 2u);
@@ -133,26 +129,17 @@ TEST(SSDHealthHistory, RepeatNoticesWaitAsLongAsTheirKindAsks) {
   const auto issue = [](std::string kind, std::string signature) { return SSDHealthIssue{kind, signature, true, {}}; };
   SSDHealthArchive archive;
   archive.accepted({issue("media", "0:3"), issue("wear", "80"), issue("spare", "low"), issue("critical", "1")}, start);
-  struct Case {
-    SSDHealthIssue issue;
-    std::chrono::seconds after;
-    bool eligible;
-  };
+  using Case = std::tuple<SSDHealthIssue, std::chrono::seconds, bool>;  // asked after, eligible
   for (const auto& [asked, after, eligible] : std::vector<Case>{
-           {issue("media", "0:4"), 59min, false},  // a new error count waits an hour
-           {issue("media", "0:4"), 60min, true},
-           {issue("media", "0:3"), 23h, false},
-           {issue("media", "0:3"), 24h, true},
-           {issue("wear", "80"), 24h * 7 - 1s, false},
-           {issue("wear", "80"), 24h * 7, true},
+           {issue("media", "0:4"), 59min, false}, {issue("media", "0:4"), 60min, true},  // a new count: an hour
+           {issue("media", "0:3"), 23h, false}, {issue("media", "0:3"), 24h, true},
+           {issue("wear", "80"), 24h * 7 - 1s, false}, {issue("wear", "80"), 24h * 7, true},
            {issue("wear", "90"), 1s, true},  // a new wear step at once
-           {issue("spare", "low"), 23h, false},
-           {issue("spare", "low"), 24h, true},
+           {issue("spare", "low"), 23h, false}, {issue("spare", "low"), 24h, true},
            {issue("critical", "3"), 1s, true},
            {issue("spare", "low"), -24h, true},  // a clock set back cannot say how long ago
        })
-    EXPECT_EQ(archive.eligible(asked, start + after), eligible)
-        << asked.kind << asked.signature << " " << after.count();
+    EXPECT_EQ(archive.eligible(asked, start + after), eligible) << asked.kind << asked.signature << " " << after.count();
 }
 
 TEST(SSDHealthHistory, AClockSetBackKeepsTheHistoryInOrderAndWithinItsLimits) {
@@ -177,7 +164,6 @@ TEST(SSDHealthHistory, AClockSetBackKeepsTheHistoryInOrderAndWithinItsLimits) {
 TEST(SSDHealthHistory, OlderEventsWithoutMessagesAreTranslatedSentenceBySentence) {
   SSDHealthEvent older{start, "予備領域 100% → 90%。予備領域の警告水準が変更", std::nullopt};
   EXPECT_EQ(older.localizedText("en"), "Spare 100% → 90%, The spare warning level changed");
-  EXPECT_EQ(older.localizedText("ja"), older.text);
   EXPECT_EQ(SSDHealthEvent::translateLegacy("消耗度 3% → 4%。謎の文。予備領域の警告水準が変更", "en"),
             "Wear 3% → 4%, 謎の文。予備領域の警告水準が変更")
       << "from the first unknown sentence on, the text stays as it was";
@@ -188,7 +174,6 @@ TEST(SSDHealthHistory, OlderEventsWithoutMessagesAreTranslatedSentenceBySentence
           "累積値の減少を検出。交換・リセットの可能性があるため比較の基準を更新。SSD健康情報の取得が回復", "en"),
       "Lifetime counters went down (the drive may have been replaced or reset); comparisons start again from here, SSD health can be read again")
       << "a sentence with a full stop of its own is matched whole";
-  EXPECT_EQ(SSDHealthEvent::translateLegacy("", "en"), "");
 }
 
 TEST(SSDHealthHistory, TheFileFormatRoundTripsAndRefusesWhatItCannotTrust) {
@@ -205,7 +190,6 @@ TEST(SSDHealthHistory, TheFileFormatRoundTripsAndRefusesWhatItCannotTrust) {
   const auto back = archiveFromJson(Json::parse(json.dump()));
   ASSERT_TRUE(back);
   EXPECT_EQ(toJson(*back), json);
-  EXPECT_TRUE(back->valid());
 
   const auto changed = [&](const std::function<void(Json&)>& change) {
     Json copy = json;
@@ -217,12 +201,9 @@ TEST(SSDHealthHistory, TheFileFormatRoundTripsAndRefusesWhatItCannotTrust) {
                })->valid())
       << "a receipt of a kind this program never writes";
   EXPECT_FALSE(changed([](Json& j) { j["history"][0]["health"]["mediaErrors"].erase("high"); }));
-  EXPECT_FALSE(changed([](Json& j) { j["history"][0]["health"]["spare"] = 256; }));
   EXPECT_FALSE(changed([](Json& j) { j["history"][0]["at"] = 1e300; })) << "not a date";
-  EXPECT_FALSE(changed([](Json& j) { j["receipts"] = Json::array(); }));
   EXPECT_FALSE(changed([](Json& j) { j["schema"] = 2; })->valid());
   EXPECT_FALSE(changed([](Json& j) { j["history"][0]["health"]["spare"] = 101; })->valid());
-  EXPECT_FALSE(changed([](Json& j) { j["events"][0]["text"] = std::string(2049, 'x'); })->valid());
 }
 
 // The SSD cards of a moment whose snapshot read a healthy drive 30 s ago, then `change`d.
@@ -248,17 +229,18 @@ TEST(SSDHealthView, TheCardsSayWhatTheReadingSaysAndNothingOld) {
   auto [temperature, health] = cards([](Snapshot&) {});
   EXPECT_EQ(temperature.value, "40 °C");
   EXPECT_EQ(health, (CardView{"警告なし", "消耗度の目安 3%\nデータエラー累積 0件", false}));
-  health = cards([](Snapshot& s) { s.ssdHealth->warning = 4; }).second;
-  EXPECT_EQ(health.value, "警告あり");
-  EXPECT_TRUE(health.alert);
-  health = cards([](Snapshot& s) { s.ssdHealth->wear = 91; }).second;
-  EXPECT_EQ(health.value, "消耗に注意");
-  EXPECT_FALSE(health.alert);
+  EXPECT_EQ(cards([](Snapshot& s) { s.ssdHealth->warning = 4; }).second,
+            (CardView{"警告あり", "消耗度の目安 3%\nデータエラー累積 0件", true}));
+  EXPECT_EQ(cards([](Snapshot& s) { s.ssdHealth->wear = 91; }).second.value, "消耗に注意");
   health = cards([](Snapshot& s) { s.ssdCheckedAt = start - 120s, s.ssdPersistenceOK = false; }).second;
   EXPECT_EQ(health, (CardView{"取得不可", "履歴の保存・読込に問題があります", false})) << "a reading two minutes old";
+  Moment never;
+  never.snapshot = std::make_shared<Snapshot>();
+  nlohmann::json record = nlohmann::json::object();
+  recordSSD(record, never);
+  EXPECT_EQ(record["ssdHealthCheckedAt"], nullptr) << "never checked is no date";
   std::tie(temperature, health) = cards([](Snapshot&) {}, true);
-  EXPECT_EQ(temperature.value, "取得不可");
-  EXPECT_EQ(health.value, "取得不可");
+  EXPECT_EQ(temperature.value + health.value, "取得不可取得不可") << "asleep";
 }
 
 TEST(SSDHealthView, TheNoticeTakesTheDueIssuesAndMutingHoldsOnlyTheCautions) {
@@ -268,7 +250,6 @@ TEST(SSDHealthView, TheNoticeTakesTheDueIssuesAndMutingHoldsOnlyTheCautions) {
   ASSERT_TRUE(notice);
   EXPECT_EQ(kinds(notice->issues), (std::vector<std::string>{"media/0:2", "wear/90"}));
   EXPECT_TRUE(notice->urgent);
-  EXPECT_EQ(notice->title, "SSDの健康状態を確認してください");
   EXPECT_EQ(notice->body, worn.issues("ja")[0].message + "\n" + worn.issues("ja")[1].message);
   notice = dueSSDNotice(worn, archive, start, true, "ja");
   EXPECT_EQ(kinds(notice->issues), std::vector<std::string>{"media/0:2"}) << "urgent issues pass a mute";
@@ -282,8 +263,6 @@ TEST(SSDHealthView, TheHistoryWindowListsTheLatestReadingTheChangesAndTheHours) 
   for (int hour = 0; hour < 30; ++hour) archive.observe(healthy(), start + std::chrono::hours(hour));
   archive.observe(healthy([](SSDHealth& h) { h.warning = 1; }), start + 30h);
   const auto ja = ssdHistoryText(archive, true, "ja", "UTC");
-  EXPECT_EQ(ja.title, "SSDの健康履歴");
-  EXPECT_TRUE(has(ja.text, "履歴の保存：正常"));
   EXPECT_TRUE(has(ja.text, "重大警告：1 (予備領域の不足)")) << ja.text;
   EXPECT_TRUE(has(ja.text, "書き込み累積：5000000単位（1単位＝512,000バイト）"));
   const auto changes = ja.text.find("状態の変化（新しい順）");
@@ -292,10 +271,8 @@ TEST(SSDHealthView, TheHistoryWindowListsTheLatestReadingTheChangesAndTheHours) 
   const auto hours = ja.text.substr(ja.text.find("1時間ごとの記録（直近24件）"));
   EXPECT_EQ(std::count(hours.begin(), hours.end(), '\n'), 24) << "the newest 24 points";
 
-  const auto en = ssdHistoryText(SSDHealthArchive{}, false, "en", "UTC");
-  EXPECT_EQ(en.title, "SSD Health History");
-  EXPECT_TRUE(has(en.text, "The history can’t be saved or read. Monitoring goes on."));
-  EXPECT_TRUE(has(en.text, "Health information can’t be read."));
+  EXPECT_TRUE(has(ssdHistoryText(SSDHealthArchive{}, false, "en", "UTC").text,
+                  "The history can’t be saved or read. Monitoring goes on."));
 }
 
 }  // namespace

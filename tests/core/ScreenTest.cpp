@@ -243,7 +243,6 @@ TEST(ScreenRecord, EveryKeyOnceAndTheSubsystemsFigures) {
   EXPECT_EQ(record["users"], json::parse(R"([{"uid":1000,"state":"使用中","processes":2,"footprintReadable":1,
                                               "residentReadable":1}])"));
   EXPECT_TRUE(record["receivedUIDs"].is_null()) << "no report exchanged: unknown, not none";
-  EXPECT_EQ(record["ssdHealthCheckedAt"], nullptr) << "never checked";
   EXPECT_EQ(iso8601(noon), "2024-10-04T12:00:00Z");
 
   moment = withSnapshot([](Snapshot& snapshot) { snapshot.system.disk_valid = 0; }, moment);

@@ -21,7 +21,7 @@ class FixtureTree {
     root_ = mkdtemp(pattern.data());
     if (!recorded.empty())
       std::filesystem::copy(std::string(HOLLIN_FIXTURES_DIR) + "/native/" + recorded, root_,
-                            std::filesystem::copy_options::recursive);
+                            std::filesystem::copy_options::recursive | std::filesystem::copy_options::copy_symlinks);
   }
   ~FixtureTree() { std::filesystem::remove_all(root_); }
   FixtureTree(const FixtureTree&) = delete;

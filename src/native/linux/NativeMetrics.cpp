@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <memory>
 #include <vector>
 
 using namespace hollin::native;
@@ -32,9 +31,7 @@ std::string hollin::native::homeFolder() {
     if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &user) == 0 && user && user->pw_dir)
       home = user->pw_dir;
   }
-  // The mount table knows only real folders.
-  const std::unique_ptr<char, decltype(&::free)> real(::realpath(home.c_str(), nullptr), ::free);
-  return real ? std::string(real.get()) : home;
+  return realFolder(home);
 }
 
 const std::string& hollin::native::hostRoot() {

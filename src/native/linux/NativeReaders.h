@@ -226,6 +226,10 @@ std::optional<double> readCpuTemperature(const std::string& root);
 // data volume is the one that holds it. Safe on any thread.
 std::string homeFolder();
 
+// `path` with its links followed, as the mount table names folders; as given when it cannot be
+// resolved.
+std::string realFolder(const std::string& path);
+
 // The root the live functions read under: HOLLIN_HOST_ROOT, read once, or "/".
 const std::string& hostRoot();
 

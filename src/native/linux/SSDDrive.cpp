@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdlib>
 #include <memory>
 #include <set>
 #include <vector>
@@ -218,6 +219,11 @@ void descend(Walk& walk, std::string node, int depth) {
 }
 
 }  // namespace
+
+std::string realFolder(const std::string& path) {
+  const std::unique_ptr<char, decltype(&::free)> real(::realpath(path.c_str(), nullptr), ::free);
+  return real ? std::string(real.get()) : path;
+}
 
 std::optional<MountEntry> mountHolding(std::string_view mountinfo, std::string_view path) {
   const std::string target = lexicallyNormal(path);

@@ -8,6 +8,7 @@
 // database and the drive from the mount table and sysfs, by the same rule as the application.
 // Any failure exits non-zero having written nothing.
 #include "native/linux/KernelFiles.h"
+#include "native/linux/NativeReaders.h"
 #include "native/linux/SSDReaders.h"
 
 #include <fcntl.h>
@@ -36,7 +37,7 @@ int main(int argc, char**) {
   if (argc != 1) return usage;
   const passwd* user = getpwuid(getuid());
   if (!user || !user->pw_dir || user->pw_dir[0] != '/') return failed;
-  const std::string home = user->pw_dir;
+  const std::string home = hollin::native::realFolder(user->pw_dir);
   const auto drive = hollin::native::findSSDDrive("/", home, std::string(hollin::native::files::mountinfo));
   if (!drive) return failed;
 

@@ -47,8 +47,11 @@ bool PlistValue::isInteger() const {
 
 const PlistValue* PlistValue::find(std::string_view key) const {
   const PlistDictionary* dict = asDictionary();
-  if (!dict) return nullptr;
-  for (const auto& [k, v] : *dict)
+  return dict ? findKey(*dict, key) : nullptr;
+}
+
+const PlistValue* findKey(const PlistDictionary& dictionary, std::string_view key) {
+  for (const auto& [k, v] : dictionary)
     if (k == key) return &v;
   return nullptr;
 }
@@ -154,6 +157,11 @@ Result<PlistValue, PlistError> convert(plist_t node, int depth) {
       std::unique_ptr<char, MallocDeleter> bytes(raw);
       const auto* first = reinterpret_cast<const std::uint8_t*>(bytes.get());
       return PlistValue(first ? PlistData(first, first + length) : PlistData{});
+    }
+    case PLIST_UID: {
+      std::uint64_t index = 0;
+      plist_get_uid_val(node, &index);
+      return PlistValue(PlistUid{index});
     }
     default:
       return Failure{PlistError::unsupportedType};

@@ -21,6 +21,12 @@ using PlistDictionary = std::vector<std::pair<std::string, PlistValue>>;
 using PlistArray = std::vector<PlistValue>;
 using PlistData = std::vector<std::uint8_t>;
 
+// A keyed archive's reference: the index of an element of its "$objects" array.
+struct PlistUid {
+  std::uint64_t index = 0;
+  bool operator==(const PlistUid&) const = default;
+};
+
 struct PlistDate {
   double secondsSince2001 = 0;  // property lists count from 1 January 2001 UTC
   bool operator==(const PlistDate&) const = default;
@@ -31,7 +37,7 @@ struct PlistDate {
 class PlistValue {
  public:
   using Storage = std::variant<PlistDictionary, PlistArray, std::string, std::int64_t,
-                               std::uint64_t, double, bool, PlistDate, PlistData>;
+                               std::uint64_t, double, bool, PlistDate, PlistData, PlistUid>;
 
   PlistValue() : storage_(std::string()) {}
   PlistValue(PlistDictionary v) : storage_(std::move(v)) {}
@@ -45,6 +51,7 @@ class PlistValue {
   PlistValue(bool v) : storage_(v) {}
   PlistValue(PlistDate v) : storage_(v) {}
   PlistValue(PlistData v) : storage_(std::move(v)) {}
+  PlistValue(PlistUid v) : storage_(v) {}
 
   const Storage& storage() const { return storage_; }
 
@@ -52,6 +59,7 @@ class PlistValue {
   const PlistArray* asArray() const { return std::get_if<PlistArray>(&storage_); }
   const std::string* asString() const { return std::get_if<std::string>(&storage_); }
   const PlistData* asData() const { return std::get_if<PlistData>(&storage_); }
+  const PlistUid* asUid() const { return std::get_if<PlistUid>(&storage_); }
   std::optional<bool> asBool() const;
   std::optional<PlistDate> asDate() const;
   // Integers only; an unsigned value above the signed range gives nothing.
@@ -74,10 +82,13 @@ class PlistValue {
   Storage storage_;
 };
 
+// The value stored under `key` in a dictionary, or null.
+const PlistValue* findKey(const PlistDictionary& dictionary, std::string_view key);
+
 enum class PlistError {
   tooLarge,         // more bytes than the caller allows
   malformed,        // neither a readable XML nor a readable binary list
-  unsupportedType,  // holds a type outside this value model (for example a keyed-archive UID)
+  unsupportedType,  // holds a type outside this value model
   tooDeep,          // nested beyond what any source of ours produces
 };
 

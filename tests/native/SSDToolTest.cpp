@@ -1,5 +1,5 @@
 // The program runner with real children, and the SSD helper program as built.
-#include "native/linux/ToolRunner.h"
+#include "native/ToolRunner.h"
 
 #include <gtest/gtest.h>
 

@@ -15,6 +15,7 @@ inline constexpr std::string_view memoryPressure = "/proc/pressure/memory";
 inline constexpr std::string_view blockDevices = "/sys/block";
 inline constexpr std::string_view hwmon = "/sys/class/hwmon";
 inline constexpr std::string_view thermalZones = "/sys/class/thermal";
+inline constexpr std::string_view powerSupplies = "/sys/class/power_supply";
 // The SSD: the mount table, block devices by number and by name, NVMe controllers, and the
 // device nodes a mount's source names.
 inline constexpr std::string_view mountinfo = "/proc/self/mountinfo";

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "native/NativeMetrics.h"
+#include "native/Power.h"
 
 #include <cstdint>
 #include <chrono>
@@ -221,6 +222,10 @@ bool plausibleTemperature(double celsius);
 
 // The hottest plausible CPU sensor among hwmon drivers of CPUs and thermal zones of CPU type.
 std::optional<double> readCpuTemperature(const std::string& root);
+
+// The batteries and adapters of /sys/class/power_supply under root, combined; absent when the
+// class folder cannot be listed.
+std::optional<HLPower> readPower(const std::string& root);
 
 // The user's home folder with its links followed ($HOME, else the password database): the
 // data volume is the one that holds it. Safe on any thread.

@@ -6,7 +6,7 @@
 #include "native/linux/KernelFiles.h"
 #include "native/linux/NativeReaders.h"
 #include "native/linux/SSDReaders.h"
-#include "native/linux/ToolRunner.h"
+#include "native/ToolRunner.h"
 
 #include <unistd.h>
 

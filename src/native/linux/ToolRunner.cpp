@@ -1,6 +1,6 @@
 // The program runner: posix_spawn with a clean environment and descriptor table, a pipe read
-// under poll() until end of file, and a deadline that covers the program's exit as well.
-#include "native/linux/ToolRunner.h"
+// under poll() until end of file within a deadline, then a short grace for the program's exit.
+#include "native/ToolRunner.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -56,8 +56,8 @@ struct SpawnSetup {
   SpawnSetup& operator=(const SpawnSetup&) = delete;
 };
 
-// Waits for the child to exit until the deadline; kills it then. Always reaps it. The exit
-// status, or absent when the child was killed or did not exit normally.
+// Waits for the child to exit until the deadline; kills its group then. Always reaps it. The
+// exit status, or absent when the child was killed or did not exit normally.
 std::optional<int> reap(pid_t pid, Clock::time_point deadline) {
   int status = 0;
   auto pause = std::chrono::milliseconds(1);
@@ -66,7 +66,7 @@ std::optional<int> reap(pid_t pid, Clock::time_point deadline) {
     if (done == pid) break;
     if (done < 0 && errno != EINTR) return std::nullopt;  // reaped elsewhere (SIGCHLD ignored)
     if (done == 0 && Clock::now() >= deadline) {
-      ::kill(pid, SIGKILL);
+      ::kill(-pid, SIGKILL);
       while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
       }
       return std::nullopt;
@@ -106,7 +106,10 @@ std::optional<std::string> runTool(const ToolRun& run) {
   sigfillset(&all);
   posix_spawnattr_setsigmask(&setup.attributes, &none);
   posix_spawnattr_setsigdefault(&setup.attributes, &all);
-  posix_spawnattr_setflags(&setup.attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+  // A group of its own, so a time-out ends whatever it started too.
+  posix_spawnattr_setpgroup(&setup.attributes, 0);
+  posix_spawnattr_setflags(&setup.attributes,
+                           POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP);
 
   std::vector<char*> argv;
   argv.push_back(const_cast<char*>(run.path.c_str()));
@@ -131,7 +134,9 @@ std::optional<std::string> runTool(const ToolRun& run) {
     const int ready = ::poll(&watched, 1, static_cast<int>(std::min<long long>(left.count(), 1 << 30)));
     if (ready < 0 && errno == EINTR) continue;
     if (ready <= 0) break;
-    const ssize_t got = ::read(readEnd.get(), chunk, sizeof chunk);
+    // One byte past the cap is enough to know the output is too long.
+    const std::size_t room = std::min(sizeof chunk, run.outputCap - output.size() + 1);
+    const ssize_t got = ::read(readEnd.get(), chunk, room);
     if (got < 0 && (errno == EINTR || errno == EAGAIN)) continue;
     if (got < 0) break;
     if (got == 0) {
@@ -142,8 +147,10 @@ std::optional<std::string> runTool(const ToolRun& run) {
     output.append(chunk, static_cast<std::size_t>(got));
   }
   readEnd.reset();
-  // Past the cap or the time limit: nothing more is wanted from the program.
-  const auto status = reap(pid, whole ? deadline : Clock::now());
+  // Past the cap or the time limit: nothing more is wanted from the program, nor from any child
+  // of it that still holds the pipe open after it exited.
+  if (!whole) ::kill(-pid, SIGKILL);
+  const auto status = reap(pid, whole ? Clock::now() + run.exitGrace : Clock::now());
   if (!whole || status != 0) return std::nullopt;
   return output;
 }

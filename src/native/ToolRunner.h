@@ -13,18 +13,21 @@ namespace hollin::native {
 struct ToolRun {
   std::string path;                     // absolute; no search through PATH
   std::vector<std::string> arguments;   // after argv[0], which is `path`
-  std::chrono::milliseconds timeLimit{5000};  // from the start to the exit
+  std::chrono::milliseconds timeLimit{5000};  // from the start to the end of its output
   std::size_t outputCap = 1 << 20;      // more bytes than this is a failure
+  std::chrono::milliseconds exitGrace{2000};  // from the end of its output to its exit
 };
 
 // The environment the program gets, and nothing else.
 inline constexpr const char* toolEnvironment[] = {"PATH=/usr/bin:/bin:/usr/sbin:/sbin", "LANG=C",
                                                   "LC_ALL=C"};
 
-// The program's whole standard output, when it exited with status 0 within the time limit and
+// The program's whole standard output, when it exited with status 0 within the limits and
 // wrote at most the cap. Its standard input and error are /dev/null and it inherits no other
-// descriptor. A program still running at the limit, or writing past the cap, is killed
-// (SIGKILL) and reaped; absent then, as when it could not be started.
+// descriptor. It runs in a process group of its own: at a limit, or once it writes past the cap
+// (no more than the cap is read), the whole group is killed (SIGKILL), so no child it left
+// behind keeps the output open, and the program is reaped; absent then, as when it could not
+// be started.
 std::optional<std::string> runTool(const ToolRun& run);
 
 }  // namespace hollin::native

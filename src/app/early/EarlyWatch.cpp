@@ -2,8 +2,6 @@
 
 #include <chrono>
 
-#include <nlohmann/json.hpp>
-
 #include "native/Power.h"
 #include "native/ToolRunner.h"
 
@@ -29,10 +27,8 @@ ChargeLimit readChargeLimit() {
 
 std::optional<BatteryHealth> readBatteryHealth() {
   HLPower power{};
-  if (!hl_power(&power) || power.batteries == 0) return std::nullopt;
-  auto health = BatteryHealth::parseHealthInfo(BatteryHealth::healthInfo(power));
-  if (health == BatteryHealth{}) return std::nullopt;
-  return health;
+  if (!hl_power(&power)) return std::nullopt;
+  return BatteryHealth::fromKernel(power);
 }
 
 }  // namespace hollin::EarlyWatch

@@ -116,7 +116,8 @@ std::optional<BatteryHealth> BatteryHealth::parseHealthInfo(const Json& info) {
   return health;
 }
 
-Json BatteryHealth::healthInfo(const HLPower& power) {
+std::optional<BatteryHealth> BatteryHealth::fromKernel(const HLPower& power) {
+  if (power.batteries == 0) return std::nullopt;
   Json info = Json::object();
   if (power.design_valid && power.design_new > 0)
     info["sppower_battery_health_maximum_capacity"] =
@@ -124,7 +125,9 @@ Json BatteryHealth::healthInfo(const HLPower& power) {
   const std::string condition(power.health, strnlen(power.health, sizeof power.health));
   if (!condition.empty()) info["sppower_battery_health"] = condition;
   if (power.cycle_count > 0) info["sppower_battery_cycle_count"] = power.cycle_count;
-  return info;
+  auto health = parseHealthInfo(info);
+  if (health == BatteryHealth{}) return std::nullopt;
+  return health;
 }
 
 }  // namespace hollin

@@ -32,9 +32,10 @@ struct BatteryHealth {
   // "sppower_battery_health": …, "sppower_battery_cycle_count": …}; absent when it is no object.
   static std::optional<BatteryHealth> parseHealthInfo(const Json& info);
 
-  // The section `parseHealthInfo` reads, in the kernel's terms: the charge when full against
-  // the charge when new, the health the batteries report, their highest cycle count.
-  static Json healthInfo(const HLPower& power);
+  // The kernel's figures read as such a section: the charge when full against the charge when
+  // new, the health the batteries report, their highest cycle count. Absent without a battery
+  // or when the batteries tell none of these.
+  static std::optional<BatteryHealth> fromKernel(const HLPower& power);
 
   bool operator==(const BatteryHealth&) const = default;
 };

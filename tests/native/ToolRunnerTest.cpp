@@ -9,6 +9,9 @@
 
 #include <cerrno>
 #include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <thread>
 
 namespace hollin::native {
 namespace {
@@ -17,8 +20,15 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
 std::optional<std::string> shell(const std::string& script, std::chrono::milliseconds limit = 5s,
-                                 std::size_t cap = 1 << 20) {
-  return runTool({"/bin/sh", {"-c", script}, limit, cap});
+                                 std::size_t cap = 1 << 20, std::chrono::milliseconds exitGrace = 300ms) {
+  return runTool({"/bin/sh", {"-c", script}, limit, cap, exitGrace});
+}
+
+// Whether a process has ended: gone, or a zombie left to whoever adopted it.
+bool ended(const std::string& pid) {
+  std::ifstream stat("/proc/" + pid + "/stat");
+  std::string text((std::istreambuf_iterator<char>(stat)), {});
+  return text.empty() || text.substr(text.rfind(')') + 2, 1) == "Z";
 }
 
 // No child of this process is left, running or as a zombie.
@@ -28,7 +38,7 @@ void expectNoChildren() {
   EXPECT_EQ(errno, ECHILD);
 }
 
-TEST(SSDToolRunner, GivesTheWholeOutputOnlyOfASuccessfulRunWithinTheCap) {
+TEST(ToolRunner, GivesTheWholeOutputOnlyOfASuccessfulRunWithinTheCap) {
   EXPECT_EQ(shell("printf 'one\\000two'"), std::string("one\0two", 7));
   EXPECT_EQ(shell("head -c 300000 /dev/zero")->size(), 300000u);  // many reads, one answer
   EXPECT_FALSE(shell("printf page; exit 1"));
@@ -42,7 +52,7 @@ TEST(SSDToolRunner, GivesTheWholeOutputOnlyOfASuccessfulRunWithinTheCap) {
   expectNoChildren();
 }
 
-TEST(SSDToolRunner, AHangIsKilledAtTheTimeLimitAndReaped) {
+TEST(ToolRunner, AHangIsKilledAtTheTimeLimitAndReaped) {
   for (const char* script :
        {"sleep 30", "printf part; sleep 30", "printf part; exec >&-; sleep 30", "trap '' TERM INT HUP; sleep 30"}) {
     const auto start = Clock::now();
@@ -53,7 +63,32 @@ TEST(SSDToolRunner, AHangIsKilledAtTheTimeLimitAndReaped) {
   }
 }
 
-TEST(SSDToolRunner, TheProgramGetsOnlyItsEnvironmentAndStandardStreams) {
+TEST(ToolRunner, AChildLeftHoldingTheOutputIsEndedWithTheProgram) {
+  char folder[] = "/tmp/hollin-runner-XXXXXX";
+  ASSERT_TRUE(::mkdtemp(folder));
+  const std::string pidFile = std::string(folder) + "/child";
+  const auto start = Clock::now();
+  EXPECT_FALSE(shell("sleep 30 & echo $! > " + pidFile + "; printf part", 300ms));
+  EXPECT_LT(Clock::now() - start, 3s);
+  std::ifstream in(pidFile);
+  std::string child;
+  in >> child;
+  ASSERT_FALSE(child.empty());
+  for (int i = 0; i < 100 && !ended(child); ++i) std::this_thread::sleep_for(10ms);
+  EXPECT_TRUE(ended(child)) << "the background child still runs";
+  std::filesystem::remove_all(folder);
+  expectNoChildren();
+}
+
+TEST(ToolRunner, TheProgramMayExitShortlyAfterItsOutputEnds) {
+  EXPECT_EQ(shell("printf done; exec >&-; sleep 0.1", 5s, 100, 2s), "done");
+  const auto start = Clock::now();
+  EXPECT_FALSE(shell("printf done; exec >&-; sleep 30", 5s, 100, 200ms));
+  EXPECT_LT(Clock::now() - start, 2s);
+  expectNoChildren();
+}
+
+TEST(ToolRunner, TheProgramGetsOnlyItsEnvironmentAndStandardStreams) {
   EXPECT_EQ(runTool({"/usr/bin/env", {}, 5s, 4096}), "PATH=/usr/bin:/bin:/usr/sbin:/sbin\nLANG=C\nLC_ALL=C\n");
   EXPECT_EQ(shell("cat; echo noise >&2; printf done"), "done");  // stdin empty, stderr away
   // A descriptor this process left open across exec does not reach the program.

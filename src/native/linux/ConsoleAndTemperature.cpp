@@ -42,12 +42,18 @@ std::string firstLine(const std::string& path) {
   return text.substr(0, text.find('\n'));
 }
 
-std::optional<double> millidegrees(const std::string& path) {
-  auto text = firstLine(path);
-  long long value = 0;
+std::optional<std::int64_t> integerFile(const std::string& path) {
+  const std::string text = firstLine(path);
+  std::int64_t value = 0;
   auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (error != std::errc() || end != text.data() + text.size() || text.empty()) return std::nullopt;
-  return static_cast<double>(value) / 1000.0;
+  if (text.empty() || error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  return value;
+}
+
+std::optional<double> millidegrees(const std::string& path) {
+  const auto value = integerFile(path);
+  if (!value) return std::nullopt;
+  return static_cast<double>(*value) / 1000.0;
 }
 
 std::uint32_t consoleUidFromDisplay(const std::string& root, const char* display) {

@@ -214,6 +214,9 @@ std::vector<std::string> entriesStartingWith(const std::string& folder, std::str
 // The first line of a small file, without its line feed; empty when it cannot be read.
 std::string firstLine(const std::string& path);
 
+// A file whose first line is one decimal integer.
+std::optional<std::int64_t> integerFile(const std::string& path);
+
 // A sensor file in millidegrees Celsius, as degrees.
 std::optional<double> millidegrees(const std::string& path);
 

@@ -8,7 +8,6 @@
 #include <dirent.h>
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -37,15 +36,6 @@ struct Battery {
   bool limitUnreadable = false;
   std::string behaviour;  // the selected charge behaviour
 };
-
-// A file holding one decimal integer.
-std::optional<std::int64_t> integerFile(const std::string& path) {
-  const std::string text = firstLine(path);
-  std::int64_t value = 0;
-  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (text.empty() || error != std::errc() || end != text.data() + text.size()) return std::nullopt;
-  return value;
-}
 
 // charge_behaviour: "[auto] inhibit-charge force-discharge", the selected one in brackets; a
 // driver that offers one behaviour may print it bare.

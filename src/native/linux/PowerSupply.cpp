@@ -61,7 +61,9 @@ std::optional<std::int64_t> batteryCurrent(const std::string& folder, bool disch
       milliamps = std::abs(static_cast<double>(*power)) / static_cast<double>(*voltage) * 1000.0;
   }
   if (!milliamps) return std::nullopt;
-  const auto rounded = static_cast<std::int64_t>(std::llround(*milliamps));
+  // Far beyond any battery (readers drop what is implausible); the bound keeps sums in range.
+  constexpr double implausibleMilliamps = 1e9;
+  const auto rounded = static_cast<std::int64_t>(std::llround(std::min(*milliamps, implausibleMilliamps)));
   return discharging ? -rounded : rounded;
 }
 
@@ -69,12 +71,18 @@ Battery readBattery(const std::string& folder) {
   Battery battery;
   battery.status = firstLine(folder + "/status");
   battery.current = batteryCurrent(folder, battery.status == "Discharging");
+  // Charges beyond a megawatt-hour are no battery's; the bound also keeps their sums in range.
+  const auto charge = [&folder](const std::string& name) -> std::optional<std::int64_t> {
+    auto value = integerFile(folder + name);
+    if (value && (*value < 0 || *value > 1'000'000'000'000)) return std::nullopt;
+    return value;
+  };
   for (const auto& [unit, prefix] : {std::pair{Unit::energy, "/energy_"}, std::pair{Unit::charge, "/charge_"}}) {
-    auto now = integerFile(folder + prefix + "now");
-    auto full = integerFile(folder + prefix + "full");
+    auto now = charge(prefix + std::string("now"));
+    auto full = charge(prefix + std::string("full"));
     if (!full) continue;
     if (now) battery.level = Level{unit, *now, *full};
-    if (auto design = integerFile(folder + prefix + "full_design")) battery.design = Level{unit, *full, *design};
+    if (auto design = charge(prefix + std::string("full_design"))) battery.design = Level{unit, *full, *design};
     break;
   }
   if (!battery.level)

@@ -8,6 +8,8 @@
 #include <nlohmann/json.hpp>
 #include <unicode/unistr.h>
 
+#include "core/early/Figures.h"
+
 namespace hollin {
 namespace {
 
@@ -21,11 +23,7 @@ std::optional<std::int64_t> jsonInteger(const Json& value) {
       return std::nullopt;
     return value.get<std::int64_t>();
   }
-  if (value.is_number_float()) {
-    const double real = value.get<double>();
-    if (!std::isfinite(real) || std::abs(real) >= 9.2e18) return std::nullopt;
-    return static_cast<std::int64_t>(real);
-  }
+  if (value.is_number_float()) return integerPart(value.get<double>());
   return std::nullopt;
 }
 
@@ -35,18 +33,13 @@ std::optional<std::int64_t> capacityText(std::string_view text) {
   std::string digits;
   for (char c : text)
     if (c != '%') digits += c;
-  const auto space = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; };
-  const auto first = std::find_if_not(digits.begin(), digits.end(), space);
-  const auto last = std::find_if_not(digits.rbegin(), digits.rend(), space).base();
-  if (first >= last) return std::nullopt;
+  constexpr const char* spaces = " \t\n\r\v\f";
+  std::string_view number = digits;
+  number.remove_prefix(std::min(number.find_first_not_of(spaces), number.size()));
+  number.remove_suffix(number.size() - (number.find_last_not_of(spaces) + 1));
   std::int64_t value = 0;
-  auto [end, error] = std::from_chars(&*first, &*first + (last - first), value);
-  if (error != std::errc() || end != &*first + (last - first)) return std::nullopt;
-  return value;
-}
-
-std::optional<std::int64_t> within(std::optional<std::int64_t> value, std::int64_t low, std::int64_t high) {
-  if (value && (*value < low || *value > high)) return std::nullopt;
+  auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), value);
+  if (number.empty() || error != std::errc() || end != number.data() + number.size()) return std::nullopt;
   return value;
 }
 

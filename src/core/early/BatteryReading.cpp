@@ -1,7 +1,8 @@
 #include "core/early/BatteryReading.h"
 
 #include <cmath>
-#include <cstdlib>
+
+#include "core/early/Figures.h"
 
 namespace hollin {
 namespace {
@@ -9,11 +10,6 @@ namespace {
 constexpr std::int64_t maximumMilliamps = 20000;
 constexpr std::int64_t maximumCycles = 100000;
 constexpr std::int64_t maximumWatts = 1000;
-
-std::optional<std::int64_t> within(std::optional<std::int64_t> value, std::int64_t low, std::int64_t high) {
-  if (value && (*value < low || *value > high)) return std::nullopt;
-  return value;
-}
 
 }  // namespace
 
@@ -23,10 +19,8 @@ std::optional<std::int64_t> registryInteger(const PlistValue* value) {
     if (auto signedValue = value->asInt64()) return signedValue;
     return static_cast<std::int64_t>(*value->asUInt64());  // the registry's 64 bits as written
   }
-  // A real, cut toward zero as a 64-bit read of it would.
   const auto real = value->asNumber();
-  if (!real || !std::isfinite(*real) || std::abs(*real) >= 9.2e18) return std::nullopt;
-  return static_cast<std::int64_t>(*real);
+  return real ? integerPart(*real) : std::nullopt;
 }
 
 std::optional<bool> registryBool(const PlistValue* value) { return value ? value->asBool() : std::nullopt; }

@@ -5,13 +5,12 @@
 #include "native/linux/KernelFiles.h"
 #include "native/linux/NativeReaders.h"
 
-#include <dirent.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <vector>
 
 namespace hollin::native {
@@ -171,16 +170,12 @@ std::int32_t adapterWatts(const std::string& folder) {
 
 std::optional<HLPower> readPower(const std::string& root) {
   const std::string classFolder = underRoot(root, files::powerSupplies);
-  const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(classFolder.c_str()), ::closedir);
-  if (!dir) return std::nullopt;
-  std::vector<std::string> names;
-  while (auto* entry = ::readdir(dir.get()))
-    if (entry->d_name[0] != '.') names.emplace_back(entry->d_name);
-  std::sort(names.begin(), names.end());
-
+  // An empty class is a machine without supplies; one that cannot be listed tells nothing.
+  if (::access(classFolder.c_str(), R_OK | X_OK) != 0) return std::nullopt;
   HLPower out{};
   std::vector<Battery> batteries;
-  for (const auto& name : names) {
+  for (const auto& name : entriesStartingWith(classFolder, "")) {
+    if (name.starts_with('.')) continue;
     const std::string folder = classFolder + "/" + name;
     if (firstLine(folder + "/scope") == "Device") continue;
     const std::string type = firstLine(folder + "/type");

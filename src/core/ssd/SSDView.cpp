@@ -4,9 +4,9 @@
 
 #include <algorithm>
 
+#include "core/DateText.h"
 #include "core/L10n.h"
 #include "core/health/HealthRecord.h"
-#include "core/ui/StatusView.h"
 
 namespace hollin {
 namespace {

@@ -1,42 +1,9 @@
 #include "core/ui/StatusView.h"
 
-#include <unicode/datefmt.h>
-#include <unicode/locid.h>
-#include <unicode/timezone.h>
-#include <unicode/unistr.h>
-
-#include <chrono>
-#include <memory>
-
+#include "core/DateText.h"
 #include "core/L10n.h"
 
 namespace hollin {
-
-namespace {
-
-std::string formatted(WallTime when, std::unique_ptr<icu::DateFormat> format, std::string_view timeZone) {
-  if (!format) return {};
-  if (!timeZone.empty())
-    format->adoptTimeZone(icu::TimeZone::createTimeZone(
-        icu::UnicodeString::fromUTF8(icu::StringPiece(timeZone.data(),
-                                                      static_cast<std::int32_t>(timeZone.size())))));
-  const auto millis =
-      std::chrono::duration_cast<std::chrono::milliseconds>(when.time_since_epoch()).count();
-  icu::UnicodeString text;
-  format->format(static_cast<UDate>(millis), text);
-  std::string result;
-  text.toUTF8String(result);
-  return result;
-}
-
-// The time of day of `when` in the language's short time style ("9:05", "9:05 PM").
-std::string shortTime(WallTime when, std::string_view language, std::string_view timeZone) {
-  const icu::Locale locale(std::string(language).c_str());
-  return formatted(when, std::unique_ptr<icu::DateFormat>(icu::DateFormat::createTimeInstance(icu::DateFormat::kShort, locale)),
-                   timeZone);
-}
-
-}  // namespace
 
 StatusTexts statusTexts(const ShownStatus& status, std::string_view language) {
   StatusTexts texts{status.colour, L10n::render(status.title, language),
@@ -49,16 +16,8 @@ StatusTexts statusTexts(const ShownStatus& status, std::string_view language) {
 std::optional<std::string> resumeRow(WallTime mutedUntil, WallTime now, std::string_view language,
                                      std::string_view timeZone) {
   if (!(now < mutedUntil)) return std::nullopt;
-  return L10n::render(
-      msg("通知を再開（{0}まで止めています）", shortTime(mutedUntil, language, timeZone)), language);
-}
-
-std::string dateTimeText(WallTime when, std::string_view language, std::string_view timeZone) {
-  const icu::Locale locale(std::string(language).c_str());
-  return formatted(when,
-                   std::unique_ptr<icu::DateFormat>(icu::DateFormat::createDateTimeInstance(
-                       icu::DateFormat::kMedium, icu::DateFormat::kShort, locale)),
-                   timeZone);
+  const std::string until = dateText(mutedUntil, DateStyle::none, DateStyle::shortStyle, language, timeZone);
+  return L10n::render(msg("通知を再開（{0}まで止めています）", until), language);
 }
 
 LocalizedMessage versionLine(std::string_view version, std::string_view build) {

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/DateText.h"
 #include "core/LocalizedMessage.h"
 #include "core/memory/MenuBarStatus.h"
 #include "core/snapshot/Snapshot.h"
@@ -31,10 +32,6 @@ StatusTexts statusTexts(const ShownStatus& status, std::string_view language);
 // IANA zone identifier; empty means the machine's own.
 std::optional<std::string> resumeRow(WallTime mutedUntil, WallTime now, std::string_view language,
                                      std::string_view timeZone = {});
-
-// A date with its time of day in the language's medium date and short time styles
-// ("2026/12/07 9:05", "Dec 7, 2026, 9:05 AM"); `timeZone` as for resumeRow.
-std::string dateTimeText(WallTime when, std::string_view language, std::string_view timeZone = {});
 
 // "バージョン {0}（ビルド {1}）"; a missing value reads "?".
 LocalizedMessage versionLine(std::string_view version, std::string_view build);

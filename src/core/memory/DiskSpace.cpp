@@ -4,8 +4,7 @@ namespace hollin {
 
 std::optional<DiskAlertLevel> diskAlertLevel(const HLSystem& system) {
   if (!system.disk_valid) return std::nullopt;
-  if (system.disk_available >= diskLowBelow) return DiskAlertLevel::ok;
-  return system.disk_available >= diskDangerBelow ? DiskAlertLevel::attention : DiskAlertLevel::danger;
+  return DiskAlerts::level(system.disk_available);
 }
 
 std::string_view rawValue(DiskAlertLevel level) {

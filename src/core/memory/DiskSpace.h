@@ -6,15 +6,16 @@
 #include <optional>
 #include <string_view>
 
+#include "core/early/DiskAlerts.h"
 #include "native/NativeMetrics.h"
 
 namespace hollin {
 
-inline constexpr std::uint64_t diskLowBelow = 20'000'000'000;      // bytes: running low
-inline constexpr std::uint64_t diskDangerBelow = 10'000'000'000;   // bytes: the level turns red
+inline constexpr std::uint64_t diskLowBelow = DiskAlerts::attentionBytes;  // running low
+inline constexpr std::uint64_t diskDangerBelow = DiskAlerts::dangerBytes;  // the level turns red
 inline constexpr std::uint64_t diskDangerClearsAt = 11'000'000'000;  // bytes, while it is red
 
-enum class DiskAlertLevel { ok, attention, danger };
+using DiskAlertLevel = DiskAlerts::Level;
 
 // The level of the reading's free space; nothing when the disk figures were not read.
 std::optional<DiskAlertLevel> diskAlertLevel(const HLSystem& system);

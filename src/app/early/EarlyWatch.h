@@ -10,6 +10,7 @@
 #include "core/early/BatteryHealth.h"
 #include "core/early/BatteryReading.h"
 #include "core/early/ChargeLimit.h"
+#include "core/early/CrashReports.h"
 
 namespace hollin::EarlyWatch {
 
@@ -30,5 +31,9 @@ BatteryRead readBattery();
 ChargeLimit readChargeLimit();
 // Absent without a battery, or when the batteries say nothing of their health.
 std::optional<BatteryHealth> readBatteryHealth();
+
+// This user's crashes of the last days from the journal and the crash folders, each once;
+// absent when none of them could be read.
+std::optional<std::vector<CrashRecord>> readCrashes();
 
 }  // namespace hollin::EarlyWatch

@@ -27,6 +27,10 @@ inline constexpr std::string_view deviceMapper = "/dev/mapper/";
 // The running program itself (never under the host root): the SSD helper is installed beside it.
 inline constexpr const char* selfExecutable = "/proc/self/exe";
 inline constexpr std::string_view x11Sockets = "/tmp/.X11-unix/X";  // + display number
+// Crash records: systemd-coredump's dumps and apport's reports. The journal's own folders are
+// found by sd-journal under the root it is given.
+inline constexpr std::string_view coreDumps = "/var/lib/systemd/coredump";
+inline constexpr std::string_view apportCrashes = "/var/crash";
 // Exists exactly while systemd-logind runs (the test sd-login uses itself).
 inline constexpr const char* logindSeats = "/run/systemd/seats/";
 

@@ -1,0 +1,157 @@
+// Crashed applications: the names crash files are given, the sources merged, the tallies, the
+// warning and the health table's rows.
+#include <gtest/gtest.h>
+
+#include "core/DateText.h"
+#include "core/early/CrashReports.h"
+
+namespace hollin {
+namespace {
+
+using std::chrono::hours;
+using std::chrono::seconds;
+
+WallTime utc(int year, int month, int day, int hour, int minute, int second) {
+  return *civilMoment({year, month, day, hour, minute, second}, "UTC");
+}
+
+const WallTime now = utc(2024, 5, 10, 12, 0, 0);
+const std::string bootId = "0123456789abcdef0123456789abcdef";
+
+TEST(CrashReportsParse, TheNameIsTheShortestThatLetsTheDateEndTheName) {
+  std::string kana;
+  for (int i = 0; i < 200; ++i) kana += "ア";  // 200 characters, 600 bytes
+  const struct {
+    const char* name;
+    std::string file;
+    std::optional<CrashRecord> record;
+  } cases[] = {
+      {"local time of the zone", "Safari-2024-05-01-101530.ips",
+       CrashRecord{"Safari", utc(2024, 5, 1, 1, 15, 30)}},
+      {"a fraction and trailing digits", "Safari-2024-05-01-1015304.123.ips",
+       CrashRecord{"Safari", utc(2024, 5, 1, 1, 15, 30)}},
+      {"a fraction of 7 digits", "Safari-2024-05-01-101530.1234567.ips", std::nullopt},
+      {"another extension", "Safari-2024-05-01-101530.crash", std::nullopt},
+      {"no 30 February", "Safari-2024-02-30-000000.ips", std::nullopt},
+      {"no hour 24", "Safari-2024-05-01-240000.ips", std::nullopt},
+      {"only spaces", "   -2024-05-01-101530.ips", std::nullopt},
+      {"trimmed", "\u3000My App -2024-05-01-101530.ips",
+       CrashRecord{"My App", utc(2024, 5, 1, 1, 15, 30)}},
+      {"dashes in the name", "A-2024-05-01-101530-2024-05-02-000000.ips",
+       CrashRecord{"A-2024-05-01-101530", utc(2024, 5, 1, 15, 0, 0)}},
+      {"200 characters", kana + "-2024-05-01-101530.ips",
+       CrashRecord{kana, utc(2024, 5, 1, 1, 15, 30)}},
+      {"201 characters", "x" + kana + "-2024-05-01-101530.ips", std::nullopt},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(CrashReports::parse(c.file, "Asia/Tokyo"), c.record) << c.name;
+}
+
+TEST(CrashReportsParse, SystemdCoreDumpAndApportNames) {
+  using Dump = CrashReports::CoreDumpName;
+  const auto dump = [](const std::string& name) { return CrashReports::parseCoreDumpName(name); };
+  EXPECT_EQ(dump("core.gedit.1000." + bootId + ".4242.1715342400000000.zst"),
+            (Dump{"gedit", 1000, 4242, 1715342400000000}));
+  EXPECT_EQ(dump("core.Web\\x20Content.1000." + bootId + ".7.8"), (Dump{"Web Content", 1000, 7, 8}))
+      << "unescaped";
+  EXPECT_EQ(dump("core.a.b\\x2ec.0." + bootId + ".7.8.xz"), (Dump{"a.b.c", 0, 7, 8}))
+      << "dots, written or escaped";
+  EXPECT_EQ(dump("core.x\\xZZ.1000." + bootId + ".7.8"), (Dump{"x\\xZZ", 1000, 7, 8}));
+  for (const std::string& bad :
+       {".#core.gedit.1000." + bootId + ".7.8", "core.gedit.1000." + bootId + ".7",
+        "core..1000." + bootId + ".7.8", "core.gedit.-1." + bootId + ".7.8",
+        "core.gedit.1000.0123." + bootId.substr(4) + ".7.8",
+        "core.gedit.1000." + bootId + ".7.99999999999999999999"})
+    EXPECT_FALSE(dump(bad)) << bad;
+
+  using Report = CrashReports::ApportName;
+  const auto report = [](const std::string& name) { return CrashReports::parseApportName(name); };
+  EXPECT_EQ(report("_usr_bin_gedit.1000.crash"), (Report{"gedit", 1000}));
+  EXPECT_EQ(report("_usr_sbin_cupsd.0.crash"), (Report{"cupsd", 0}));
+  EXPECT_EQ(report("_usr_bin_python3.11.1000.crash"), (Report{"python3.11", 1000}));
+  EXPECT_EQ(report("_usr_lib_firefox_firefox.1000.crash"),
+            (Report{"usr_lib_firefox_firefox", 1000}));
+  for (const char* bad :
+       {"_usr_bin_gedit.1000.upload", "_usr_bin_gedit.crash", "_usr_bin_gedit.x.crash",
+        "usr_bin_gedit.1000.crash", "_usr_bin_.1000.crash"})
+    EXPECT_FALSE(report(bad)) << bad;
+}
+
+TEST(CrashReportsFromSources, EachCrashOnceAndOnlyThisUsers) {
+  EXPECT_FALSE(CrashReports::fromSources({}, 1000)) << "no source read is unknown";
+  native::CrashSources empty;
+  empty.coreDumps.emplace();
+  EXPECT_EQ(CrashReports::fromSources(empty, 1000), std::vector<CrashRecord>{})
+      << "a source with nothing in it is no crashes";
+
+  const auto micro = [](WallTime at) {
+    return static_cast<std::uint64_t>(
+        std::chrono::duration_cast<std::chrono::microseconds>(at.time_since_epoch()).count());
+  };
+  const WallTime crash = now - hours(1);
+  const std::string stamp = std::to_string(micro(crash));
+  native::CrashSources sources;
+  sources.journal = {
+      {"gnome-text-edit", "/usr/bin/gnome-text-editor", stamp, "42", micro(crash) + 9},
+      {std::nullopt, "/usr/bin/evince", std::nullopt, "43", micro(now - hours(2))},
+      {std::nullopt, std::nullopt, "1", "44", 1}};
+  sources.coreDumps = {
+      {"core.gnome-text-edit.1000." + bootId + ".42." + stamp + ".zst", 0},
+      {"core.vim.1001." + bootId + ".45." + stamp, 0},
+      {"core.vim.1000." + bootId + ".18446744073709551615.18446744073709551615", 0}};
+  // The report apport wrote of the same crash, a minute later; and one of a program of its own.
+  sources.apport = {
+      {"_usr_bin_gnome-text-editor.1000.crash",
+       static_cast<std::int64_t>(micro(crash + seconds(60)))},
+      {"_usr_bin_gedit.1000.crash", static_cast<std::int64_t>(micro(crash + seconds(60)))},
+      {"_usr_bin_gedit.1001.crash", 1}};
+  EXPECT_EQ(
+      CrashReports::fromSources(sources, 1000),
+      (std::vector<CrashRecord>{
+          {"gnome-text-edit", crash}, {"evince", now - hours(2)}, {"gedit", crash + seconds(60)}}));
+}
+
+TEST(CrashWarnings, ThreeCrashesInADayWarnAndTheTableShowsThem) {
+  std::vector<CrashRecord> records = {
+      {"Beta", now - hours(1)},         {"Beta", now - hours(2)},     {"Beta", now - hours(23)},
+      {"Alpha", now - hours(3)},        {"Alpha", now - hours(30)},   {"Gamma", now - hours(5)},
+      {"Gamma", now - hours(25)},       {"Beta", now + seconds(301)}, {"Delta", now + seconds(299)},
+      {"Old", now - hours(7 * 24 + 1)},
+  };
+  EXPECT_EQ(CrashReports::tally(records, now, 7),
+            (std::vector<CrashTally>{{"Beta", 3, now - hours(1)},
+                                     {"Alpha", 2, now - hours(3)},
+                                     {"Gamma", 2, now - hours(5)},
+                                     {"Delta", 1, now + seconds(299)}}))
+      << "the most first, equal counts by name, a crash 301 s ahead and one older than the window left out";
+
+  const auto warnings = EarlyWarnings::crashes(records, now, "ja");
+  ASSERT_EQ(warnings.size(), 1u) << "two crashes are no warning";
+  EXPECT_EQ(warnings[0].kind, "crash:Beta");
+  EXPECT_EQ(warnings[0].message,
+            "「Beta」がこの24時間に3回落ちました。アップデートがないか確かめてください。");
+
+  // Beta crashed 3 times today and 4 this week; 5 others crashed this week.
+  records.push_back({"Beta", now - hours(48)});
+  for (const char* name : {"Epsilon", "Zeta"}) records.push_back({name, now - hours(50)});
+  const auto last = shortDateTimeText(now - hours(1), "ja", "UTC");
+  EXPECT_EQ(
+      CrashReports::rows(records, warnings, now, "ja", "UTC"),
+      (std::vector<EarlyTableRow>{
+          {"落ちたアプリ：Beta", EarlyTone::attention, "24時間に3回", "7日間に4回・最後：" + last},
+          {"ほかに落ちたアプリ", EarlyTone::plain, "5つ（7日間）",
+           "Alpha（2回）・Gamma（2回）・Delta（1回）・ほか2つ"},
+      }));
+  EXPECT_EQ(CrashReports::rows(records, {}, now, "en", "UTC"),
+            (std::vector<EarlyTableRow>{{"Crashed apps", EarlyTone::plain, "6 in 7 days",
+                                         "Beta (4×) · Alpha (2×) · Gamma (2×) · 3 more"}}))
+      << "without the warning no application is a frequent crasher";
+  EXPECT_EQ(CrashReports::rows(std::vector<CrashRecord>{{"Old", now - hours(200)}}, {}, now, "ja"),
+            (std::vector<EarlyTableRow>{{"落ちたアプリ", EarlyTone::plain, std::nullopt,
+                                         "この7日間に落ちたアプリはありません"}}));
+  EXPECT_EQ(CrashReports::rows(std::nullopt, {}, now, "en"),
+            (std::vector<EarlyTableRow>{{"Crashed apps", EarlyTone::plain, "Unavailable", "—"}}));
+}
+
+}  // namespace
+}  // namespace hollin

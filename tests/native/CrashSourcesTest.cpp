@@ -1,0 +1,131 @@
+// The crash sources of a root: a real journal file written by systemd-journal-remote, and crash
+// folders of empty files named as systemd-coredump and apport name them.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+#include "FixtureTree.h"
+#include "core/early/CrashReports.h"
+#include "native/Crashes.h"
+#include "native/ToolRunner.h"
+
+namespace hollin::native {
+namespace {
+
+constexpr const char* journalRemote = "/lib/systemd/systemd-journal-remote";
+constexpr const char* journalFolder = "var/log/journal/0123456789abcdef0123456789abcdef";
+const std::string bootId = "fedcba9876543210fedcba9876543210";
+constexpr std::uint64_t day = 86400'000'000;       // µs
+constexpr std::uint64_t now = 1715342400'000'000;  // 2024-05-10 12:00 UTC
+
+WallTime at(std::uint64_t microseconds) {
+  return WallTime(std::chrono::microseconds(microseconds));
+}
+
+// One entry of the journal export format.
+std::string entry(std::uint64_t realtime, const std::string& fields) {
+  return "__REALTIME_TIMESTAMP=" + std::to_string(realtime) +
+         "\n__MONOTONIC_TIMESTAMP=" + std::to_string(realtime % day) + "\n_BOOT_ID=" + bootId +
+         "\n" + fields + "\n";
+}
+
+std::string coreDump(const std::string& uid, const std::string& more) {
+  return "MESSAGE_ID=fc2e22bc6ee647b6b90729ab34a250b1\nCOREDUMP_UID=" + uid + "\n" + more;
+}
+
+// Writes the export stream into a journal file under the tree, as journald would keep it.
+bool writeJournal(const test::FixtureTree& tree, const std::string& stream) {
+  tree.write("export", stream);
+  std::filesystem::create_directories(tree.path(journalFolder));
+  return runTool({journalRemote,
+                  {"-o", tree.path(std::string(journalFolder) + "/remote.journal"),
+                   tree.path("export")}})
+      .has_value();
+}
+
+void touch(const test::FixtureTree& tree, const std::string& relative,
+           std::uint64_t modified = now) {
+  tree.write(relative, "");
+  const timespec times[2] = {{static_cast<time_t>(modified / 1'000'000), 0},
+                             {static_cast<time_t>(modified / 1'000'000), 0}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, tree.path(relative).c_str(), times, 0), 0);
+}
+
+TEST(CrashSources, TheJournalAndTheFoldersGiveThisUsersCrashesOnce) {
+  if (::access(journalRemote, X_OK) != 0) GTEST_SKIP() << "systemd-journal-remote is not installed";
+  const test::FixtureTree tree("");
+  const std::uint64_t crash = now - day / 24;
+  ASSERT_TRUE(writeJournal(
+      tree,
+      entry(now - 9 * day, coreDump("1000", "COREDUMP_COMM=ancient\n")) +
+          entry(crash + 3000,
+                coreDump("1000", "COREDUMP_COMM=gedit\nCOREDUMP_PID=4242\nCOREDUMP_TIMESTAMP=" +
+                                     std::to_string(crash) + "\n")) +
+          entry(now - day, coreDump("1001", "COREDUMP_COMM=intruder\n")) +
+          entry(now - day, "MESSAGE=Started something.\n") +
+          entry(now - 2 * day,
+                coreDump("1000", "COREDUMP_EXE=/usr/lib/evince/evince-thumbnailer\n"))));
+  touch(tree, "var/lib/systemd/coredump/core.gedit.1000." + bootId + ".4242." +
+                  std::to_string(crash) + ".zst");
+  touch(tree, "var/lib/systemd/coredump/core.vim.1000." + bootId + ".77." +
+                  std::to_string(now - 3 * day));
+  touch(tree, "var/lib/systemd/coredump/core.vim.1001." + bootId + ".78." +
+                  std::to_string(now - 3 * day));
+  touch(tree, "var/crash/_usr_bin_nautilus.1000.crash", now - 4 * day);
+  touch(tree, "var/crash/_usr_bin_nautilus.1000.upload", now - 4 * day);
+  touch(tree, "var/crash/_usr_bin_totem.1001.crash");
+
+  const auto sources = readCrashSources(tree.root(), 1000, now - 8 * day);
+  ASSERT_TRUE(sources.journal);
+  EXPECT_EQ(sources.journal->size(), 2u) << "this uid's core dumps since the start, nothing else";
+  ASSERT_TRUE(sources.apport);
+  EXPECT_EQ(sources.apport->size(), 2u) << "only reports";
+  auto records = CrashReports::fromSources(sources, 1000);
+  ASSERT_TRUE(records);
+  std::sort(records->begin(), records->end(),
+            [](const auto& a, const auto& b) { return a.name < b.name; });
+  EXPECT_EQ(*records, (std::vector<CrashRecord>{{"evince-thumbnailer", at(now - 2 * day)},
+                                                {"gedit", at(crash)},
+                                                {"nautilus", at(now - 4 * day)},
+                                                {"vim", at(now - 3 * day)}}));
+}
+
+TEST(CrashSources, AbsentOnlyWhenNoSourceCanBeRead) {
+  const test::FixtureTree tree("");
+  const auto read = [&tree] {
+    return CrashReports::fromSources(readCrashSources(tree.root(), 1000, 0), 1000);
+  };
+  EXPECT_FALSE(read()) << "no journal and no crash folder";
+
+  tree.write(std::string(journalFolder) + "/system.journal", "not a journal");
+  EXPECT_FALSE(readCrashSources(tree.root(), 1000, 0).journal)
+      << "a journal without a file it can read";
+  tree.write("var/crash", "a file where the folder should be");
+  EXPECT_FALSE(read()) << "a crash folder that cannot be listed";
+
+  tree.write("var/lib/systemd/coredump/.#core.gedit.1000.partial", "");
+  EXPECT_EQ(read(), std::vector<CrashRecord>{}) << "a listed folder without crashes is no crashes";
+}
+
+TEST(CrashSources, WhatThisUserMayNotReadIsNoSource) {
+  if (::geteuid() == 0) GTEST_SKIP() << "permissions do not deny root";
+  const test::FixtureTree tree("");
+  tree.write("var/lib/systemd/coredump/core.gedit.1000." + bootId + ".1.2", "");
+  ::chmod(tree.path("var/lib/systemd/coredump").c_str(), 0);
+  EXPECT_FALSE(readCrashSources(tree.root(), 1000, 0).coreDumps);
+  ::chmod(tree.path("var/lib/systemd/coredump").c_str(), 0700);
+
+  if (::access(journalRemote, X_OK) != 0) GTEST_SKIP() << "systemd-journal-remote is not installed";
+  ASSERT_TRUE(writeJournal(tree, entry(now, coreDump("1000", "COREDUMP_COMM=gedit\n"))));
+  EXPECT_TRUE(readCrashSources(tree.root(), 1000, 0).journal);
+  ::chmod(tree.path(std::string(journalFolder) + "/remote.journal").c_str(), 0);
+  EXPECT_FALSE(readCrashSources(tree.root(), 1000, 0).journal)
+      << "as a user outside the journal's group";
+}
+
+}  // namespace
+}  // namespace hollin::native

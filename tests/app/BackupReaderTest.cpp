@@ -108,16 +108,8 @@ TEST(BackupReader, TimeshiftOverARecordedMachine) {
   const FixtureTree tree("timeshift");
   EXPECT_EQ(EarlyWatch::readBackup(tree.root()),
             (BackupRead{{true, true, civilMoment({2024, 5, 2, 9, 0, 0}), true, true}, "timeshift-snapshots", "Timeshift"}));
-  tree.remove("media");
-  tree.remove("run/timeshift");
-  EXPECT_EQ(EarlyWatch::readBackup(tree.root()),
-            (BackupRead{{true, true, std::nullopt, false, true}, "timeshift", "Timeshift"}))
-      << "mounted, but no snapshots folder to list";
-
-  for (const char* garbage : {"{\"backup_device_uuid\": ", "", "\x01\x02"}) {
-    tree.write("etc/timeshift/timeshift.json", garbage);
-    EXPECT_EQ(EarlyWatch::readBackup(tree.root()), (BackupRead{{}, "unavailable", "Timeshift"})) << garbage;
-  }
+  tree.write("etc/timeshift/timeshift.json", "{\"backup_device_uuid\": ");
+  EXPECT_EQ(EarlyWatch::readBackup(tree.root()), (BackupRead{{}, "unavailable", "Timeshift"}));
   tree.remove("etc/timeshift");
   EXPECT_EQ(EarlyWatch::readBackup(tree.root()), (BackupRead{{false, std::nullopt, std::nullopt, false, false}, "none", ""}));
 }

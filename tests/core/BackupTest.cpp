@@ -28,10 +28,6 @@ PlistDictionary preferences(const std::string& name) {
   return decoded && decoded->asDictionary() ? *decoded->asDictionary() : PlistDictionary{{"unreadable", true}};
 }
 
-std::string xmlPlist(const std::string& body) {
-  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?><plist version=\"1.0\">" + body + "</plist>";
-}
-
 WallTime utc(int year, int month, int day, int hour = 0, int minute = 0, int second = 0) {
   return *civilMoment({year, month, day, hour, minute, second}, "UTC");
 }
@@ -47,10 +43,8 @@ TEST(TimeMachineParse, PreferencesGiveTheNewestDateOfAllDestinations) {
   EXPECT_EQ(TimeMachine::parse(preferences("preferences-two-destinations.plist")),
             status(true, true, utc(2024, 5, 1, 10, 15, 30), true));
   EXPECT_EQ(TimeMachine::parse(preferences("preferences-autobackup-only.plist")), status(false, false, nullopt, false));
-  EXPECT_EQ(TimeMachine::parse({}), BackupStatus{});
   EXPECT_EQ(TimeMachine::parse({{"Destinations", "Backup Disk"}, {"AutoBackup", true}}), status(nullopt, true, nullopt, false))
       << "destinations of another type say nothing";
-  EXPECT_EQ(TimeMachine::parse({{"Destinations", PlistArray{"Backup Disk"}}}), BackupStatus{});
 
   const PlistDictionary mixed{{"SnapshotDates", PlistArray{PlistDate{0}, "yesterday"}}};
   const PlistDictionary empty{{"SnapshotDates", PlistArray{}}};
@@ -59,7 +53,6 @@ TEST(TimeMachineParse, PreferencesGiveTheNewestDateOfAllDestinations) {
       << "a dates array with anything else in it is passed over";
   EXPECT_EQ(TimeMachine::parse({{"Destinations", PlistArray{mixed, empty}}}), status(true, nullopt, nullopt, true))
       << "an empty dates array is read: no backup yet";
-  EXPECT_EQ(TimeMachine::parse({{"Destinations", PlistArray{}}, {"AutoBackup", 1}}), status(false, nullopt, nullopt, false));
 }
 
 TEST(TimeMachineDestinations, OnlyVolumesUnderVolumesAreListed) {
@@ -68,40 +61,21 @@ TEST(TimeMachineDestinations, OnlyVolumesUnderVolumesAreListed) {
             (Destinations{true, {"/Volumes/Backup Disk"}}))
       << "parent steps, a trailing one too, and folders outside /Volumes are dropped";
   EXPECT_EQ(TimeMachine::parseDestinations("tmutil: No destinations configured.\xff\n"), Destinations{});
-  EXPECT_EQ(TimeMachine::parseDestinations(xmlPlist("<dict/>")), Destinations{});
-  EXPECT_EQ(TimeMachine::parseDestinations(xmlPlist("<dict><key>Destinations</key><array/></dict>")), Destinations{});
-  EXPECT_EQ(TimeMachine::parseDestinations(xmlPlist("<dict><key>Other</key><true/></dict>")), nullopt);
-  EXPECT_EQ(TimeMachine::parseDestinations(xmlPlist("<dict><key>Destinations</key><string/></dict>")), nullopt);
-  EXPECT_EQ(TimeMachine::parseDestinations(xmlPlist("<array/>")), nullopt);
+  EXPECT_EQ(TimeMachine::parseDestinations("<plist version=\"1.0\"><dict><key>Other</key><true/></dict></plist>"), nullopt);
   EXPECT_EQ(TimeMachine::parseDestinations("tmutil: some other failure"), nullopt);
-  const std::string longName(1016, 'x');  // "/Volumes/" and this: 1025 bytes
-  EXPECT_EQ(TimeMachine::parseDestinations(xmlPlist("<dict><key>Destinations</key><array><dict><key>MountPoint</key>"
-                                                    "<string>/Volumes/" + longName + "</string></dict></array></dict>")),
-            (Destinations{true, {}}));
 }
 
 TEST(TimeMachineSnapshots, TheNewestValidNameInTheGivenZone) {
   const auto listing = fixture("backup/snapshots.txt");
   EXPECT_EQ(TimeMachine::latestSnapshot(listing, "UTC"), utc(2024, 5, 1, 10, 15, 30)) << "month 13 is skipped";
   EXPECT_EQ(TimeMachine::latestSnapshot(listing, "Asia/Tokyo"), utc(2024, 5, 1, 1, 15, 30));
-  EXPECT_EQ(TimeMachine::latestSnapshot("com.apple.TimeMachine.2024-02-30-000000.backup", "UTC"), nullopt);
   EXPECT_EQ(TimeMachine::latestSnapshot("com.apple.TimeMachineX2024-05-01-101530.backup", "UTC"), nullopt);
-  EXPECT_EQ(TimeMachine::latestSnapshot("", "UTC"), nullopt);
 }
 
 TEST(BackupDates, TheNewestDateCountsUnlessItIsInTheFuture) {
-  const auto remembered = now - 2 * day;
   const auto with = [](WallTime latest) { return BackupStatus::with(true, nullopt, latest, false); };
-  EXPECT_EQ(TimeMachine::latest(with(now - day), remembered, now), now - day);
-  EXPECT_EQ(TimeMachine::latest(with(now - 3 * day), remembered, now), remembered);
-  EXPECT_EQ(TimeMachine::latest(with(now + 300s), remembered, now), now + 300s);
-  EXPECT_EQ(TimeMachine::latest(with(now + 301s), remembered, now), remembered);
-  EXPECT_EQ(TimeMachine::latest(BackupStatus{}, nullopt, now), nullopt);
-
-  EXPECT_TRUE(TimeMachine::shouldShow(true, nullopt));
-  EXPECT_FALSE(TimeMachine::shouldShow(false, remembered));
-  EXPECT_TRUE(TimeMachine::shouldShow(nullopt, remembered));
-  EXPECT_FALSE(TimeMachine::shouldShow(nullopt, nullopt));
+  EXPECT_EQ(TimeMachine::latest(with(now + 300s), now - day, now), now + 300s);
+  EXPECT_EQ(TimeMachine::latest(with(now + 301s), now - day, now), now - day);
 }
 
 TEST(BackupArchive, RemembersTheNewestBackupAndWatchesAConfiguredDestination) {
@@ -114,17 +88,11 @@ TEST(BackupArchive, RemembersTheNewestBackupAndWatchesAConfiguredDestination) {
   EXPECT_FALSE(archive.recordBackup(mounted, now + 3599s)) << "the mount is noted at most once an hour";
   EXPECT_TRUE(archive.recordBackup(mounted, now + 3600s));
   EXPECT_EQ(archive.lastMounted, now + 3600s);
-  EXPECT_EQ(archive.backupWatchSince, now);
-
   EXPECT_FALSE(archive.recordBackup(BackupStatus::with(true, nullopt, now - 4 * day, false), now + 2h)) << "an older backup";
   EXPECT_FALSE(archive.recordBackup(now + 2h + 301s, now + 2h)) << "a backup in the future";
   EXPECT_TRUE(archive.recordBackup(BackupStatus::with(nullopt, nullopt, now + 2h, true), now + 2h));
   EXPECT_EQ(archive.lastBackup, now + 2h);
   EXPECT_EQ(archive.lastMounted, now + 3600s) << "nothing is watched while it is unknown whether backups are set up";
-
-  archive.backupWatchSince = now + 30 * day;  // a clock that was wrong
-  EXPECT_TRUE(archive.recordBackup(BackupStatus::with(true, nullopt, nullopt, false), now + 3h));
-  EXPECT_EQ(archive.backupWatchSince, now + 3h);
 }
 
 TEST(BackupWarning, DaysWithoutABackupReachTheTiers) {
@@ -134,10 +102,8 @@ TEST(BackupWarning, DaysWithoutABackupReachTheTiers) {
     const char* signature;  // empty: no warning
     int severity;
   } rows[] = {
-      {"6 days 23 hours", 6 * day + 23h, "", 0},   {"exactly 7 days", 7 * day, "7", 1},
-      {"13 days", 13 * day + 23h, "7", 1},         {"14 days", 14 * day, "14", 2},
-      {"29 days", 29 * day + 23h, "14", 2},        {"30 days", 30 * day, "30", 3},
-      {"a year", 365 * day, "30", 3},              {"in the future", -300s, "", 0},
+      {"6 days 23 hours", 6 * day + 23h, "", 0}, {"exactly 7 days", 7 * day, "7", 1},
+      {"29 days 23 hours", 29 * day + 23h, "14", 2}, {"30 days", 30 * day, "30", 3},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
@@ -153,7 +119,6 @@ TEST(BackupWarning, DaysWithoutABackupReachTheTiers) {
             (EarlyWarning{"backup", "7", false, "Backups have stopped",
                           "It has been 7 days since the last backup. Check that the backup disk or server can be reached.",
                           259200, 1}));
-  EXPECT_EQ(EarlyWarnings::backup(now - 31 * day, true, now, "ja")->title, "バックアップが止まっています");
 }
 
 TEST(BackupWarning, ADestinationNeverSeenIsReportedAfterAWeekOfWatching) {
@@ -167,10 +132,7 @@ TEST(BackupWarning, ADestinationNeverSeenIsReportedAfterAWeekOfWatching) {
 
   archive.lastMounted = now - 6 * day;
   EXPECT_FALSE(EarlyWarnings::backup(unread, archive, now, "en")) << "counted from the last time it was seen";
-  archive.lastMounted = now + day;
-  EXPECT_EQ(EarlyWarnings::backup(unread, archive, now, "en")->signature, "14") << "a sighting in the future counts not";
   EXPECT_FALSE(EarlyWarnings::backup(BackupStatus{}, archive, now, "en")) << "unknown, and no backup ever seen";
-
   archive.lastBackup = now - 8 * day;
   EXPECT_EQ(EarlyWarnings::backup(BackupStatus{}, archive, now, "en")->title, "Backups have stopped")
       << "a remembered backup is enough to show it";
@@ -184,7 +146,6 @@ TEST(BackupWarning, TurningBackupsOffClearsTheWatchAndTheRow) {
   EXPECT_EQ(archive.backupWatchSince, nullopt);
   EXPECT_EQ(archive.lastMounted, nullopt);
   EXPECT_EQ(archive.lastBackup, now - 40 * day);
-  EXPECT_FALSE(archive.recordBackup(off, now + 1h));
   EXPECT_FALSE(EarlyWarnings::backup(off, archive, now, "en"));
   EXPECT_FALSE(backupRow(off, archive, now, "Timeshift", "en"));
 }
@@ -206,14 +167,10 @@ TEST(BackupRow, SaysHowLongAgoAndWhatCannotBeRead) {
         "Days since the last backup: 2 · " + date(now - 2 * day, "en") + " · Automatic backups: On"}},
       {"two days ago in Japanese", status(true, false, now - 2 * day, true), {}, "Déjà Dup", "ja",
        {"Déjà Dup", EarlyTone::plain, nullopt, "最後のバックアップから2日・" + date(now - 2 * day, "ja") + "・自動バックアップ：オフ"}},
-      {"today", status(true, nullopt, now - 23h, true), {}, "Timeshift", "en",
-       {"Timeshift", EarlyTone::plain, nullopt, "Last backup today · " + date(now - 23h, "en")}},
       {"eight days ago", status(true, false, now - 8 * day, true), {}, "Timeshift", "ja",
        {"Timeshift", EarlyTone::attention, "最後のバックアップから8日", date(now - 8 * day, "ja") + "・自動バックアップ：オフ"}},
       {"no backup yet", status(true, nullopt, nullopt, true), {}, "", "en",
        {"Backup", EarlyTone::plain, "No backups yet", "—"}},
-      {"no backup yet for a week", status(true, true, nullopt, true), watched, "Déjà Dup", "ja",
-       {"Déjà Dup", EarlyTone::attention, "まだバックアップがありません", "自動バックアップ：オン"}},
       {"unreadable", status(true, nullopt, nullopt, false), {}, "Timeshift", "en",
        {"Timeshift", EarlyTone::plain, "Unavailable", "Read while the backup disk is connected and the backup settings can be read"}},
       {"unreadable for a week", status(true, nullopt, nullopt, false), watched, "Timeshift", "ja",
@@ -238,16 +195,13 @@ TEST(DejaDupParse, SettingsLinesGiveTheStatus) {
   } rows[] = {
       {"backed up to a drive", lines("'drive'", "'2024-05-01T10:15:30.123456Z'", "true"), status(true, true, backedUp, true)},
       {"never set up", lines("'auto'", "''", "false"), status(false, false, nullopt, true)},
-      {"a location, no backup yet", lines("'google'", "''", "true"), status(true, true, nullopt, true)},
       {"a backup made before the location was reset", lines("'auto'", "'2024-05-01T10:15:30.123456Z'", "true"),
        status(true, true, backedUp, true)},
       {"an unreadable date", lines("'auto'", "'yesterday'", "maybe"), status(true, nullopt, nullopt, false)},
       {"an escaped quote", lines("'it\\'s \"mine\"'", "\"\"", "true"), status(true, true, nullopt, true)},
       {"a quote that ends the string early", lines("'a'b'", "''", "true"), status(nullopt, true, nullopt, true)},
-      {"no location read", "org.gnome.DejaDup last-backup ''\n", status(nullopt, nullopt, nullopt, true)},
       {"only a child schema", "org.gnome.DejaDup.Local folder ''\n", nullopt},
       {"an error", "No such schema \"org.gnome.DejaDup\"\n", nullopt},
-      {"nothing", "", nullopt},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
@@ -261,8 +215,8 @@ TEST(DejaDupParse, DatesWithAndWithoutAnOffset) {
                            "2024-05-01T05:15:30-0500", "2024-05-01T15:15:30+05", "2024-05-01 19:15:30"})
     EXPECT_EQ(DejaDup::parseDate(text, "Asia/Tokyo"), moment) << text;
   EXPECT_EQ(DejaDup::parseDate("2024-05-01T10:15:30,5Z", "UTC"), moment + 500ms);
-  for (const char* text : {"2024-02-30T10:15:30Z", "2024-05-01T10:15Z", "2024-05-01T10:15:30+05:", "2024-05-01T10:15:30Zx",
-                           "2024-05-01T10:15:30.Z", "2024-05-01T10:15:30+24:00", "24-05-01T10:15:30Z", ""})
+  for (const char* text : {"2024-02-30T10:15:30Z", "2024-05-01T10:15Z", "2024-05-01T10:15:30+05:",
+                           "2024-05-01T10:15:30Zx", "2024-05-01T10:15:30.Z", "2024-05-01T10:15:30+24:00"})
     EXPECT_EQ(DejaDup::parseDate(text, "UTC"), nullopt) << text;
 }
 
@@ -271,9 +225,9 @@ TEST(TimeshiftConfiguration, TheDeviceAndTheSchedules) {
   EXPECT_EQ(Timeshift::parseConfiguration(fixture("native/timeshift/etc/timeshift/timeshift.json")),
             (Configuration{"5d6e2c1a-0b7f-4c3e-9a1d-2f8e4b6c7d90", true}));
   EXPECT_EQ(Timeshift::parseConfiguration(R"({"backup_device_uuid": "", "schedule_daily": "false"})"), (Configuration{"", false}));
-  EXPECT_EQ(Timeshift::parseConfiguration(R"({"schedule_boot": true, "schedule_daily": "yes"})"), (Configuration{"", true}));
-  EXPECT_EQ(Timeshift::parseConfiguration(R"({"backup_device_uuid": "x", "schedule_daily": 1})"), (Configuration{"x", nullopt}));
-  for (const char* broken : {R"({"backup_device_uuid": 5})", "[]", "{", "", "\xff"})
+  EXPECT_EQ(Timeshift::parseConfiguration(R"({"schedule_boot": true, "schedule_daily": 1})"), (Configuration{"", true}));
+  EXPECT_EQ(Timeshift::parseConfiguration(R"({"backup_device_uuid": "x"})"), (Configuration{"x", nullopt}));
+  for (const char* broken : {R"({"backup_device_uuid": 5})", "[]", "{"})
     EXPECT_EQ(Timeshift::parseConfiguration(broken), nullopt) << broken;
 }
 
@@ -281,11 +235,9 @@ TEST(TimeshiftSnapshots, TheNewestValidNameInLocalTime) {
   const std::vector<std::string> names{"2024-05-01_10-15-30", "2024-05-02_09-00-00", "2024-13-01_00-00-00",
                                        "2024-05-03_09-00-00.tmp", "info.json", "2024-05-04_9-00-00"};
   EXPECT_EQ(Timeshift::latestSnapshot(names, "Asia/Tokyo"), utc(2024, 5, 2));
-  EXPECT_EQ(Timeshift::latestSnapshot({"2024-02-30_00-00-00"}, "UTC"), nullopt);
 
   const Timeshift::Configuration configured{"5d6e", true};
   EXPECT_EQ(Timeshift::status(configured, {true, true, names}, "UTC"), status(true, true, utc(2024, 5, 2, 9), true, true));
-  EXPECT_EQ(Timeshift::status(configured, {true, true, {}}, "UTC"), status(true, true, nullopt, true, true));
   EXPECT_EQ(Timeshift::status(configured, {false, false, {}}, "UTC"), status(true, true, nullopt, false, false));
   EXPECT_EQ(Timeshift::status({"", false}, {true, true, names}, "UTC"), status(false, false, nullopt, false, false));
 }

@@ -22,9 +22,9 @@ constexpr const char* environmentProgram = "/usr/bin/env";
 constexpr const char* fallbackGsettings = "/usr/bin/gsettings";
 // What gsettings finds its schemas and the user's settings by. The tool runner hands a tool
 // none of our environment, so these go to it through env.
-constexpr const char* settingsVariables[] = {
-    "HOME",          "XDG_CONFIG_HOME",      "XDG_DATA_HOME",        "XDG_DATA_DIRS",           "XDG_RUNTIME_DIR",
-    "DCONF_PROFILE", "GSETTINGS_BACKEND",    "GSETTINGS_SCHEMA_DIR", "DBUS_SESSION_BUS_ADDRESS"};
+constexpr const char* settingsVariables[] = {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_DATA_DIRS",
+                                             "XDG_RUNTIME_DIR", "DCONF_PROFILE", "GSETTINGS_BACKEND",
+                                             "GSETTINGS_SCHEMA_DIR", "DBUS_SESSION_BUS_ADDRESS"};
 
 const char* environmentVariable(const char* name) { return std::getenv(name); }
 
@@ -34,7 +34,8 @@ BackupRead unavailable(const char* tool) { return {BackupStatus{}, "unavailable"
 // gsettings on PATH, else where Debian installs it. A folder with "=" in it would be taken by
 // env for a variable, so it is passed over.
 std::string gsettingsProgram() {
-  std::string_view path = std::getenv("PATH") ? std::getenv("PATH") : "";
+  const char* variable = std::getenv("PATH");
+  std::string_view path = variable ? variable : "";
   while (!path.empty()) {
     const auto end = std::min(path.find(':'), path.size());
     const std::string folder(path.substr(0, end));

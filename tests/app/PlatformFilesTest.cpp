@@ -22,25 +22,12 @@ namespace hollin {
 namespace {
 
 using testing::contents;
+using testing::ScopedVariable;
 
 mode_t modeOf(const std::string& path) {
   struct stat status {};
   return ::stat(path.c_str(), &status) == 0 ? status.st_mode & 07777 : 0;
 }
-
-// Sets or clears an environment variable for one test and puts it back afterwards.
-class ScopedVariable {
- public:
-  ScopedVariable(const char* name, const char* value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    value ? ::setenv(name, value, 1) : ::unsetenv(name);
-  }
-  ~ScopedVariable() { old_ ? ::setenv(name_, old_->c_str(), 1) : ::unsetenv(name_); }
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
 
 TEST(AtomicFile, ReplacesWholeFileWithOwnerOnlyModeAndLeavesNoTemporary) {
   QTemporaryDir folder;

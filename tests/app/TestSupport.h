@@ -18,9 +18,12 @@
 #include <nlohmann/json.hpp>
 
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <optional>
+#include <string>
 
 namespace hollin::testing {
 
@@ -66,6 +69,22 @@ inline QProcessEnvironment desktopEnvironment(const QString& display, const QStr
   environment.insert("DBUS_SESSION_BUS_ADDRESS", bus);
   return environment;
 }
+
+// Sets or clears an environment variable for one test and puts it back afterwards.
+class ScopedVariable {
+ public:
+  ScopedVariable(const char* name, const char* value) : name_(name) {
+    if (const char* old = std::getenv(name)) old_ = old;
+    value ? ::setenv(name, value, 1) : ::unsetenv(name);
+  }
+  ~ScopedVariable() { old_ ? ::setenv(name_, old_->c_str(), 1) : ::unsetenv(name_); }
+  ScopedVariable(const ScopedVariable&) = delete;
+  ScopedVariable& operator=(const ScopedVariable&) = delete;
+
+ private:
+  const char* name_;
+  std::optional<std::string> old_;
+};
 
 // A program the test starts for itself, terminated and waited for when the test is done.
 class Child {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/early/BackupStatus.h"
 #include "core/early/BatteryHealth.h"
 #include "core/early/BatteryReading.h"
 #include "core/early/ChargeLimit.h"
@@ -35,5 +36,21 @@ std::optional<BatteryHealth> readBatteryHealth();
 // This user's crashes of the last days from the journal and the crash folders, each once;
 // absent when none of them could be read.
 std::optional<std::vector<CrashRecord>> readCrashes();
+
+// The backup tool in use: Déjà Dup, then Timeshift; the first of them that is configured, else
+// the first installed. `source` says where the status came from: "deja-dup" (its settings),
+// "timeshift" (its configuration, no snapshot date found), "timeshift-snapshots" (a snapshot
+// date found), "none" (neither is installed) or "unavailable" (installed, not readable). `tool`
+// is the tool's name as the health table shows it; empty for none.
+struct BackupRead {
+  BackupStatus status;
+  std::string source;
+  std::string tool;
+  bool operator==(const BackupRead&) const = default;
+};
+BackupRead readBackup();
+// The same with the system's files (the tools' configuration, schemas, mounts, devices) read
+// under `root`.
+BackupRead readBackup(const std::string& root);
 
 }  // namespace hollin::EarlyWatch

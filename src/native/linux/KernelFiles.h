@@ -24,6 +24,12 @@ inline constexpr std::string_view blockClass = "/sys/class/block";
 inline constexpr std::string_view nvmeControllers = "/sys/class/nvme";
 inline constexpr std::string_view devices = "/dev/";
 inline constexpr std::string_view deviceMapper = "/dev/mapper/";
+// Timeshift: its configuration (current and older place), the links that name a device by its
+// file-system UUID, and the mount table that says where a device is mounted.
+inline constexpr std::string_view timeshiftConfiguration = "/etc/timeshift/timeshift.json";
+inline constexpr std::string_view timeshiftOlderConfiguration = "/etc/timeshift.json";
+inline constexpr std::string_view disksByUuid = "/dev/disk/by-uuid/";
+inline constexpr std::string_view mounts = "/proc/self/mounts";
 // The running program itself (never under the host root): the SSD helper is installed beside it.
 inline constexpr const char* selfExecutable = "/proc/self/exe";
 inline constexpr std::string_view x11Sockets = "/tmp/.X11-unix/X";  // + display number

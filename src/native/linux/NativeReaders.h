@@ -247,4 +247,13 @@ std::string underRoot(const std::string& root, std::string_view path);
 // The whole of a small file, or absent when it cannot be opened or read.
 std::optional<std::string> readSmallFile(const std::string& path);
 
+// `path` (absolute, as seen from root) with every symbolic link followed, kept within root: an
+// absolute target starts again at root, ".." stops at root. Absent when a part is missing or
+// the links go round.
+std::optional<std::string> resolveUnder(const std::string& root, std::string_view path);
+
+// A field of the mount tables (mounts, mountinfo), which escape space, tab, newline and
+// backslash as \ooo, unescaped.
+std::string unescapedMountField(std::string_view field);
+
 }  // namespace hollin::native

@@ -57,9 +57,8 @@ std::string parentOf(std::string_view path) {
   return slash == 0 || slash == std::string_view::npos ? "/" : std::string(path.substr(0, slash));
 }
 
-// `path` (absolute, as seen from root) with every symbolic link followed, kept within root: an
-// absolute target starts again at root, ".." stops at root. Absent when a part is missing or
-// the links go round.
+}  // namespace
+
 std::optional<std::string> resolveUnder(const std::string& root, std::string_view path) {
   std::vector<std::string> done;
   std::vector<std::string> todo = components(path);  // in reverse: the next part is at the back
@@ -90,6 +89,8 @@ std::optional<std::string> resolveUnder(const std::string& root, std::string_vie
   }
   return joined(done);
 }
+
+namespace {
 
 bool exists(const std::string& root, const std::string& path) {
   struct stat info {};
@@ -132,8 +133,9 @@ bool nvmeName(std::string_view name, bool namespaceDisk) {
   return name.empty();
 }
 
-// mountinfo escapes space, tab, newline and backslash as \ooo.
-std::string unescaped(std::string_view field) {
+}  // namespace
+
+std::string unescapedMountField(std::string_view field) {
   std::string text;
   for (std::size_t i = 0; i < field.size(); ++i) {
     if (field[i] == '\\' && i + 3 < field.size()) {
@@ -148,6 +150,8 @@ std::string unescaped(std::string_view field) {
   }
   return text;
 }
+
+namespace {
 
 bool holds(std::string_view mountPoint, std::string_view path) {
   if (mountPoint == "/") return true;
@@ -252,8 +256,8 @@ std::optional<MountEntry> mountHolding(std::string_view mountinfo, std::string_v
     if (majorError != std::errc() || minorError != std::errc() || majorEnd != number.data() + colon ||
         minorEnd != number.data() + number.size())
       continue;
-    entry.mountPoint = lexicallyNormal(unescaped(fields[4]));
-    entry.source = unescaped(fields[separator + 2]);
+    entry.mountPoint = lexicallyNormal(unescapedMountField(fields[4]));
+    entry.source = unescapedMountField(fields[separator + 2]);
     if (!holds(entry.mountPoint, target)) continue;
     // At the same point, the later mount hides the earlier one.
     if (!best || entry.mountPoint.size() >= best->mountPoint.size()) best = std::move(entry);

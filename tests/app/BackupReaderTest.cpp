@@ -1,0 +1,118 @@
+// The backup reading end to end: Déjà Dup through a private settings store and the real
+// gsettings, Timeshift over a recorded machine, and the choice between them.
+#include <gtest/gtest.h>
+
+#include <ctime>
+
+#include "TestSupport.h"
+#include "../native/FixtureTree.h"
+#include "app/early/EarlyWatch.h"
+#include "core/DateText.h"
+#include "core/early/Backup.h"
+
+namespace hollin {
+namespace {
+
+using namespace std::chrono;
+using EarlyWatch::BackupRead;
+using native::test::FixtureTree;
+using testing::ScopedVariable;
+
+constexpr auto day = hours(24);
+const std::string schemaFile = "org.gnome.DejaDup.gschema.xml";
+
+// As Déjà Dup writes it: UTC with microseconds.
+std::string isoText(WallTime when) {
+  const auto seconds = floor<std::chrono::seconds>(when);
+  const std::time_t time = system_clock::to_time_t(seconds);
+  std::tm parts{};
+  ::gmtime_r(&time, &parts);
+  char text[64];
+  const auto length = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &parts);
+  std::snprintf(text + length, sizeof text - length, ".%06lldZ",
+                static_cast<long long>(duration_cast<microseconds>(when - seconds).count()));
+  return text;
+}
+
+// Déjà Dup's schema compiled into a folder of the test's, and a settings store of its own.
+class DejaDupSettings : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    testing::ensureApplication();
+    if (!testing::installed("gsettings") || !testing::installed("glib-compile-schemas"))
+      GTEST_SKIP() << "gsettings and glib-compile-schemas (libglib2.0-bin) are not installed";
+    ASSERT_TRUE(QFile::copy(QString(HOLLIN_FIXTURES_DIR) + "/backup/" + QString::fromStdString(schemaFile),
+                            QString::fromStdString(schemaFolder() + "/" + schemaFile)));
+    ASSERT_EQ(QProcess::execute("glib-compile-schemas", {QString::fromStdString(schemaFolder())}), 0);
+  }
+
+  std::string schemaFolder() const { return folder_.path().toStdString(); }
+  bool set(const char* key, const std::string& value) {
+    return QProcess::execute("gsettings", {"set", "org.gnome.DejaDup", key, QString::fromStdString(value)}) == 0;
+  }
+
+  QTemporaryDir folder_, configuration_;
+  ScopedVariable schemas_{"GSETTINGS_SCHEMA_DIR", folder_.path().toLocal8Bit().constData()};
+  ScopedVariable backend_{"GSETTINGS_BACKEND", "keyfile"};
+  ScopedVariable store_{"XDG_CONFIG_HOME", configuration_.path().toLocal8Bit().constData()};
+};
+
+TEST_F(DejaDupSettings, TheLastBackupReachesTheTiers) {
+  const auto now = floor<microseconds>(system_clock::now());
+  const struct {
+    const char* name;
+    system_clock::duration age;
+    const char* signature;  // empty: no warning
+  } rows[] = {{"6 days 23 hours", 6 * day + hours(23), ""}, {"7 days", 7 * day, "7"}, {"30 days", 30 * day, "30"}};
+  ASSERT_TRUE(set("periodic", "false"));
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    ASSERT_TRUE(set("last-backup", "'" + isoText(now - row.age) + "'"));
+    const auto read = EarlyWatch::readBackup();
+    EXPECT_EQ(read, (BackupRead{{true, false, now - row.age, true, false}, "deja-dup", "Déjà Dup"}));
+    const auto warning = EarlyWarnings::backup(read.status, EarlyWatchArchive{}, now, "en");
+    EXPECT_EQ(warning ? warning->signature : "", row.signature);
+  }
+}
+
+TEST_F(DejaDupSettings, TheFirstConfiguredToolIsChosen) {
+  FixtureTree tree("timeshift");
+  // The schema where the reading looks for it under the recorded machine's root.
+  tree.write(schemaFolder().substr(1) + "/" + schemaFile, "<schemalist/>");
+  const auto timeshift = EarlyWatch::readBackup(tree.root());
+  EXPECT_EQ(timeshift.source, "timeshift-snapshots") << "Déjà Dup has no location yet";
+  EXPECT_EQ(timeshift.status.latest, civilMoment({2024, 5, 2, 9, 0, 0}));
+
+  tree.write("etc/timeshift/timeshift.json", R"({"backup_device_uuid": ""})");
+  EXPECT_EQ(EarlyWatch::readBackup(tree.root()),
+            (BackupRead{{false, true, std::nullopt, true, false}, "deja-dup", "Déjà Dup"}))
+      << "neither is configured: the first installed";
+
+  ASSERT_TRUE(set("backend", "'local'"));
+  tree.write("etc/timeshift/timeshift.json", "{\"backup_device_uuid\": 7}");
+  EXPECT_EQ(EarlyWatch::readBackup(tree.root()), (BackupRead{{true, true, std::nullopt, true, false}, "deja-dup", "Déjà Dup"}));
+}
+
+TEST(BackupReader, AnInstalledSchemaThatGSettingsCannotReadIsUnavailable) {
+  testing::ensureApplication();
+  if (QFile::exists("/usr/share/glib-2.0/schemas/" + QString::fromStdString(schemaFile)))
+    GTEST_SKIP() << "Déjà Dup is installed on this machine, so gsettings can read its settings";
+  // The schema's source lies where the lookup finds it, but GSettings has no compiled schema.
+  const ScopedVariable schemas("GSETTINGS_SCHEMA_DIR", "/hollin-uncompiled-schemas");
+  FixtureTree tree("");
+  tree.write("hollin-uncompiled-schemas/" + schemaFile, "<schemalist/>");
+  EXPECT_EQ(EarlyWatch::readBackup(tree.root()), (BackupRead{{}, "unavailable", "Déjà Dup"}));
+}
+
+TEST(BackupReader, TimeshiftOverARecordedMachine) {
+  const FixtureTree tree("timeshift");
+  EXPECT_EQ(EarlyWatch::readBackup(tree.root()),
+            (BackupRead{{true, true, civilMoment({2024, 5, 2, 9, 0, 0}), true, true}, "timeshift-snapshots", "Timeshift"}));
+  tree.write("etc/timeshift/timeshift.json", "{\"backup_device_uuid\": ");
+  EXPECT_EQ(EarlyWatch::readBackup(tree.root()), (BackupRead{{}, "unavailable", "Timeshift"}));
+  tree.remove("etc/timeshift");
+  EXPECT_EQ(EarlyWatch::readBackup(tree.root()), (BackupRead{{false, std::nullopt, std::nullopt, false, false}, "none", ""}));
+}
+
+}  // namespace
+}  // namespace hollin

@@ -1,0 +1,246 @@
+// The backup rules and the backup tools' texts: the system tool's preferences, destinations and
+// snapshot listing, Déjà Dup's settings, Timeshift's configuration and snapshot names, the
+// archive's dates, the warnings and the health table's row.
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "core/DateText.h"
+#include "core/early/Backup.h"
+#include "core/early/DejaDup.h"
+#include "core/early/TimeMachine.h"
+#include "core/early/Timeshift.h"
+
+namespace hollin {
+namespace {
+
+using namespace std::chrono_literals;
+using std::nullopt;
+constexpr auto day = 24h;
+
+std::string fixture(const std::string& name) {
+  std::ifstream in(std::string(HOLLIN_FIXTURES_DIR) + "/" + name, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+PlistDictionary preferences(const std::string& name) {
+  const auto decoded = parsePropertyList(fixture("backup/" + name), 1 << 20);
+  return decoded && decoded->asDictionary() ? *decoded->asDictionary() : PlistDictionary{{"unreadable", true}};
+}
+
+WallTime utc(int year, int month, int day, int hour = 0, int minute = 0, int second = 0) {
+  return *civilMoment({year, month, day, hour, minute, second}, "UTC");
+}
+
+const WallTime now = utc(2024, 6, 1, 12);
+
+BackupStatus status(std::optional<bool> configured, std::optional<bool> autoBackup, std::optional<WallTime> latest,
+                    bool readable, bool mounted = false) {
+  return {configured, autoBackup, latest, readable, mounted};
+}
+
+TEST(TimeMachineParse, PreferencesGiveTheNewestDateOfAllDestinations) {
+  EXPECT_EQ(TimeMachine::parse(preferences("preferences-two-destinations.plist")),
+            status(true, true, utc(2024, 5, 1, 10, 15, 30), true));
+  EXPECT_EQ(TimeMachine::parse(preferences("preferences-autobackup-only.plist")), status(false, false, nullopt, false));
+  EXPECT_EQ(TimeMachine::parse({{"Destinations", "Backup Disk"}, {"AutoBackup", true}}), status(nullopt, true, nullopt, false))
+      << "destinations of another type say nothing";
+
+  const PlistDictionary mixed{{"SnapshotDates", PlistArray{PlistDate{0}, "yesterday"}}};
+  const PlistDictionary empty{{"SnapshotDates", PlistArray{}}};
+  const PlistDictionary beyondTime{{"SnapshotDates", PlistArray{PlistDate{1e300}}}};
+  EXPECT_EQ(TimeMachine::parse({{"Destinations", PlistArray{mixed, beyondTime}}}), status(true, nullopt, nullopt, false))
+      << "a dates array with anything else in it is passed over";
+  EXPECT_EQ(TimeMachine::parse({{"Destinations", PlistArray{mixed, empty}}}), status(true, nullopt, nullopt, true))
+      << "an empty dates array is read: no backup yet";
+}
+
+TEST(TimeMachineDestinations, OnlyVolumesUnderVolumesAreListed) {
+  using TimeMachine::Destinations;
+  EXPECT_EQ(TimeMachine::parseDestinations(fixture("backup/destinations.plist")),
+            (Destinations{true, {"/Volumes/Backup Disk"}}))
+      << "parent steps, a trailing one too, and folders outside /Volumes are dropped";
+  EXPECT_EQ(TimeMachine::parseDestinations("tmutil: No destinations configured.\xff\n"), Destinations{});
+  EXPECT_EQ(TimeMachine::parseDestinations("<plist version=\"1.0\"><dict><key>Other</key><true/></dict></plist>"), nullopt);
+  EXPECT_EQ(TimeMachine::parseDestinations("tmutil: some other failure"), nullopt);
+}
+
+TEST(TimeMachineSnapshots, TheNewestValidNameInTheGivenZone) {
+  const auto listing = fixture("backup/snapshots.txt");
+  EXPECT_EQ(TimeMachine::latestSnapshot(listing, "UTC"), utc(2024, 5, 1, 10, 15, 30)) << "month 13 is skipped";
+  EXPECT_EQ(TimeMachine::latestSnapshot(listing, "Asia/Tokyo"), utc(2024, 5, 1, 1, 15, 30));
+  EXPECT_EQ(TimeMachine::latestSnapshot("com.apple.TimeMachineX2024-05-01-101530.backup", "UTC"), nullopt);
+}
+
+TEST(BackupDates, TheNewestDateCountsUnlessItIsInTheFuture) {
+  const auto with = [](WallTime latest) { return BackupStatus::with(true, nullopt, latest, false); };
+  EXPECT_EQ(TimeMachine::latest(with(now + 300s), now - day, now), now + 300s);
+  EXPECT_EQ(TimeMachine::latest(with(now + 301s), now - day, now), now - day);
+}
+
+TEST(BackupArchive, RemembersTheNewestBackupAndWatchesAConfiguredDestination) {
+  EarlyWatchArchive archive;
+  const auto mounted = BackupStatus::with(true, nullopt, now - 3 * day, true);
+  EXPECT_TRUE(archive.recordBackup(mounted, now));
+  EXPECT_EQ(archive.lastBackup, now - 3 * day);
+  EXPECT_EQ(archive.backupWatchSince, now);
+  EXPECT_EQ(archive.lastMounted, now);
+  EXPECT_FALSE(archive.recordBackup(mounted, now + 3599s)) << "the mount is noted at most once an hour";
+  EXPECT_TRUE(archive.recordBackup(mounted, now + 3600s));
+  EXPECT_EQ(archive.lastMounted, now + 3600s);
+  EXPECT_FALSE(archive.recordBackup(BackupStatus::with(true, nullopt, now - 4 * day, false), now + 2h)) << "an older backup";
+  EXPECT_FALSE(archive.recordBackup(now + 2h + 301s, now + 2h)) << "a backup in the future";
+  EXPECT_TRUE(archive.recordBackup(BackupStatus::with(nullopt, nullopt, now + 2h, true), now + 2h));
+  EXPECT_EQ(archive.lastBackup, now + 2h);
+  EXPECT_EQ(archive.lastMounted, now + 3600s) << "nothing is watched while it is unknown whether backups are set up";
+}
+
+TEST(BackupWarning, DaysWithoutABackupReachTheTiers) {
+  const struct {
+    const char* name;
+    std::chrono::seconds age;
+    const char* signature;  // empty: no warning
+    int severity;
+  } rows[] = {
+      {"6 days 23 hours", 6 * day + 23h, "", 0}, {"exactly 7 days", 7 * day, "7", 1},
+      {"29 days 23 hours", 29 * day + 23h, "14", 2}, {"30 days", 30 * day, "30", 3},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    const auto warning = EarlyWarnings::backup(now - row.age, true, now, "en");
+    ASSERT_EQ(warning.has_value(), *row.signature != '\0');
+    if (!warning) continue;
+    EXPECT_EQ(warning->signature, row.signature);
+    EXPECT_EQ(warning->severity, row.severity);
+  }
+  EXPECT_FALSE(EarlyWarnings::backup(now - 40 * day, false, now, "en")) << "not shown";
+
+  EXPECT_EQ(EarlyWarnings::backup(now - 7 * day, true, now, "en"),
+            (EarlyWarning{"backup", "7", false, "Backups have stopped",
+                          "It has been 7 days since the last backup. Check that the backup disk or server can be reached.",
+                          259200, 1}));
+}
+
+TEST(BackupWarning, ADestinationNeverSeenIsReportedAfterAWeekOfWatching) {
+  const auto unread = BackupStatus::with(true, nullopt, nullopt, false);
+  EarlyWatchArchive archive;
+  archive.recordBackup(unread, now - 14 * day);
+  EXPECT_EQ(EarlyWarnings::backup(unread, archive, now, "en"),
+            (EarlyWarning{"backup", "14", false, "Backups cannot be checked",
+                          "For 14 days no backup could be confirmed. Connect the backup disk or check the backup settings.",
+                          259200, 2}));
+
+  archive.lastMounted = now - 6 * day;
+  EXPECT_FALSE(EarlyWarnings::backup(unread, archive, now, "en")) << "counted from the last time it was seen";
+  EXPECT_FALSE(EarlyWarnings::backup(BackupStatus{}, archive, now, "en")) << "unknown, and no backup ever seen";
+  archive.lastBackup = now - 8 * day;
+  EXPECT_EQ(EarlyWarnings::backup(BackupStatus{}, archive, now, "en")->title, "Backups have stopped")
+      << "a remembered backup is enough to show it";
+}
+
+TEST(BackupWarning, TurningBackupsOffClearsTheWatchAndTheRow) {
+  EarlyWatchArchive archive;
+  archive.recordBackup(BackupStatus::with(true, true, now - 40 * day, true), now - 20 * day);
+  const auto off = BackupStatus::with(false, false, nullopt, false);
+  EXPECT_TRUE(archive.recordBackup(off, now));
+  EXPECT_EQ(archive.backupWatchSince, nullopt);
+  EXPECT_EQ(archive.lastMounted, nullopt);
+  EXPECT_EQ(archive.lastBackup, now - 40 * day);
+  EXPECT_FALSE(EarlyWarnings::backup(off, archive, now, "en"));
+  EXPECT_FALSE(backupRow(off, archive, now, "Timeshift", "en"));
+}
+
+TEST(BackupRow, SaysHowLongAgoAndWhatCannotBeRead) {
+  EarlyWatchArchive watched;
+  watched.backupWatchSince = now - 8 * day;
+  const auto date = [](WallTime when, const char* language) { return shortDateTimeText(when, language, "UTC"); };
+  const struct {
+    const char* name;
+    BackupStatus status;
+    EarlyWatchArchive archive;
+    const char* tool;
+    const char* language;
+    EarlyTableRow row;
+  } rows[] = {
+      {"two days ago", status(true, true, now - 2 * day, true), {}, "Déjà Dup", "en",
+       {"Déjà Dup", EarlyTone::plain, nullopt,
+        "Days since the last backup: 2 · " + date(now - 2 * day, "en") + " · Automatic backups: On"}},
+      {"two days ago in Japanese", status(true, false, now - 2 * day, true), {}, "Déjà Dup", "ja",
+       {"Déjà Dup", EarlyTone::plain, nullopt, "最後のバックアップから2日・" + date(now - 2 * day, "ja") + "・自動バックアップ：オフ"}},
+      {"eight days ago", status(true, false, now - 8 * day, true), {}, "Timeshift", "ja",
+       {"Timeshift", EarlyTone::attention, "最後のバックアップから8日", date(now - 8 * day, "ja") + "・自動バックアップ：オフ"}},
+      {"no backup yet", status(true, nullopt, nullopt, true), {}, "", "en",
+       {"Backup", EarlyTone::plain, "No backups yet", "—"}},
+      {"unreadable", status(true, nullopt, nullopt, false), {}, "Timeshift", "en",
+       {"Timeshift", EarlyTone::plain, "Unavailable", "Read while the backup disk is connected and the backup settings can be read"}},
+      {"unreadable for a week", status(true, nullopt, nullopt, false), watched, "Timeshift", "ja",
+       {"Timeshift", EarlyTone::attention, "最後のバックアップの日時を読めません", "バックアップ用のディスクをつないでいて、設定を読めるときに読みます"}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    EXPECT_EQ(backupRow(row.status, row.archive, now, row.tool, row.language, "UTC"), row.row);
+  }
+}
+
+TEST(DejaDupParse, SettingsLinesGiveTheStatus) {
+  const auto lines = [](const std::string& backend, const std::string& lastBackup, const std::string& periodic) {
+    return "org.gnome.DejaDup backend " + backend + "\norg.gnome.DejaDup last-backup " + lastBackup +
+           "\norg.gnome.DejaDup.Local folder 'Backups'\norg.gnome.DejaDup periodic " + periodic + "\n";
+  };
+  const auto backedUp = utc(2024, 5, 1, 10, 15, 30) + 123456us;
+  const struct {
+    const char* name;
+    std::string text;
+    std::optional<BackupStatus> status;
+  } rows[] = {
+      {"backed up to a drive", lines("'drive'", "'2024-05-01T10:15:30.123456Z'", "true"), status(true, true, backedUp, true)},
+      {"never set up", lines("'auto'", "''", "false"), status(false, false, nullopt, true)},
+      {"a backup made before the location was reset", lines("'auto'", "'2024-05-01T10:15:30.123456Z'", "true"),
+       status(true, true, backedUp, true)},
+      {"an unreadable date", lines("'auto'", "'yesterday'", "maybe"), status(true, nullopt, nullopt, false)},
+      {"an escaped quote", lines("'it\\'s \"mine\"'", "\"\"", "true"), status(true, true, nullopt, true)},
+      {"a quote that ends the string early", lines("'a'b'", "''", "true"), status(nullopt, true, nullopt, true)},
+      {"only a child schema", "org.gnome.DejaDup.Local folder ''\n", nullopt},
+      {"an error", "No such schema \"org.gnome.DejaDup\"\n", nullopt},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    EXPECT_EQ(DejaDup::parse(row.text, "UTC"), row.status);
+  }
+}
+
+TEST(DejaDupParse, DatesWithAndWithoutAnOffset) {
+  const auto moment = utc(2024, 5, 1, 10, 15, 30);
+  for (const char* text : {"2024-05-01T10:15:30Z", "2024-05-01t10:15:30z", "2024-05-01T12:15:30+02:00",
+                           "2024-05-01T05:15:30-0500", "2024-05-01T15:15:30+05", "2024-05-01 19:15:30"})
+    EXPECT_EQ(DejaDup::parseDate(text, "Asia/Tokyo"), moment) << text;
+  EXPECT_EQ(DejaDup::parseDate("2024-05-01T10:15:30,5Z", "UTC"), moment + 500ms);
+  for (const char* text : {"2024-02-30T10:15:30Z", "2024-05-01T10:15Z", "2024-05-01T10:15:30+05:",
+                           "2024-05-01T10:15:30Zx", "2024-05-01T10:15:30.Z", "2024-05-01T10:15:30+24:00"})
+    EXPECT_EQ(DejaDup::parseDate(text, "UTC"), nullopt) << text;
+}
+
+TEST(TimeshiftConfiguration, TheDeviceAndTheSchedules) {
+  using Timeshift::Configuration;
+  EXPECT_EQ(Timeshift::parseConfiguration(fixture("native/timeshift/etc/timeshift/timeshift.json")),
+            (Configuration{"5d6e2c1a-0b7f-4c3e-9a1d-2f8e4b6c7d90", true}));
+  EXPECT_EQ(Timeshift::parseConfiguration(R"({"backup_device_uuid": "", "schedule_daily": "false"})"), (Configuration{"", false}));
+  EXPECT_EQ(Timeshift::parseConfiguration(R"({"schedule_boot": true, "schedule_daily": 1})"), (Configuration{"", true}));
+  EXPECT_EQ(Timeshift::parseConfiguration(R"({"backup_device_uuid": "x"})"), (Configuration{"x", nullopt}));
+  for (const char* broken : {R"({"backup_device_uuid": 5})", "[]", "{"})
+    EXPECT_EQ(Timeshift::parseConfiguration(broken), nullopt) << broken;
+}
+
+TEST(TimeshiftSnapshots, TheNewestValidNameInLocalTime) {
+  const std::vector<std::string> names{"2024-05-01_10-15-30", "2024-05-02_09-00-00", "2024-13-01_00-00-00",
+                                       "2024-05-03_09-00-00.tmp", "info.json", "2024-05-04_9-00-00"};
+  EXPECT_EQ(Timeshift::latestSnapshot(names, "Asia/Tokyo"), utc(2024, 5, 2));
+
+  const Timeshift::Configuration configured{"5d6e", true};
+  EXPECT_EQ(Timeshift::status(configured, {true, true, names}, "UTC"), status(true, true, utc(2024, 5, 2, 9), true, true));
+  EXPECT_EQ(Timeshift::status(configured, {false, false, {}}, "UTC"), status(true, true, nullopt, false, false));
+  EXPECT_EQ(Timeshift::status({"", false}, {true, true, names}, "UTC"), status(false, false, nullopt, false, false));
+}
+
+}  // namespace
+}  // namespace hollin

@@ -10,10 +10,9 @@
 #include <string_view>
 #include <vector>
 
-namespace hollin::native {
+#include "native/HostRoot.h"
 
-// The root the live readers read under: HOLLIN_HOST_ROOT, read once, or "/".
-const std::string& hostRoot();
+namespace hollin::native {
 
 // Reads one environment variable; nullptr when it is unset.
 using EnvironmentLookup = std::function<const char*(const char*)>;

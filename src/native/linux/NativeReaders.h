@@ -2,6 +2,7 @@
 // ("/" on a live machine, a fixture tree in tests); the parsers take the file's text.
 #pragma once
 
+#include "native/HostRoot.h"
 #include "native/NativeMetrics.h"
 #include "native/Power.h"
 
@@ -237,9 +238,6 @@ std::string homeFolder();
 // `path` with its links followed, as the mount table names folders; as given when it cannot be
 // resolved.
 std::string realFolder(const std::string& path);
-
-// The root the live functions read under: HOLLIN_HOST_ROOT, read once, or "/".
-const std::string& hostRoot();
 
 // root joined with an absolute path ("/" + "/proc" → "/proc").
 std::string underRoot(const std::string& root, std::string_view path);

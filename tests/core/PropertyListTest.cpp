@@ -2,16 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
+#include "CoreFixtures.h"
 
 namespace hollin {
 namespace {
 
-std::string fixture(const std::string& name) {
-  std::ifstream in(std::string(HOLLIN_FIXTURES_DIR) + "/plist/" + name, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
+std::string fixture(const std::string& name) { return test::fixture("plist/" + name); }
 
 constexpr std::size_t limit = 1 << 20;
 

@@ -69,23 +69,19 @@ TEST(SystemReader, PressureFromMemInfoWithoutPsiAndAnUnreadableZramDevice) {
 // Real file systems of chosen sizes, mounted by the test: the disk figures the live reader takes
 // from them fall into the levels the early warnings use.
 TEST(SystemReader, DiskLevelsOfRealSmallFileSystems) {
-  struct Row {
-    std::uint64_t bytes;
-    std::optional<hollin::DiskAlerts::Level> level;
-  };
-  const Row rows[] = {{25'000'000'000, hollin::DiskAlerts::Level::ok},
-                      {15'000'000'000, hollin::DiskAlerts::Level::attention},
-                      {5'000'000'000, hollin::DiskAlerts::Level::danger}};
-  for (const Row& row : rows) {
+  using Level = hollin::DiskAlerts::Level;
+  const std::pair<std::uint64_t, Level> rows[] = {
+      {25'000'000'000, Level::ok}, {15'000'000'000, Level::attention}, {5'000'000'000, Level::danger}};
+  for (const auto& [bytes, level] : rows) {
     FixtureTree tree;
-    const std::string options = "size=" + std::to_string(row.bytes) + ",mode=0700";
+    const std::string options = "size=" + std::to_string(bytes) + ",mode=0700";
     // tmpfs takes memory only for what is written, so a large one costs nothing here.
     if (mount("hollin-test", tree.root().c_str(), "tmpfs", MS_NOSUID | MS_NODEV, options.c_str()) != 0)
       GTEST_SKIP() << "mounting a file system needs CAP_SYS_ADMIN: " << std::strerror(errno);
     const auto system = readSystem("/", tree.root());
     umount2(tree.root().c_str(), MNT_DETACH);
     ASSERT_TRUE(system.disk_valid);
-    EXPECT_NEAR(static_cast<double>(system.disk_total), static_cast<double>(row.bytes), 4096);
-    EXPECT_EQ(hollin::DiskAlerts::level(system.disk_available), row.level) << row.bytes;
+    EXPECT_NEAR(static_cast<double>(system.disk_total), static_cast<double>(bytes), 4096);
+    EXPECT_EQ(hollin::DiskAlerts::level(system.disk_available), level) << bytes;
   }
 }

@@ -35,28 +35,20 @@ std::optional<EarlyWarning> lowSpace(std::optional<std::uint64_t> available, std
   const auto shown = level(available);
   if (!shown || *shown == Level::ok) return std::nullopt;
   const std::string size = sizeText(*available, language);
-  if (*shown == Level::attention)
-    return EarlyWarning{
-        .kind = "diskLow",
-        .signature = "attention",
-        .urgent = false,
-        .title = L10n::render(msg("内蔵ストレージの空きが少なくなっています"), language),
-        .message = L10n::render(
-            msg("空きは残り{0}です。いらないファイルを消すか、外付けのディスクへ移してください。", size), language),
-        .repeatAfter = lowRepeat,
-        .severity = 1,
-    };
+  const bool danger = *shown == Level::danger;
   return EarlyWarning{
       .kind = "diskLow",
-      .signature = "danger",
-      .urgent = true,
-      .title = L10n::render(msg("内蔵ストレージの空きがほとんどありません"), language),
+      .signature = danger ? "danger" : "attention",
+      .urgent = danger,
+      .title = L10n::render(danger ? msg("内蔵ストレージの空きがほとんどありません") : msg("内蔵ストレージの空きが少なくなっています"),
+                            language),
       .message = L10n::render(
-          msg("空きは残り{0}です。空きがなくなると、保存できなくなったり、Mac が固まったりします。いらないファイルを消すか、外付けのディスクへ移してください。",
-              size),
+          danger ? msg("空きは残り{0}です。空きがなくなると、保存できなくなったり、Mac が固まったりします。いらないファイルを消すか、外付けのディスクへ移してください。",
+                       size)
+                 : msg("空きは残り{0}です。いらないファイルを消すか、外付けのディスクへ移してください。", size),
           language),
-      .repeatAfter = dangerRepeat,
-      .severity = 2,
+      .repeatAfter = danger ? dangerRepeat : lowRepeat,
+      .severity = danger ? 2 : 1,
   };
 }
 

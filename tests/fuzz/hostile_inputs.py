@@ -24,9 +24,9 @@ def nested_arrays(depth):
     return bytes(body)
 
 
-def binary_table_with_nul():
-    # {"key": "a\0b"}: a dictionary of one ASCII key and one ASCII value holding a NUL.
-    objects = [b"\xd1\x01\x02", b"\x53key", b"\x53a\x00b"]
+def binary_table_with_nul(value):
+    # {"key": value}: a dictionary of one ASCII key and one string object.
+    objects = [b"\xd1\x01\x02", b"\x53key", value]
     body, offsets = bytearray(b"bplist00"), []
     for item in objects:
         offsets.append(len(body))
@@ -42,7 +42,8 @@ XML_HEAD = b'<?xml version="1.0" encoding="UTF-8"?>\n<plist version="1.0">\n'
 
 INPUTS = {
     "deep-arrays.bplist": lambda: nested_arrays(100_000),
-    "nul-in-value.bplist": binary_table_with_nul,
+    "nul-in-value.bplist": lambda: binary_table_with_nul(b"\x53a\x00b"),  # ASCII "a\0b"
+    "nul-in-utf16-value.bplist": lambda: binary_table_with_nul(b"\x62\x00a\x00\x00"),  # UTF-16 "a\0"
     "nul-in-value.xml": lambda: XML_HEAD + b"<dict>\n\t<key>key</key>\n\t<string>a\x00b</string>\n</dict>\n</plist>\n",
     "nul-in-key.xml": lambda: XML_HEAD + b"<dict>\n\t<key>k\x00ey</key>\n\t<string>value</string>\n</dict>\n</plist>\n",
 }

@@ -14,6 +14,7 @@
 #include "app/Subsystems.h"
 #include "app/notify/DBusNotifier.h"
 #include "app/platform/DataFolder.h"
+#include "app/platform/InstalledData.h"
 #include "app/platform/LoggingPresenter.h"
 #include "app/platform/LoginMonitor.h"
 #include "app/platform/QtSettings.h"
@@ -166,6 +167,8 @@ void Application::start(const QStringList& urls) {
 void Application::quit() { QCoreApplication::exit(0); }
 
 int runHollin(int argc, char** argv) {
+  // Before anything is rendered: the tables are read once, on first use.
+  if (auto installed = installedDataDirectory()) L10n::setInstalledDataDirectory(*installed);
   const std::vector<std::string> arguments(argv, argv + argc);
   if (auto answered = answerCommandLine(arguments)) return *answered;
   hl_prepare();  // before the toolkit starts its threads

@@ -89,5 +89,26 @@ TEST_F(EndToEndTest, HelpAndVersionPrintAndEndAnUnknownSwitchIsRefused) {
   EXPECT_TRUE(wrong.readAllStandardError().contains("--no-such-switch"));
 }
 
+TEST_F(EndToEndTest, AnInstalledCopyReadsTheTablesInstalledWithIt) {
+  const QString prefix = home_.filePath("prefix");
+  ASSERT_EQ(QProcess::execute("cmake", {"--install", HOLLIN_BINARY_DIR, "--prefix", prefix}), 0);
+  // The installed English table says something the source tree's does not.
+  const QString table = prefix + "/share/hollin/en.lproj/Localizable.strings";
+  std::string text = testing::contents(table.toStdString());
+  const std::size_t usage = text.find("<string>Usage:");
+  ASSERT_NE(usage, std::string::npos);
+  text.insert(usage + 8, "Installed ");
+  QFile file(table);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  file.write(text.data(), static_cast<qint64>(text.size()));
+  file.close();
+
+  QProcess installed;
+  installed.setProcessEnvironment(environment_);
+  installed.start(prefix + "/bin/hollin", {"--help"});
+  ASSERT_TRUE(installed.waitForFinished(5000));
+  EXPECT_TRUE(installed.readAllStandardOutput().startsWith("Installed Usage:"));
+}
+
 }  // namespace
 }  // namespace hollin

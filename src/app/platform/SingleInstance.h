@@ -4,8 +4,8 @@
 // The hand-over, in UTF-8 lines ending in '\n':
 //   starter:  one URL a line (none for a plain launch), then an empty line that ends the request;
 //   instance: "ok" once it has taken the request in, then it closes the connection.
-// A starter that hears no "ok" within its deadline has handed nothing over. A request that ends
-// before its empty line is dropped whole.
+// The starter counts its URLs as handed over only on that "ok", within its deadline. A request
+// that ends before its empty line is dropped whole.
 #pragma once
 
 #include <QLocalServer>
@@ -29,9 +29,9 @@ class SingleInstance : public QObject {
  public:
   // What a start comes to (see claimOrHandOver).
   enum class Start {
-    instance,    // this process is now the instance
-    handedOver,  // the running instance took the URLs: this start is done
-    unanswered,  // a live process holds the lock but did not answer in time
+    instance,     // this process is now the instance
+    handedOver,   // the running instance took the URLs: this start is done
+    unanswered,   // a live process holds the lock but did not answer in time
     unavailable,  // no lock file or socket can be made at the path
   };
 

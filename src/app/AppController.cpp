@@ -27,6 +27,7 @@ bool isAnalysisURL(const QString& text) {
 AppController::AppController(ControllerEnvironment environment, Presenter& presenter, Settings& settings,
                              QObject* parent)
     : QObject(parent), environment_(std::move(environment)), presenter_(presenter), settings_(settings),
+      healthWrites_(environment_.dataFolder.value_or("") + "/health.json", environment_.log),
       sampling_(QStringLiteral("org.hollin.Hollin.sampling")) {
   shownStatus_ = statusTexts(ShownStatus{}, environment_.language);
   timer_.setInterval(environment_.tickInterval);
@@ -64,6 +65,7 @@ void AppController::add(std::unique_ptr<Subsystem> subsystem) {
 }
 
 void AppController::start() {
+  if (environment_.dataFolder) removeStaleTemporaries(*environment_.dataFolder);
   for (auto& subsystem : subsystems_) subsystem->start();
   timer_.start();
   tick();
@@ -156,10 +158,10 @@ void AppController::writeHealth(const Moment& moment) {
   // The folder is made once; a write that finds it gone makes it again on the next try. A
   // failure leaves the previous file, and the next call simply tries again.
   const std::string& folder = *environment_.dataFolder;
-  if (!dataFolderReady_) dataFolderReady_ = createDataFolder(folder) == 0;
-  if (!dataFolderReady_) return;
-  if (writeFileAtomically(folder + "/health.json", healthText(record), Durability::replaceOnly) != 0)
-    dataFolderReady_ = false;
+  int error = dataFolderReady_ ? 0 : createDataFolder(folder);
+  if (error == 0) error = writeFileAtomically(folder + "/health.json", healthText(record), Durability::replaceOnly);
+  dataFolderReady_ = error == 0;
+  healthWrites_.report(error);
 }
 
 void AppController::willSleep() {

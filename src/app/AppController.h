@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "app/platform/WriteOutcomeLog.h"
 #include "app/tick/SerialQueue.h"
 #include "app/tick/Subsystem.h"
 #include "app/views/Presenter.h"
@@ -112,6 +113,7 @@ class AppController : public QObject {
   bool windowShown_ = false;
   bool trayShown_ = false;
   bool dataFolderReady_ = false;
+  WriteOutcomeLog healthWrites_;
   AnalysisTab selectedTab_ = AnalysisTab::apps;
   WallTime lastURLActivation_ = distantPast;
   SerialQueue sampling_;  // declared last, so its thread stops first

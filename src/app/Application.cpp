@@ -14,6 +14,7 @@
 #include "app/Subsystems.h"
 #include "app/notify/DBusNotifier.h"
 #include "app/platform/DataFolder.h"
+#include "app/platform/InstalledData.h"
 #include "app/platform/LoggingPresenter.h"
 #include "app/platform/LoginMonitor.h"
 #include "app/platform/QtSettings.h"
@@ -49,6 +50,24 @@ bool startHeadless() {
   const bool noDisplay = qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
   if (noDisplay && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   return noDisplay;
+}
+
+// One instance per user: a later start hands its URLs (or, plain, its wish for the window) to
+// the running one and ends with the status returned here; nothing when this start is the one.
+std::optional<int> becomeTheInstance(SingleInstance& instance, const QString& socketPath, const QStringList& urls) {
+  const std::string path = socketPath.toStdString();
+  switch (instance.claimOrHandOver(urls, handOverDeadline)) {
+    case SingleInstance::Start::instance: return std::nullopt;
+    case SingleInstance::Start::handedOver: return 0;
+    case SingleInstance::Start::unanswered:
+      logToStandardError("another process holds Hollin's socket " + path + " and did not answer within " +
+                         std::to_string(handOverDeadline.count()) + " s; ending without a hand-over");
+      return 1;
+    case SingleInstance::Start::unavailable:
+      logToStandardError("cannot create Hollin's socket " + path + " or its lock file");
+      return 1;
+  }
+  return 1;
 }
 
 Snapshot takeLive(std::span<const std::shared_ptr<SnapshotReader>> readers) {
@@ -166,6 +185,8 @@ void Application::start(const QStringList& urls) {
 void Application::quit() { QCoreApplication::exit(0); }
 
 int runHollin(int argc, char** argv) {
+  // Before anything is rendered: the tables are read once, on first use.
+  if (auto installed = installedDataDirectory()) L10n::setInstalledDataDirectory(*installed);
   const std::vector<std::string> arguments(argv, argv + argc);
   if (auto answered = answerCommandLine(arguments)) return *answered;
   hl_prepare();  // before the toolkit starts its threads
@@ -174,11 +195,10 @@ int runHollin(int argc, char** argv) {
   QApplication application(argc, argv);
   application.setQuitOnLastWindowClosed(false);  // the window comes and goes; Hollin stays
 
-  // One instance per user: a later start hands its URLs (or, plain, its wish for the window)
-  // to the running one and ends.
   const auto socketPath = instanceSocketPath();
   SingleInstance instance(socketPath.value_or(QString()));
-  if (socketPath && !instance.claim()) return SingleInstance::handOver(*socketPath, urls, handOverDeadline) ? 0 : 1;
+  if (socketPath)
+    if (auto status = becomeTheInstance(instance, *socketPath, urls)) return *status;
 
   Application hollin(!headless);
   QObject::connect(&instance, &SingleInstance::urlReceived, &hollin.controller(),

@@ -1,5 +1,7 @@
 #include "core/PropertyList.h"
 
+#include "core/PropertyListShape.h"
+
 #include <plist/plist.h>
 
 #include <cstdlib>
@@ -71,8 +73,13 @@ std::optional<std::map<std::string, std::string>> PlistValue::asStringTable() co
 namespace {
 
 // Deeper than anything we read (session lists, registry dictionaries, string tables); the cap
-// keeps a hostile file from exhausting the stack in the conversion below.
+// keeps a hostile file from exhausting the stack in libplist and in the conversion below.
 constexpr int maximumDepth = 64;
+
+// A list may hold no more values than it has bytes, twice over: every value of a tree-shaped
+// list costs at least one byte, and only a binary list that uses one container many times
+// expands beyond that.
+plist_shape::Limits limitsFor(std::string_view bytes) { return {maximumDepth, 2 * bytes.size() + 64}; }
 
 struct PlistDeleter {
   void operator()(plist_t node) const { plist_free(node); }
@@ -82,6 +89,17 @@ using PlistHandle = std::unique_ptr<std::remove_pointer_t<plist_t>, PlistDeleter
 struct MallocDeleter {
   void operator()(void* p) const { std::free(p); }
 };
+
+// libplist keeps a date as seconds in a double but hands it out only as 32-bit seconds, which
+// wrap after 2069 and before 1933. Its binary encoding of the date alone holds the double.
+std::optional<double> dateSeconds(plist_t node) {
+  char* raw = nullptr;
+  std::uint32_t length = 0;
+  plist_to_bin(node, &raw, &length);
+  std::unique_ptr<char, MallocDeleter> encoded(raw);
+  if (!encoded) return std::nullopt;
+  return plist_shape::topLevelDate(std::string_view(encoded.get(), length));
+}
 
 Result<PlistValue, PlistError> convert(plist_t node, int depth) {
   if (depth > maximumDepth) return Failure{PlistError::tooDeep};
@@ -121,10 +139,9 @@ Result<PlistValue, PlistError> convert(plist_t node, int depth) {
       return PlistValue(std::move(array));
     }
     case PLIST_STRING: {
-      char* raw = nullptr;
-      plist_get_string_val(node, &raw);
-      std::unique_ptr<char, MallocDeleter> text(raw);
-      return PlistValue(std::string(text ? text.get() : ""));
+      std::uint64_t length = 0;
+      const char* text = plist_get_string_ptr(node, &length);
+      return PlistValue(text ? std::string(text, length) : std::string());
     }
     case PLIST_UINT: {
       // libplist 2.2 keeps every integer in one unsigned 64-bit field and stores a negative
@@ -146,9 +163,9 @@ Result<PlistValue, PlistError> convert(plist_t node, int depth) {
       return PlistValue(value != 0);
     }
     case PLIST_DATE: {
-      std::int32_t seconds = 0, microseconds = 0;
-      plist_get_date_val(node, &seconds, &microseconds);
-      return PlistValue(PlistDate{seconds + microseconds / 1e6});
+      auto seconds = dateSeconds(node);
+      if (!seconds) return Failure{PlistError::malformed};
+      return PlistValue(PlistDate{*seconds});
     }
     case PLIST_DATA: {
       char* raw = nullptr;
@@ -174,6 +191,7 @@ Result<PlistValue, PlistError> parsePropertyList(std::string_view bytes, std::si
   if (bytes.size() > sizeLimit || bytes.size() > std::numeric_limits<std::uint32_t>::max())
     return Failure{PlistError::tooLarge};
   if (bytes.empty()) return Failure{PlistError::malformed};
+  if (auto refused = plist_shape::check(bytes, limitsFor(bytes))) return Failure{*refused};
   plist_t raw = nullptr;
   plist_from_memory(bytes.data(), static_cast<std::uint32_t>(bytes.size()), &raw);
   PlistHandle root(raw);

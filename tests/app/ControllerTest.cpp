@@ -93,6 +93,7 @@ class ControllerTest : public ::testing::Test {
     environment.tickInterval = 1h;  // the tests tick by hand
     environment.log = [this](const std::string& line) {
       if (line.starts_with("notice ")) notices_.push_back(line.substr(7, line.find(':') - 7));
+      else diagnostics_.push_back(line);
     };
     auto controller = std::make_unique<AppController>(std::move(environment), presenter_, settings_);
     // Kept hold of, the memory watch can be sent pressure events.
@@ -123,6 +124,7 @@ class ControllerTest : public ::testing::Test {
   RecordingPresenter presenter_;
   MemorySubsystem* memory_ = nullptr;
   std::vector<std::string> notices_;  // the identifiers of the notices posted, in order
+  std::vector<std::string> diagnostics_;  // every other line of the log
 };
 
 TEST_F(ControllerTest, LevelFollowsTheSamplesACriticalEventBetweenTicksAndTheSleep) {
@@ -247,6 +249,25 @@ TEST_F(ControllerTest, AnalysisUrlOpensTheWindowAtMostEveryTenSecondsAndStartMar
   EXPECT_EQ(settings_.boolean(hasOpenedKey), true);
   controller->terminate();
   controller->terminate();  // twice is harmless
+}
+
+TEST_F(ControllerTest, RecordWritesLogWhenTheyStartAndStopFailingAndStartClearsOldTemporaries) {
+  const QString folder = folder_.filePath("Hollin");
+  QDir().mkpath(folder + "/health.json");  // a folder where the record should go
+  QFile(folder + "/health.json.Xa3k9Q").open(QIODevice::WriteOnly);  // from a write killed at the rename
+  auto controller = makeController();
+  controller->start();
+  EXPECT_FALSE(QFile::exists(folder + "/health.json.Xa3k9Q"));
+  for (double now : {105.0, 110.0, 115.0}) tickAt(*controller, now);
+  ASSERT_EQ(diagnostics_.size(), 1u) << "one line for a lasting failure";
+  EXPECT_TRUE(diagnostics_[0].starts_with("cannot write " + folder.toStdString() + "/health.json: Is a directory"));
+
+  QDir(folder + "/health.json").removeRecursively();
+  for (double now : {120.0, 125.0}) tickAt(*controller, now);
+  EXPECT_EQ(diagnostics_.size(), 2u);
+  EXPECT_EQ(diagnostics_.back(), "writing " + folder.toStdString() + "/health.json works again");
+  EXPECT_TRUE(health().is_object());
+  controller->terminate();
 }
 
 }  // namespace

@@ -2,12 +2,16 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QLocalServer>
 
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "TestSupport.h"
+#include "app/platform/SingleInstance.h"
 #include "core/memory/MenuBarStatus.h"
 
 namespace hollin {
@@ -78,6 +82,33 @@ TEST_F(EndToEndTest, HeadlessRunWritesWholeRecordsTakesHandOversAndEndsOnSigterm
       << "no temporary left behind";
 }
 
+TEST_F(EndToEndTest, ASecondStartAgainstASilentHolderFailsAloudAndAKilledInstanceIsReplaced) {
+  const QString socket = home_.filePath("XDG_RUNTIME_DIR/hollin.socket");
+  {
+    // Another process of this user holds the lock and listens on the socket, and never answers.
+    const int lock = ::open((socket + ".lock").toLocal8Bit().constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_EQ(::flock(lock, LOCK_EX | LOCK_NB), 0);
+    QLocalServer squatter;
+    ASSERT_TRUE(squatter.listen(socket));
+    QProcess second;
+    run(second, {"hollin://analysis"}, 1);
+    EXPECT_TRUE(second.readAllStandardError().contains("another process holds Hollin's socket"));
+    ::close(lock);
+  }
+  // An instance killed outright leaves its socket and its lock file behind; the next start
+  // takes its place.
+  const auto answers = [&] { return SingleInstance::handOver(socket, {}, 500ms); };
+  run(hollin_, {});
+  ASSERT_TRUE(testing::waitUntil(answers, 10s)) << hollin_.readAllStandardError().toStdString();
+  ::kill(static_cast<pid_t>(hollin_.processId()), SIGKILL);
+  ASSERT_TRUE(hollin_.waitForFinished(2000));
+  ASSERT_TRUE(QFile::exists(socket) && QFile::exists(socket + ".lock"));
+  EXPECT_FALSE(answers());
+  run(hollin_, {"hollin://analysis"});
+  ASSERT_TRUE(testing::waitUntil(answers, 10s)) << hollin_.readAllStandardError().toStdString();
+  EXPECT_EQ(hollin_.state(), QProcess::Running);
+}
+
 TEST_F(EndToEndTest, HelpAndVersionPrintAndEndAnUnknownSwitchIsRefused) {
   for (const auto& [argument, expected] : {std::pair{"--help", "Usage:"}, {"--version", "Hollin — Version"}}) {
     QProcess process;
@@ -87,6 +118,27 @@ TEST_F(EndToEndTest, HelpAndVersionPrintAndEndAnUnknownSwitchIsRefused) {
   QProcess wrong;
   run(wrong, {"--no-such-switch"}, 2);
   EXPECT_TRUE(wrong.readAllStandardError().contains("--no-such-switch"));
+}
+
+TEST_F(EndToEndTest, AnInstalledCopyReadsTheTablesInstalledWithIt) {
+  const QString prefix = home_.filePath("prefix");
+  ASSERT_EQ(QProcess::execute("cmake", {"--install", HOLLIN_BINARY_DIR, "--prefix", prefix}), 0);
+  // The installed English table says something the source tree's does not.
+  const QString table = prefix + "/share/hollin/en.lproj/Localizable.strings";
+  std::string text = testing::contents(table.toStdString());
+  const std::size_t usage = text.find("<string>Usage:");
+  ASSERT_NE(usage, std::string::npos);
+  text.insert(usage + 8, "Installed ");
+  QFile file(table);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  file.write(text.data(), static_cast<qint64>(text.size()));
+  file.close();
+
+  QProcess installed;
+  installed.setProcessEnvironment(environment_);
+  installed.start(prefix + "/bin/hollin", {"--help"});
+  ASSERT_TRUE(installed.waitForFinished(5000));
+  EXPECT_TRUE(installed.readAllStandardOutput().startsWith("Installed Usage:"));
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <csignal>
@@ -79,7 +80,7 @@ TEST(DataFolder, PathFollowsTheBaseDirectoryRules) {
   }
 }
 
-TEST(DataFolder, CreatesMissingParentsOwnerOnlyKeepsExistingFoldersAndRefusesFiles) {
+TEST(DataFolder, IsCreatedOwnerOnlyAndRefusedWhenNotThisUsersAlone) {
   QTemporaryDir base;
   ScopedVariable data("XDG_DATA_HOME", base.filePath("deep/share").toLocal8Bit().constData());
   auto folder = ensureDataFolder();
@@ -87,15 +88,46 @@ TEST(DataFolder, CreatesMissingParentsOwnerOnlyKeepsExistingFoldersAndRefusesFil
   EXPECT_EQ(*folder, base.filePath("deep/share/Hollin").toStdString());
   EXPECT_EQ(modeOf(*folder), 0700u);
   EXPECT_EQ(modeOf(base.filePath("deep").toStdString()), 0700u);
-  // Existing folders are left with the modes their owner gave them.
-  ::chmod(folder->c_str(), 0750);
+  // A folder others may write into is made this user's alone.
+  ::chmod(folder->c_str(), 0777);
   EXPECT_EQ(createDataFolder(*folder), 0);
-  EXPECT_EQ(modeOf(*folder), 0750u);
+  EXPECT_EQ(modeOf(*folder), 0700u);
 
   const std::string blocker = base.filePath("file").toStdString();
   ASSERT_EQ(writeFileAtomically(blocker, "not a folder"), 0);
   EXPECT_EQ(createDataFolder(blocker), ENOTDIR);
   EXPECT_EQ(createDataFolder(blocker + "/inner"), ENOTDIR);
+
+  // A symbolic link in the folder's place, into a folder others can write, is not followed.
+  const std::string elsewhere = base.filePath("elsewhere").toStdString(), linked = base.filePath("linked").toStdString();
+  ::mkdir(elsewhere.c_str(), 0777);
+  ::chmod(elsewhere.c_str(), 0777);
+  ASSERT_EQ(::symlink(elsewhere.c_str(), linked.c_str()), 0);
+  EXPECT_EQ(createDataFolder(linked), ELOOP);
+  EXPECT_EQ(modeOf(elsewhere), 0777u) << "the link's target is left alone";
+  // A parent that is a link is an ordinary home folder set-up.
+  EXPECT_EQ(createDataFolder(linked + "/Hollin"), 0);
+
+  if (::geteuid() == 0) {  // a folder of another account (as root, the test can make one)
+    const std::string foreign = base.filePath("foreign").toStdString();
+    ::mkdir(foreign.c_str(), 0700);
+    ASSERT_EQ(::chown(foreign.c_str(), 65534, 65534), 0);
+    EXPECT_EQ(createDataFolder(foreign), EPERM);
+  }
+}
+
+TEST(DataFolder, StaleTemporariesOfInterruptedWritesAreRemovedAndNothingElse) {
+  QTemporaryDir folder;
+  auto path = [&](const char* name) { return folder.filePath(name).toStdString(); };
+  for (const char* name : {"health.json.Xa3k9Q", "ssd-health-history.json.000000", "health.json", "notes.txt.backup",
+                           "hollin.socket", "health.json.short"})
+    ASSERT_EQ(writeFileAtomically(path(name), "x"), 0);
+  ::mkdir(path("folder.json.AbCdEf").c_str(), 0700);
+  ASSERT_EQ(::symlink(path("health.json").c_str(), path("link.json.AbCdEf").c_str()), 0);
+  removeStaleTemporaries(folder.path().toStdString());
+  EXPECT_EQ(QDir(folder.path()).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Name),
+            (QStringList{"folder.json.AbCdEf", "health.json", "health.json.short", "hollin.socket", "link.json.AbCdEf",
+                         "notes.txt.backup"}));
 }
 
 TEST(QtSettings, ValuesSurviveChangesFromOtherWritersShowAtOnceAndHandEditsMustBeBooleans) {

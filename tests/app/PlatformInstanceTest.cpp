@@ -6,6 +6,12 @@
 
 #include <QLocalSocket>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <future>
+
 namespace hollin {
 namespace {
 
@@ -18,6 +24,14 @@ class SingleInstanceTest : public ::testing::Test {
     testing::ensureApplication();
     QObject::connect(&instance_, &SingleInstance::urlReceived, [this](const QString& url) { received_ << url; });
     QObject::connect(&instance_, &SingleInstance::reopenRequested, [this] { ++reopened_; });
+  }
+  // A hand-over from a thread of its own, as a later start makes it from its own process, while
+  // this thread's loop serves whoever listens here.
+  bool handOverServed(const QStringList& urls, std::chrono::milliseconds deadline = 2s) const {
+    auto done = std::async(std::launch::async, [&] { return SingleInstance::handOver(path_, urls, deadline); });
+    EXPECT_TRUE(testing::waitUntil([&] { return done.wait_for(0s) == std::future_status::ready; }, deadline + 2s))
+        << "the starter waits no longer than its deadline";
+    return done.get();
   }
   // A peer of the instance that has written `bytes`.
   std::unique_ptr<QLocalSocket> peer(const QByteArray& bytes) const {
@@ -36,7 +50,7 @@ class SingleInstanceTest : public ::testing::Test {
   int reopened_ = 0;
 };
 
-TEST_F(SingleInstanceTest, ClaimReplacesACrashedOnesSocketAndASecondClaimHandsItsUrlsOver) {
+TEST_F(SingleInstanceTest, ClaimReplacesACrashedOnesSocketAndTheInstanceAnswersOnceItHasTheUrls) {
   EXPECT_FALSE(SingleInstance::handOver(path_, {"hollin://analysis"}, 200ms)) << "nobody to hand over to";
   {
     // A server that goes away without removing its socket file, as a killed process leaves it.
@@ -49,23 +63,58 @@ TEST_F(SingleInstanceTest, ClaimReplacesACrashedOnesSocketAndASecondClaimHandsIt
   }
   ASSERT_TRUE(instance_.claim());
   EXPECT_FALSE(SingleInstance(path_).claim());
-  // The lines wait in the socket until this thread's loop reads them.
-  EXPECT_TRUE(SingleInstance::handOver(path_, {"hollin://analysis", "hollin://other"}, 2s));
-  ASSERT_TRUE(testing::waitUntil([&] { return received_.size() == 2; }));
-  EXPECT_EQ(received_, (QStringList{"hollin://analysis", "hollin://other"}));
-  EXPECT_TRUE(SingleInstance::handOver(path_, {}, 2s));
-  ASSERT_TRUE(testing::waitUntil([&] { return reopened_ == 1; })) << "a plain launch asks for the window";
+  ASSERT_TRUE(handOverServed({"hollin://analysis", "hollin://other"}));
+  EXPECT_EQ(received_, (QStringList{"hollin://analysis", "hollin://other"})) << "taken in before the answer";
+  EXPECT_EQ(reopened_, 0);
+  ASSERT_TRUE(handOverServed({}));
+  EXPECT_EQ(reopened_, 1) << "a plain launch asks for the window";
   EXPECT_EQ(received_.size(), 2);
 }
 
-TEST_F(SingleInstanceTest, OversizedLineIsCutOffAndLaterPeersStillServed) {
+TEST_F(SingleInstanceTest, OversizedOrUnfinishedRequestsAreDroppedAndLaterPeersStillServed) {
   ASSERT_TRUE(instance_.claim());
   const auto hostile = peer(QByteArray(64 * 1024, 'x'));
   EXPECT_TRUE(testing::waitUntil([&] { return hostile->state() == QLocalSocket::UnconnectedState; }));
-  EXPECT_TRUE(received_.isEmpty());
-  EXPECT_EQ(reopened_, 0) << "a peer cut off is no plain launch";
-  const auto friendly = peer("hollin://analysis\n");
-  ASSERT_TRUE(testing::waitUntil([&] { return received_.size() == 1; }));
+  const auto longLine = peer("hollin://analysis\n" + QByteArray(5000, 'x') + "\n\n");
+  EXPECT_TRUE(testing::waitUntil([&] { return longLine->state() == QLocalSocket::UnconnectedState; }));
+  peer("hollin://unfinished\n")->disconnectFromServer();
+  const auto friendly = peer("hollin://analysis\n\n");
+  ASSERT_TRUE(testing::waitUntil([&] { return friendly->canReadLine(); }));
+  EXPECT_EQ(friendly->readLine(), "ok\n");
+  EXPECT_EQ(received_, QStringList{"hollin://analysis"});
+  EXPECT_EQ(reopened_, 0) << "a peer cut off or gone early is no plain launch";
+}
+
+// Something else listens on the socket: it takes the connection and then stays silent, says
+// something else, or hangs up.
+TEST_F(SingleInstanceTest, HandOverFailsWithinItsDeadlineWhenTheListenerIsNoInstance) {
+  for (const QByteArray& reply : {QByteArray(), QByteArray("no\n"), QByteArray("okay, sure\n"), QByteArray("ok")}) {
+    QLocalServer foreign;
+    ASSERT_TRUE(foreign.listen(path_));
+    QObject::connect(&foreign, &QLocalServer::newConnection, [&] {
+      QLocalSocket* client = foreign.nextPendingConnection();
+      if (!reply.isEmpty()) client->write(reply);
+    });
+    EXPECT_FALSE(handOverServed({"hollin://analysis"}, 500ms)) << reply.toStdString();
+  }
+  QLocalServer hangsUp;
+  ASSERT_TRUE(hangsUp.listen(path_));
+  QObject::connect(&hangsUp, &QLocalServer::newConnection, [&] { hangsUp.nextPendingConnection()->abort(); });
+  EXPECT_FALSE(handOverServed({"hollin://analysis"}, 500ms));
+}
+
+// A live process of this user holds the lock and listens without answering.
+TEST_F(SingleInstanceTest, ASilentHolderIsReportedAndItsLockTakenOnlyOnceItIsGone) {
+  const int squatterLock = ::open((path_ + ".lock").toLocal8Bit().constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  ASSERT_EQ(::flock(squatterLock, LOCK_EX | LOCK_NB), 0);
+  QLocalServer squatter;
+  ASSERT_TRUE(squatter.listen(path_));
+  EXPECT_EQ(instance_.claimOrHandOver({"hollin://analysis"}, 300ms), SingleInstance::Start::unanswered);
+  EXPECT_TRUE(squatter.isListening()) << "a live holder keeps its socket";
+
+  ::close(squatterLock);  // as its holder's death would release it
+  EXPECT_EQ(instance_.claimOrHandOver({"hollin://analysis"}, 300ms), SingleInstance::Start::instance);
+  EXPECT_TRUE(handOverServed({"hollin://analysis"})) << "the stale socket was replaced";
   EXPECT_EQ(received_, QStringList{"hollin://analysis"});
 }
 

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cstdint>
+#include <initializer_list>
+
 #include "CoreFixtures.h"
 
 namespace hollin {
@@ -49,6 +53,81 @@ TEST(PropertyList, RejectsBadInput) {
     EXPECT_EQ(parsed.error(), row.error) << row.name;
   }
   EXPECT_TRUE(parsePropertyList(xml, xml.size())) << "exactly at the limit is allowed";
+}
+
+// A binary list of the given encoded objects, the first one the root, with 4-byte offsets and
+// references.
+std::string binaryList(const std::vector<std::string>& objects) {
+  std::string bytes = "bplist00", table;
+  auto append32 = [](std::string& to, std::uint64_t v) {
+    for (int shift = 24; shift >= 0; shift -= 8) to += static_cast<char>(v >> shift & 0xFF);
+  };
+  for (const std::string& object : objects) {
+    append32(table, bytes.size());
+    bytes += object;
+  }
+  const std::uint64_t tableOffset = bytes.size();
+  bytes += table;
+  std::string trailer(6, '\0');
+  trailer += "\x04\x04";
+  for (std::uint64_t v : {std::uint64_t{objects.size()}, std::uint64_t{0}, tableOffset}) {
+    trailer += std::string(4, '\0');
+    append32(trailer, v);
+  }
+  return bytes + trailer;
+}
+
+// An array object holding references to the given objects.
+std::string arrayOf(std::initializer_list<std::uint32_t> children) {
+  std::string object(1, static_cast<char>(0xA0 | children.size()));
+  for (std::uint32_t child : children)
+    for (int shift = 24; shift >= 0; shift -= 8) object += static_cast<char>(child >> shift & 0xFF);
+  return object;
+}
+
+TEST(PropertyList, HostileListsAreRefusedBeforeLibplistSeesThem) {
+  using namespace std::string_literals;
+  std::vector<std::string> nested;  // 100,000 arrays, each holding the next: about 900 KB
+  for (std::uint32_t i = 1; i < 100'000; ++i) nested.push_back(arrayOf({i}));
+  nested.push_back(arrayOf({}));
+  std::vector<std::string> shared;  // 40 levels of one array used twice: 2^40 values
+  for (std::uint32_t i = 1; i < 40; ++i) shared.push_back(arrayOf({i, i}));
+  shared.push_back(arrayOf({}));
+  // A dictionary { "a": <string> } whose key or value is UTF-16 with a U+0000 in it.
+  const std::string dictionary = "\xD1\0\0\0\x01\0\0\0\x02"s;
+  struct Row { const char* name; std::string bytes; PlistError error; };
+  const Row rows[] = {
+      {"100,000 nested binary arrays", binaryList(nested), PlistError::tooDeep},
+      {"one array used twice at each of 40 levels", binaryList(shared), PlistError::tooLarge},
+      {"a NUL in an XML key", "<plist><dict><key>a\0b</key><string>c</string></dict></plist>"s, PlistError::malformed},
+      {"a NUL in an XML value", "<plist><string>a\0b</string></plist>"s, PlistError::malformed},
+      {"U+0000 in a binary key", binaryList({dictionary, "\x62\0a\0\0"s, "\x51x"}), PlistError::malformed},
+      {"U+0000 in a binary value", binaryList({dictionary, "\x51k", "\x62\0\0\0b"s}), PlistError::malformed},
+      {"a NUL in an ASCII value", binaryList({dictionary, "\x51k", "\x52\0b"s}), PlistError::malformed},
+      {"a reference past the objects", binaryList({arrayOf({7})}), PlistError::malformed},
+  };
+  for (const Row& row : rows) {
+    auto parsed = parsePropertyList(row.bytes, 4 << 20);
+    ASSERT_FALSE(parsed) << row.name;
+    EXPECT_EQ(parsed.error(), row.error) << row.name;
+  }
+  EXPECT_TRUE(parsePropertyList(binaryList({dictionary, "\x51k", "\x62\0a\0b"s}), limit)) << "the same, well formed";
+}
+
+TEST(PropertyList, DatesKeepTheirSecondsFarFromTwoThousandOne) {
+  // 2100-01-01 00:00:00 UTC and 1900-01-01 00:00:00 UTC, beyond 32-bit seconds from 2001.
+  constexpr double in2100 = 3124137600.0, in1900 = -3187296000.0;
+  auto xml = [](const char* date) { return std::string("<plist><date>") + date + "</date></plist>"; };
+  auto binary = [](double seconds) {
+    std::string object = "\x33";
+    const auto bits = std::bit_cast<std::uint64_t>(seconds);
+    for (int shift = 56; shift >= 0; shift -= 8) object += static_cast<char>(bits >> shift & 0xFF);
+    return binaryList({object});
+  };
+  EXPECT_EQ(parsePropertyList(xml("2100-01-01T00:00:00Z"), limit)->asDate(), PlistDate{in2100});
+  EXPECT_EQ(parsePropertyList(xml("2040-06-01T00:00:00Z"), limit)->asDate(), PlistDate{1243814400.0});
+  EXPECT_EQ(parsePropertyList(binary(in2100 + 0.5), limit)->asDate(), PlistDate{in2100 + 0.5});
+  EXPECT_EQ(parsePropertyList(binary(in1900), limit)->asDate(), PlistDate{in1900});
 }
 
 }  // namespace

@@ -67,6 +67,9 @@ TEST(Parsers, EveryFileAndItsMalformedForms) {
       {cpuBusy, "cpu  10 1 5 100 7 2 3 4 9 9\ncpu0 1 1 1 1\n", 25}, {cpuBusy, "cpu  10 1 5 100", 16},
       {cpuBusy, "cpu0 10 1 5 100\n", none}, {cpuBusy, "cpu  10 1 5\n", none}, {cpuBusy, "cpu  10 1 x 100\n", none},
       {cpuBusy, "cpu  18446744073709551616 1 5 100\n", none},
+      // Sums at and beyond 2^64: the largest sum is read, a wrapping one is not.
+      {cpuBusy, "cpu  18446744073709551614 1 0 100\n", 18446744073709551615.0},
+      {cpuBusy, "cpu  18446744073709551615 1 0 100\n", none}, {cpuBusy, "cpu  1 0 0 18446744073709551615 1\n", none},
       {bootTime, "cpu  1 2 3 4\nbtime 1418183276", 1418183276}, {bootTime, "cpu  1 2 3 4\n", none},
       {bootTime, "btime 14x\n", none}, {bootTime, "btime 18446744073709551616\n", none},
       // /proc/vmstat: a number alone, not negative.
@@ -94,6 +97,24 @@ TEST(Parsers, EveryFileAndItsMalformedForms) {
   // One bad line spoils only its own figure.
   EXPECT_EQ(parseMemInfo("MemTotal: 12x kB\nMemAvailable:  1000 kB\n").memAvailable, 1024000u);
   EXPECT_EQ(parseProcessStatus("Name:\tmy\\\\app\\nx\n").name, "my\\app\nx") << "unescaped";
-  EXPECT_EQ(startMicroseconds(1418183276, 82375, 100), 1418183276ull * 1000000 + 823750000);
+}
+
+TEST(Parsers, ProcessMemoryLinesAndStartTimesNeverWrap) {
+  // A VmRSS line that cannot be read still marks a process with a memory map; only no line
+  // marks a kernel thread or zombie.
+  for (const char* garbled : {"VmRSS:\t 12x kB\n", "VmRSS:\t 18446744073709551616 kB\n",
+                              "VmRSS:\t 18014398509481984 kB\n"}) {
+    const auto status = parseProcessStatus(std::string("Name:\tx\n") + garbled);
+    EXPECT_TRUE(status.memoryMapped && !status.vmRss) << garbled;
+  }
+  EXPECT_FALSE(parseProcessStatus("Name:\tkthreadd\nUid:\t0\t0\t0\t0\n").memoryMapped);
+
+  const auto boot = bootTimeMicroseconds(1418183276);
+  ASSERT_EQ(boot, 1418183276ull * 1000000);
+  EXPECT_EQ(startMicroseconds(*boot, 82375, 100), *boot + 823750000);
   EXPECT_EQ(startMicroseconds(0, 1001, 1000), 1001000u) << "exact for other tick rates";
+  EXPECT_EQ(bootTimeMicroseconds(18446744073709), 18446744073709000000u) << "the last boot time that fits";
+  EXPECT_EQ(bootTimeMicroseconds(18446744073710), none);
+  EXPECT_EQ(startMicroseconds(*boot, 18446744073709551615u, 100), none) << "ticks × 10^6 overflow";
+  EXPECT_EQ(startMicroseconds(18446744073709000000u, 55200, 100), none) << "boot + start overflow";
 }

@@ -68,8 +68,10 @@ TEST(PowerSupplyClass, DamagedFilesLeaveTheirFiguresOut) {
   EXPECT_EQ(ChargeLimit::parseArchive(ChargeLimit::policyArchive(*power)), ChargeLimit::unreadable);
 
   tree.write(battery + "current_now", "-700000\n");  // a driver that signs its current itself
+  tree.write(battery + "capacity", "9223372036854775807\n");  // no percent at all
   power = readPower(tree.root());
   EXPECT_EQ(BatteryReading::parse(BatteryReading::registryEntry(*power))->amperage, -700);
+  EXPECT_EQ(BatteryReading::parse(BatteryReading::registryEntry(*power))->percent, std::nullopt);
 }
 
 }  // namespace

@@ -18,6 +18,17 @@ auto sample(ProcessTable& table) {
   return test::listing([&](HLProcess** list, std::int32_t* error) { return table.sample(list, error); });
 }
 
+// The error of a sample that has to fail: -1 and no list.
+std::int32_t failedSample(ProcessTable& table) {
+  HLProcess* list = reinterpret_cast<HLProcess*>(&table);
+  std::int32_t error = 0;
+  const std::int32_t count = table.sample(&list, &error);
+  EXPECT_EQ(count, -1);
+  EXPECT_EQ(list, nullptr);
+  if (count >= 0) hl_free(list);
+  return error;
+}
+
 }  // namespace
 
 TEST(ProcessTable, RecordedProcesses) {
@@ -135,4 +146,64 @@ TEST(ProcessTable, AFirstSampleOfManyProcessesReadsThemInParallelAlike) {
   EXPECT_EQ(listing.at(30007).footprint, listing.at(26231).footprint);
   EXPECT_EQ(table.heldDescriptors(), 100u) << "the budget holds also for a parallel batch";
   EXPECT_EQ(sample(table).size(), copies + 3) << "those over the budget are read afresh";
+}
+
+TEST(ProcessTable, FiguresBeyond64BitsAreInvalidNotWrapped) {
+  FixtureTree tree;
+  // Each alone fits; their sum is 2^64 exactly.
+  tree.replaceLine("proc/26231/status", "RssAnon:", "RssAnon:\t18014398509481983 kB");
+  tree.replaceLine("proc/26231/status", "RssShmem:", "RssShmem:\t1 kB");
+  tree.replaceLine("proc/26231/status", "VmSwap:", "VmSwap:\t0 kB");
+  tree.replaceLine("proc/4242/status", "VmRSS:", "VmRSS:\t18446744073709551616 kB");
+  tree.replaceLine("proc/1020/status", "VmRSS:", "VmRSS:\tplenty");
+  // A start of 2^64 − 1 ticks after boot parses, but not as microseconds since 1970.
+  std::filesystem::copy(tree.path("proc/26231"), tree.path("proc/77"));
+  tree.replaceLine("proc/77/stat", "26231", "77 (late) R 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 1 0 18446744073709551615 0");
+  ProcessTable table(tree.root(), 100);
+  for (int round = 0; round < 2; ++round) {
+    auto listing = sample(table);
+    ASSERT_EQ(listing.size(), 3u) << "the late process is left out; garbled VmRSS lines are no kernel threads";
+    EXPECT_TRUE(listing.at(26231).resident_valid);
+    EXPECT_FALSE(listing.at(26231).footprint_valid) << "a footprint that wraps is unknown";
+    EXPECT_EQ(listing.at(26231).footprint, 0u);
+    for (std::int32_t pid : {4242, 1020}) {
+      EXPECT_FALSE(listing.at(pid).resident_valid) << pid;
+      EXPECT_TRUE(listing.at(pid).footprint_valid) << pid;
+    }
+  }
+}
+
+TEST(ProcessTable, NoUsableBootTimeFailsTheListingAndLosesNothing) {
+  const std::pair<const char*, std::int32_t> rows[] = {
+      {"", ENODATA}, {"btime 14x", ENODATA}, {"btime 18446744073710", ENODATA},
+      {"btime 18446744073709551616", ENODATA}, {nullptr, ENOENT}};
+  for (const auto& [line, expected] : rows) {
+    const std::string name = line ? line : "no /proc/stat";
+    FixtureTree tree;
+    const std::string stat = tree.path("proc/stat");
+    std::filesystem::copy_file(stat, tree.path("stat.recorded"));
+    if (line) tree.replaceLine("proc/stat", "btime", line);
+    else std::filesystem::remove(stat);
+    ProcessTable table(tree.root(), 100);
+    EXPECT_EQ(failedSample(table), expected) << name << ", not an empty list";
+    EXPECT_EQ(readIdentity(tree.root(), 26231), std::nullopt) << name;
+
+    std::filesystem::rename(tree.path("stat.recorded"), stat);
+    auto listing = sample(table);
+    ASSERT_EQ(listing.size(), 3u) << name;
+    EXPECT_EQ(listing.at(26231).start, bootMicroseconds + 823750000) << name;
+  }
+
+  // A table that already holds its processes needs the boot time only for a newcomer, and a
+  // failed sample keeps what it holds.
+  FixtureTree tree;
+  ProcessTable table(tree.root(), 100);
+  ASSERT_EQ(sample(table).size(), 3u);
+  std::filesystem::rename(tree.path("proc/stat"), tree.path("stat.recorded"));
+  EXPECT_EQ(sample(table).size(), 3u);
+  std::filesystem::copy(tree.path("proc/26231"), tree.path("proc/77"));
+  EXPECT_EQ(failedSample(table), ENOENT);
+  EXPECT_EQ(table.heldDescriptors(), 4u);
+  std::filesystem::rename(tree.path("stat.recorded"), tree.path("proc/stat"));
+  EXPECT_EQ(sample(table).size(), 4u);
 }

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdint>
 #include <cstdlib>
 
@@ -39,6 +40,16 @@ void syncFolder(const std::string& folder) {
 }
 
 }  // namespace
+
+bool isAtomicWriteTemporary(std::string_view fileName) {
+  constexpr std::size_t suffix = 7;  // ".XXXXXX", as mkstemp fills it
+  if (fileName.size() <= suffix || fileName[fileName.size() - suffix] != '.') return false;
+  const std::string_view target = fileName.substr(0, fileName.size() - suffix);
+  if (target.find('.') == std::string_view::npos || target.front() == '.') return false;
+  for (char c : fileName.substr(fileName.size() - suffix + 1))
+    if (!std::isalnum(static_cast<unsigned char>(c))) return false;
+  return true;
+}
 
 int writeFileAtomically(const std::string& path, std::string_view bytes, Durability durability) {
   // mkstemp creates the file 0600 and with a unique name, so two writers never share it.

@@ -22,6 +22,10 @@ enum class Durability {
 // no temporary file remains.
 int writeFileAtomically(const std::string& path, std::string_view bytes, Durability durability = Durability::durable);
 
+// Whether a file name is one writeFileAtomically gives its temporary files: the name of the file
+// written (which has an extension), a dot and six letters or digits ("health.json.Xa3k9Q").
+bool isAtomicWriteTemporary(std::string_view fileName);
+
 // What reading a stored file found.
 struct StoredFile {
   enum class State {

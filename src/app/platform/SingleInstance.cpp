@@ -2,6 +2,7 @@
 
 #include "app/platform/DataFolder.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QLocalSocket>
 
@@ -9,6 +10,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <memory>
 
@@ -16,6 +18,9 @@ namespace hollin {
 namespace {
 
 constexpr qint64 longestLine = 4096;  // a URL longer than this is not ours
+const QByteArray answer = QByteArrayLiteral("ok\n");
+
+int milliseconds(const QDeadlineTimer& timer) { return static_cast<int>(timer.remainingTime()); }
 
 }  // namespace
 
@@ -32,62 +37,97 @@ SingleInstance::SingleInstance(QString socketPath, QObject* parent) : QObject(pa
   connect(&server_, &QLocalServer::newConnection, this, &SingleInstance::acceptConnections);
 }
 
-bool SingleInstance::claim() {
-  if (lockFd_ >= 0) return server_.isListening();
-  // The lock decides who is the instance: the kernel drops it when its holder dies, so a crash
-  // never leaves a stale claim, and two starters at the same moment cannot both win. (Listening
-  // alone cannot tell: Qt moves a fresh socket over any existing one.)
-  QByteArray lockPath = (path_ + QStringLiteral(".lock")).toLocal8Bit();
-  int fd = ::open(lockPath.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-  if (fd < 0) return false;
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    ::close(fd);
-    return false;
-  }
-  lockFd_ = fd;
-  QLocalServer::removeServer(path_);  // whatever a crashed instance left behind
-  return server_.listen(path_);
-}
-
 SingleInstance::~SingleInstance() {
   server_.close();
   if (lockFd_ >= 0) ::close(lockFd_);
 }
 
+bool SingleInstance::claim() { return takeLock() == Lock::ours && listen(); }
+
+SingleInstance::Start SingleInstance::claimOrHandOver(const QStringList& urls, std::chrono::milliseconds deadline) {
+  Lock lock = takeLock();
+  if (lock == Lock::theirs) {
+    if (handOver(path_, urls, deadline)) return Start::handedOver;
+    lock = takeLock();
+  }
+  switch (lock) {
+    case Lock::ours: return listen() ? Start::instance : Start::unavailable;
+    case Lock::theirs: return Start::unanswered;
+    case Lock::unavailable: return Start::unavailable;
+  }
+  return Start::unavailable;
+}
+
+SingleInstance::Lock SingleInstance::takeLock() {
+  if (lockFd_ >= 0) return Lock::ours;
+  // The lock decides who is the instance: the kernel drops it when its holder dies, so a crash
+  // never leaves a stale claim, and two starters at the same moment cannot both win. (Listening
+  // alone cannot tell: Qt moves a fresh socket over any existing one.)
+  const QByteArray lockPath = (path_ + QStringLiteral(".lock")).toLocal8Bit();
+  const int fd = ::open(lockPath.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  if (fd < 0) return Lock::unavailable;
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    const bool held = errno == EWOULDBLOCK;
+    ::close(fd);
+    return held ? Lock::theirs : Lock::unavailable;
+  }
+  lockFd_ = fd;
+  return Lock::ours;
+}
+
+bool SingleInstance::listen() {
+  if (server_.isListening()) return true;
+  QLocalServer::removeServer(path_);  // whatever a crashed instance left behind
+  return server_.listen(path_);
+}
+
 bool SingleInstance::handOver(const QString& socketPath, const QStringList& urls, std::chrono::milliseconds deadline) {
+  const QDeadlineTimer timer(deadline);
   QLocalSocket socket;
   socket.connectToServer(socketPath);
-  if (!socket.waitForConnected(static_cast<int>(deadline.count()))) return false;
-  for (const auto& url : urls) socket.write(url.toUtf8() + '\n');
-  socket.flush();
-  socket.disconnectFromServer();
-  return socket.state() == QLocalSocket::UnconnectedState ||
-         socket.waitForDisconnected(static_cast<int>(deadline.count()));
+  if (!socket.waitForConnected(milliseconds(timer))) return false;
+  QByteArray request;
+  for (const auto& url : urls) request += url.toUtf8() + '\n';
+  socket.write(request + '\n');
+  while (socket.bytesToWrite() > 0)
+    if (!socket.waitForBytesWritten(milliseconds(timer))) return false;
+  // Whatever is not the answer (silence, a close, other bytes) means nobody took the URLs.
+  while (!socket.canReadLine() && socket.bytesAvailable() < answer.size())
+    if (!socket.waitForReadyRead(milliseconds(timer))) return false;
+  return socket.readLine(answer.size() + 1) == answer;
 }
 
 void SingleInstance::acceptConnections() {
-  while (QLocalSocket* client = server_.nextPendingConnection()) {
-    // A later start that hands over no URL is a plain launch: the user asks for the window.
-    auto handedURL = std::make_shared<bool>(false);
-    connect(client, &QLocalSocket::disconnected, this, [this, client, handedURL] {
-      client->deleteLater();
-      if (!*handedURL) emit reopenRequested();
-    });
-    connect(client, &QLocalSocket::readyRead, this, [this, client, handedURL] {
-      while (client->canReadLine()) {
-        QByteArray line = client->readLine(longestLine).trimmed();
-        if (line.isEmpty()) continue;
-        *handedURL = true;
-        emit urlReceived(QString::fromUtf8(line));
-      }
-      // A peer that sends a huge line without an end is cut off rather than buffered forever,
-      // and is no plain launch either.
-      if (client->bytesAvailable() > longestLine) {
-        *handedURL = true;
+  while (QLocalSocket* client = server_.nextPendingConnection()) serve(client);
+}
+
+void SingleInstance::serve(QLocalSocket* client) {
+  connect(client, &QLocalSocket::disconnected, client, &QObject::deleteLater);
+  auto urls = std::make_shared<QStringList>();
+  connect(client, &QLocalSocket::readyRead, this, [this, client, urls] {
+    // A peer that sends a line longer than any URL of ours is cut off rather than buffered
+    // forever, and what it sent before goes with it.
+    while (client->canReadLine()) {
+      const QByteArray line = client->readLine(longestLine);
+      if (!line.endsWith('\n')) {
         client->abort();
+        return;
       }
-    });
-  }
+      if (const QByteArray url = line.trimmed(); !url.isEmpty()) {
+        *urls << QString::fromUtf8(url);
+        continue;
+      }
+      // The empty line ends the request: act on it, then answer, so that the starter's success
+      // means the URLs are in this process's hands.
+      QObject::disconnect(client, nullptr, this, nullptr);
+      if (urls->isEmpty()) emit reopenRequested();  // a plain launch: the user asks for the window
+      for (const QString& url : *urls) emit urlReceived(url);
+      client->write(answer);
+      client->disconnectFromServer();
+      return;
+    }
+    if (client->bytesAvailable() > longestLine) client->abort();
+  });
 }
 
 }  // namespace hollin

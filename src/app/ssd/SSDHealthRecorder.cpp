@@ -20,7 +20,8 @@ std::optional<SSDHealthArchive> decoded(const std::string& bytes) {
 
 }  // namespace
 
-SSDHealthRecorder::SSDHealthRecorder(std::optional<std::string> path) : path_(std::move(path)) {
+SSDHealthRecorder::SSDHealthRecorder(std::optional<std::string> path, WriteOutcomeLog::Log log)
+    : path_(std::move(path)), saves_(path_.value_or(""), std::move(log)) {
   if (path_) {
     const StoredFile file = readStoredFile(*path_, maxFileSize);
     if (file.state != StoredFile::State::missing) {
@@ -54,8 +55,14 @@ void SSDHealthRecorder::accepted(const std::vector<SSDHealthIssue>& issues, Wall
 void SSDHealthRecorder::save() {
   if (!writable_ || !path_) return;
   const std::string text = toJson(archive_).dump(-1, ' ', false, Json::error_handler_t::replace);
-  persistenceOK_ = createDataFolder(std::filesystem::path(*path_).parent_path()) == 0 && text.size() <= maxFileSize &&
-                   writeFileAtomically(*path_, text) == 0;
+  if (text.size() > maxFileSize) {
+    persistenceOK_ = false;
+    return;
+  }
+  int error = createDataFolder(std::filesystem::path(*path_).parent_path());
+  if (error == 0) error = writeFileAtomically(*path_, text);
+  persistenceOK_ = error == 0;
+  saves_.report(error);
 }
 
 }  // namespace hollin

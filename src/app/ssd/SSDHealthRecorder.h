@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/platform/WriteOutcomeLog.h"
 #include "core/ssd/SSDHealthArchive.h"
 
 namespace hollin {
@@ -20,7 +21,8 @@ class SSDHealthRecorder {
   // Loads the history at `path`. A file that is there but cannot be trusted (a symbolic link,
   // not a regular file, over 1 MiB, not an archive, or outside its limits) is left exactly as
   // it is: the run starts empty and never writes over it. Without a path nothing is stored.
-  explicit SSDHealthRecorder(std::optional<std::string> path);
+  // Failed saves, and the first save that works after them, go to `log`.
+  explicit SSDHealthRecorder(std::optional<std::string> path, WriteOutcomeLog::Log log = {});
 
   // One reading (absent: the read failed) at `date`; saved when it added an event or a point.
   void observe(const std::optional<SSDHealth>& reading, WallTime date);
@@ -38,6 +40,7 @@ class SSDHealthRecorder {
   void publish() { shared_ = std::make_shared<const SSDHealthArchive>(archive_); }
 
   std::optional<std::string> path_;
+  WriteOutcomeLog saves_;
   SSDHealthArchive archive_;
   std::shared_ptr<const SSDHealthArchive> shared_;
   bool persistenceOK_ = true;

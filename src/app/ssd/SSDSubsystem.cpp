@@ -8,11 +8,11 @@
 
 namespace hollin {
 
-SSDReader::SSDReader(SSDSources sources, std::optional<std::string> historyPath)
-    : sources_(std::move(sources)), historyPath_(std::move(historyPath)) {}
+SSDReader::SSDReader(SSDSources sources, std::optional<std::string> historyPath, WriteOutcomeLog::Log log)
+    : sources_(std::move(sources)), historyPath_(std::move(historyPath)), log_(std::move(log)) {}
 
 SSDHealthRecorder& SSDReader::recorder() {
-  if (!recorder_) recorder_ = std::make_unique<SSDHealthRecorder>(historyPath_);
+  if (!recorder_) recorder_ = std::make_unique<SSDHealthRecorder>(historyPath_, log_);
   return *recorder_;
 }
 
@@ -45,7 +45,8 @@ SSDSubsystem::SSDSubsystem(Services services, SSDSources sources)
       reader_(std::make_shared<SSDReader>(
           std::move(sources), services_.dataFolder ? std::optional(*services_.dataFolder + "/" +
                                                                    SSDHealthRecorder::fileName)
-                                                   : std::nullopt)) {}
+                                                   : std::nullopt,
+          services_.log)) {}
 
 void SSDSubsystem::evaluate(const Moment& moment) {
   Notifier* notifier = services_.notifier;

@@ -24,7 +24,7 @@ struct SSDSources {
 class SSDReader final : public SnapshotReader {
  public:
   // `historyPath`: where the history is kept; absent: nowhere.
-  SSDReader(SSDSources sources, std::optional<std::string> historyPath);
+  SSDReader(SSDSources sources, std::optional<std::string> historyPath, WriteOutcomeLog::Log log);
   void read(Snapshot& snapshot, const TakeMoment& moment) override;
   // A notice of these issues was accepted at `date`.
   void accepted(const std::vector<SSDHealthIssue>& issues, WallTime date);
@@ -34,6 +34,7 @@ class SSDReader final : public SnapshotReader {
 
   SSDSources sources_;
   std::optional<std::string> historyPath_;
+  WriteOutcomeLog::Log log_;
   std::unique_ptr<SSDHealthRecorder> recorder_;  // made at the first read that needs it
   std::optional<SSDHealth> health_;
   std::optional<double> celsius_;

@@ -79,16 +79,22 @@ std::optional<std::uint64_t> parseStartTicks(std::string_view text);
 struct ProcessStatus {
   std::string name;  // unescaped
   std::optional<std::uint32_t> uid;
-  std::optional<std::uint64_t> vmRss, rssAnon, rssShmem, vmSwap;  // bytes
+  std::optional<std::uint64_t> vmRss, rssAnon, rssShmem, vmSwap;  // bytes; absent when unreadable
+  // A VmRSS line, readable or not: kernel threads and zombies have no memory map, so no line.
+  bool memoryMapped = false;
   bool operator==(const ProcessStatus&) const = default;
 };
 
 // /proc/PID/status: "Name:", "Uid:" (real first) and the memory lines in kB
 ProcessStatus parseProcessStatus(std::string_view text);
 
-// Microseconds since 1970 from the boot time and the start ticks.
-std::uint64_t startMicroseconds(std::uint64_t bootSeconds, std::uint64_t startTicks,
-                                std::uint64_t ticksPerSecond);
+// The boot time in microseconds since 1970; absent when it does not fit 64 bits.
+std::optional<std::uint64_t> bootTimeMicroseconds(std::uint64_t bootSeconds);
+
+// A process's start in microseconds since 1970 from the boot time (as bootTimeMicroseconds
+// gives it) and the start ticks; absent when it does not fit 64 bits.
+std::optional<std::uint64_t> startMicroseconds(std::uint64_t boot, std::uint64_t startTicks,
+                                               std::uint64_t ticksPerSecond);
 
 struct Identity {
   std::uint32_t uid = 0;
@@ -111,7 +117,10 @@ class ProcessTable {
   ProcessTable(const ProcessTable&) = delete;
   ProcessTable& operator=(const ProcessTable&) = delete;
 
-  // The hl_processes contract: count, or -1 with *error set and no list.
+  // The hl_processes contract: count, or -1 with *error set and no list. A process new to the
+  // table needs the boot time for its start, so without one the sample fails rather than
+  // leave it out: with the errno of reading /proc/stat, or ENODATA when that has no usable
+  // btime.
   std::int32_t sample(HLProcess** list, std::int32_t* error);
 
   // How many samples a process's status may go unread while its statm stays the same.

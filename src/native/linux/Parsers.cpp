@@ -1,5 +1,6 @@
 // Pure parsers of the kernel's text files: text in, figures out, never an exception.
 #include "native/linux/NativeReaders.h"
+#include "native/linux/CheckedArithmetic.h"
 
 #include <charconv>
 #include <cmath>
@@ -9,13 +10,15 @@ namespace hollin::native {
 namespace {
 
 constexpr std::uint64_t kibibyte = 1024;
+constexpr std::uint64_t microsecondsPerSecond = 1'000'000;
 
 std::string_view trimLeft(std::string_view text) {
   while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
   return text;
 }
 
-// The unsigned number at the start of text (after blanks); the rest of text follows it.
+// The unsigned number at the start of text (after blanks); the rest of text follows it. A number
+// beyond 64 bits is no number (from_chars reports it out of range), never a wrapped one.
 std::optional<std::uint64_t> takeNumber(std::string_view& text) {
   text = trimLeft(text);
   std::uint64_t value = 0;
@@ -40,9 +43,8 @@ void forEachLine(std::string_view text, char separator, Visit visit) {
 // "  1234 kB" → bytes, with the line required to end after the unit.
 std::optional<std::uint64_t> kilobytes(std::string_view rest) {
   auto value = takeNumber(rest);
-  if (!value || trimLeft(rest) != "kB" || *value > std::numeric_limits<std::uint64_t>::max() / kibibyte)
-    return std::nullopt;
-  return *value * kibibyte;
+  if (!value || trimLeft(rest) != "kB") return std::nullopt;
+  return checkedProduct(value, kibibyte);
 }
 
 // The number alone on the rest of a line.
@@ -81,8 +83,10 @@ std::optional<CpuTicks> parseCpuTicks(std::string_view text) {
     field[count++] = *value;
   }
   if (count < 4 || !(trimLeft(line).empty() || count == 8)) return std::nullopt;
-  return CpuTicks{field[0] + field[1] + field[2] + field[5] + field[6] + field[7],
-                  field[3] + field[4]};
+  auto busy = checkedSum({field[0], field[1], field[2], field[5], field[6], field[7]});
+  auto idle = checkedSum({field[3], field[4]});
+  if (!busy || !idle) return std::nullopt;
+  return CpuTicks{*busy, *idle};
 }
 
 std::optional<std::uint64_t> parseBootTime(std::string_view text) {
@@ -174,6 +178,7 @@ ProcessStatus parseProcessStatus(std::string_view text) {
       if (real && *real <= std::numeric_limits<std::uint32_t>::max())
         status.uid = static_cast<std::uint32_t>(*real);
     } else {
+      if (key == "VmRSS") status.memoryMapped = true;
       for (const auto& [name, member] : sizes)
         if (key == name) status.*member = kilobytes(rest);
     }
@@ -181,13 +186,18 @@ ProcessStatus parseProcessStatus(std::string_view text) {
   return status;
 }
 
-std::uint64_t startMicroseconds(std::uint64_t bootSeconds, std::uint64_t startTicks,
-                                std::uint64_t ticksPerSecond) {
-  // Whole seconds and the remainder separately, so the product cannot overflow for any real
-  // uptime and the result is exact for 100 Hz.
-  constexpr std::uint64_t micro = 1'000'000;
-  return bootSeconds * micro + startTicks / ticksPerSecond * micro +
-         startTicks % ticksPerSecond * micro / ticksPerSecond;
+std::optional<std::uint64_t> bootTimeMicroseconds(std::uint64_t bootSeconds) {
+  return checkedProduct(bootSeconds, microsecondsPerSecond);
+}
+
+std::optional<std::uint64_t> startMicroseconds(std::uint64_t boot, std::uint64_t startTicks,
+                                               std::uint64_t ticksPerSecond) {
+  // Whole seconds and the remainder separately, so the result is exact for 100 Hz and only a
+  // start beyond any real uptime overflows.
+  auto wholeSeconds = checkedProduct(startTicks / ticksPerSecond, microsecondsPerSecond);
+  auto fraction = checkedProduct(startTicks % ticksPerSecond, microsecondsPerSecond);
+  if (!fraction) return std::nullopt;
+  return checkedSum({boot, wholeSeconds, *fraction / ticksPerSecond});
 }
 
 bool plausibleTemperature(double celsius) {

@@ -85,7 +85,8 @@ Battery readBattery(const std::string& folder) {
     break;
   }
   if (!battery.level)
-    if (auto percent = integerFile(folder + "/capacity")) battery.level = Level{Unit::percent, *percent, 100};
+    if (auto percent = integerFile(folder + "/capacity"); percent && *percent >= 0 && *percent <= 100)
+      battery.level = Level{Unit::percent, *percent, 100};
   battery.cycleCount = std::max<std::int64_t>(0, integerFile(folder + "/cycle_count").value_or(0));
   battery.health = firstLine(folder + "/health");
   for (const char* name : {"/charge_control_end_threshold", "/charge_stop_threshold"}) {

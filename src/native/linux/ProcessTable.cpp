@@ -28,6 +28,7 @@
 // reserve). Processes beyond it are read the same way each sample and their descriptor closed,
 // so a sample never fails for want of descriptors; it only costs more.
 #include "native/linux/NativeReaders.h"
+#include "native/linux/CheckedArithmetic.h"
 #include "native/linux/KernelFiles.h"
 
 #include <dirent.h>
@@ -145,10 +146,20 @@ std::vector<std::optional<FreshRead>> readInParallel(int procFd, const std::vect
   return reads;
 }
 
-// /proc/stat can outgrow one small read on machines with many interrupts; it is read whole.
-std::optional<std::uint64_t> bootSeconds(const std::string& proc) {
+// The boot time in microseconds since 1970, or absent with `error` set: the errno of reading
+// /proc/stat, or ENODATA when it has no btime or one too large. /proc/stat can outgrow one
+// small read on machines with many interrupts; it is read whole.
+std::optional<std::uint64_t> readBootTime(const std::string& proc, std::int32_t& error) {
+  errno = 0;
   auto text = readSmallFile(proc + "/stat");
-  return text ? parseBootTime(*text) : std::nullopt;
+  if (!text) {
+    error = errno != 0 ? errno : EIO;
+    return std::nullopt;
+  }
+  auto seconds = parseBootTime(*text);
+  auto boot = seconds ? bootTimeMicroseconds(*seconds) : std::nullopt;
+  if (!boot) error = ENODATA;
+  return boot;
 }
 
 std::uint64_t ticksPerSecond() {
@@ -166,8 +177,8 @@ void fill(HLProcess& out, std::int32_t pid, std::uint64_t start, const ProcessSt
     out.resident = *status.vmRss;
     out.resident_valid = 1;
   }
-  if (status.rssAnon && status.rssShmem && status.vmSwap) {
-    out.footprint = *status.rssAnon + *status.rssShmem + *status.vmSwap;
+  if (auto footprint = checkedSum({status.rssAnon, status.rssShmem, status.vmSwap})) {
+    out.footprint = *footprint;
     out.footprint_valid = 1;
   }
   const std::string& name =
@@ -288,24 +299,33 @@ std::int32_t ProcessTable::sample(HLProcess** list, std::int32_t* error) {
   std::vector<std::optional<FreshRead>> prefetched =
       newcomers >= parallelBatch ? readInParallel(procFd, pids, unheld) : std::vector<std::optional<FreshRead>>{};
   std::optional<std::uint64_t> boot;  // read only when a new process needs it
+  std::int32_t failure = 0;
   ++generation_;
   std::int32_t count = 0;
-  for (std::size_t i = 0; i < pids.size(); ++i) {
+  for (std::size_t i = 0; i < pids.size() && failure == 0; ++i) {
     const std::int32_t pid = pids[i];
     auto& entry = entries_[pid];
     entry.seen = generation_;
     Outcome outcome = entry.fd >= 0 ? refresh(procFd, pid, entry, out[count]) : Outcome::gone;
     if (outcome == Outcome::gone) {
       forget(entry);
-      if (!boot) boot = bootSeconds(proc_);
+      if (!boot) boot = readBootTime(proc_, failure);
       FreshRead* preread = i < prefetched.size() && prefetched[i] ? &*prefetched[i] : nullptr;
       outcome = boot ? open(procFd, pid, entry, *boot, out[count], preread) : Outcome::gone;
     }
     if (outcome == Outcome::listed) ++count;
   }
-  // What a batch read and the loop did not take (no boot time) leaves nothing open.
+  // What a batch read and the loop did not take leaves nothing open.
   for (auto& read : prefetched)
     if (read && read->fd >= 0) ::close(read->fd);
+  // Without a boot time a new process has no start; leaving it out would report it gone, so
+  // the list is not known. The table keeps what it holds; the entries the loop did not reach
+  // are swept by the next sample that completes.
+  if (failure != 0) {
+    std::free(out);
+    *error = failure;
+    return -1;
+  }
   for (auto it = entries_.begin(); it != entries_.end();) {
     if (it->second.seen == generation_) {
       ++it;
@@ -351,10 +371,18 @@ ProcessTable::Outcome ProcessTable::open(int procFd, std::int32_t pid, Entry& en
   if (!preread) read = readFresh(procFd, pid, buffer_);
   FreshRead* fresh = preread ? preread : read ? &*read : nullptr;
   if (!fresh) return Outcome::gone;
-  entry.start = startMicroseconds(boot, fresh->startTicks, ticksPerSecond());
+  auto start = startMicroseconds(boot, fresh->startTicks, ticksPerSecond());
+  if (!start) {
+    // A start beyond 64 bits is no start: left out like a stat that cannot be read.
+    ::close(fresh->fd);
+    fresh->fd = -1;
+    return Outcome::gone;
+  }
+  entry.start = *start;
   // Kernel threads have no memory map of their own, so no VmRSS line; nor do zombies. Neither
-  // is listed, and neither becomes an ordinary process while its descriptor still reads.
-  entry.kernel = !fresh->status.vmRss;
+  // is listed, and neither becomes an ordinary process while its descriptor still reads. A
+  // VmRSS line that cannot be read is still a user process's, listed without its resident size.
+  entry.kernel = !fresh->status.memoryMapped;
   entry.longName = !entry.kernel && fresh->status.name.size() == truncatedNameLength
                        ? longName(procFd, pid, fresh->status.name)
                        : std::string();
@@ -372,12 +400,14 @@ std::optional<Identity> readIdentity(const std::string& root, std::int32_t pid) 
   if (procFd < 0) return std::nullopt;
   std::vector<char> buffer(statusBufferStart);
   auto fresh = readFresh(procFd, pid, buffer);
-  auto boot = fresh ? bootSeconds(proc) : std::nullopt;
+  std::int32_t error = 0;
+  auto boot = fresh ? readBootTime(proc, error) : std::nullopt;
   ::close(procFd);
   if (!fresh) return std::nullopt;
   ::close(fresh->fd);
-  if (!boot) return std::nullopt;
-  return Identity{*fresh->status.uid, startMicroseconds(*boot, fresh->startTicks, ticksPerSecond())};
+  auto start = boot ? startMicroseconds(*boot, fresh->startTicks, ticksPerSecond()) : std::nullopt;
+  if (!start) return std::nullopt;
+  return Identity{*fresh->status.uid, *start};
 }
 
 }  // namespace hollin::native

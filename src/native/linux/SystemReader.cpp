@@ -1,5 +1,6 @@
 // hl_system over a root directory: /proc/meminfo, /proc/vmstat, /proc/stat, PSI, zram, statvfs.
 #include "native/linux/NativeReaders.h"
+#include "native/linux/CheckedArithmetic.h"
 #include "native/linux/KernelFiles.h"
 
 #include <dirent.h>
@@ -7,13 +8,10 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
-#include <limits>
 #include <memory>
 
 namespace hollin::native {
 namespace {
-
-constexpr std::uint64_t uint64Max = std::numeric_limits<std::uint64_t>::max();
 
 // Memory every zram device holds for its compressed pages, or absent when one cannot be read.
 std::optional<std::uint64_t> zramMemory(const std::string& root) {
@@ -25,9 +23,9 @@ std::optional<std::uint64_t> zramMemory(const std::string& root) {
     std::string_view name = entry->d_name;
     if (!name.starts_with("zram")) continue;
     auto text = readSmallFile(block + "/" + entry->d_name + "/mm_stat");
-    auto used = text ? parseZramMemUsed(*text) : std::nullopt;
-    if (!used || *used > uint64Max - total) return std::nullopt;
-    total += *used;
+    auto sum = checkedSum({total, text ? parseZramMemUsed(*text) : std::nullopt});
+    if (!sum) return std::nullopt;
+    total = *sum;
   }
   return total;
 }
@@ -36,10 +34,7 @@ std::optional<std::uint64_t> zramMemory(const std::string& root) {
 std::optional<std::uint64_t> swapOutBytes(const std::string& root) {
   auto text = readSmallFile(underRoot(root, files::vmstat));
   if (!text) return std::nullopt;
-  auto pages = parseVmStat(*text, "pswpout");
-  auto pageSize = static_cast<std::uint64_t>(sysconf(_SC_PAGESIZE));
-  if (!pages || *pages > uint64Max / pageSize) return std::nullopt;
-  return *pages * pageSize;
+  return checkedProduct(parseVmStat(*text, "pswpout"), static_cast<std::uint64_t>(sysconf(_SC_PAGESIZE)));
 }
 
 void readMemory(const std::string& root, const MemInfo& memory, HLSystem& system) {
@@ -56,19 +51,14 @@ void readMemory(const std::string& root, const MemInfo& memory, HLSystem& system
 
   // Wired: what can be neither reclaimed nor swapped. Unevictable covers mlocked and ramfs
   // pages; the kernel's own unreclaimable slab, stacks and page tables are pinned as well.
-  const std::optional<std::uint64_t>* pinned[] = {&memory.unevictable, &memory.sUnreclaim,
-                                                  &memory.kernelStack, &memory.pageTables};
-  std::uint64_t wired = 0;
-  for (auto* part : pinned) {
-    if (!*part || **part > uint64Max - wired) return;
-    wired += **part;
-  }
+  auto wired = checkedSum({memory.unevictable, memory.sUnreclaim, memory.kernelStack, memory.pageTables});
+  if (!wired) return;
   auto swapouts = swapOutBytes(root);
-  auto zram = zramMemory(root);
-  auto zswap = memory.zswap.value_or(0);  // kernels without zswap have no line
-  if (!swapouts || !zram || *zram > uint64Max - zswap) return;
-  system.wired = wired;
-  system.compressed = zswap + *zram;
+  // Kernels without zswap have no line.
+  auto compressed = checkedSum({memory.zswap.value_or(0), zramMemory(root)});
+  if (!swapouts || !compressed) return;
+  system.wired = *wired;
+  system.compressed = *compressed;
   system.swapouts = *swapouts;
   system.vm_valid = 1;
 }
@@ -86,9 +76,10 @@ void readDisk(const std::string& path, HLSystem& system) {
   struct statvfs volume {};
   if (statvfs(path.c_str(), &volume) != 0) return;
   std::uint64_t block = volume.f_frsize, available = volume.f_bavail, total = volume.f_blocks;
-  if (block == 0 || available > total || total > uint64Max / block) return;
-  system.disk_available = available * block;
-  system.disk_total = total * block;
+  auto totalBytes = checkedProduct(total, block);
+  if (block == 0 || available > total || !totalBytes) return;
+  system.disk_available = available * block;  // no more than the total, which fits
+  system.disk_total = *totalBytes;
   system.disk_valid = 1;
 }
 

@@ -1,5 +1,7 @@
 #include "core/DateText.h"
 
+#include <cmath>
+
 #include <unicode/datefmt.h>
 #include <unicode/gregocal.h>
 #include <unicode/locid.h>
@@ -53,7 +55,9 @@ std::optional<WallTime> civilMoment(const CivilTime& civil, std::string_view tim
   calendar.set(civil.year, civil.month - 1, civil.day, civil.hour, civil.minute, civil.second);
   const UDate millis = calendar.getTime(status);
   if (U_FAILURE(status)) return std::nullopt;
-  return WallTime(std::chrono::duration_cast<WallTime::duration>(std::chrono::duration<double, std::milli>(millis)));
+  const double seconds = millis / 1000 - referenceDateUnixSeconds;
+  if (!(std::abs(seconds) <= largestReferenceSeconds)) return std::nullopt;  // beyond what the clock holds
+  return fromReferenceSeconds(seconds);
 }
 
 }  // namespace hollin

@@ -15,14 +15,16 @@ inline double secondsBetween(WallTime from, WallTime to) {
 }
 
 // Stored dates are seconds since 1 January 2001 00:00:00 UTC, the reference date of the
-// history files. Values beyond ±1e11 s (some 3,000 years) are not dates and are refused.
+// history files. Values beyond ±8e9 s (some 250 years either way, within what the nanosecond
+// clock holds) are not dates and are refused.
 inline constexpr double referenceDateUnixSeconds = 978307200;
-inline constexpr double largestReferenceSeconds = 1e11;
+inline constexpr double largestReferenceSeconds = 8e9;
 
 inline double referenceSeconds(WallTime time) {
   return std::chrono::duration<double>(time.time_since_epoch()).count() - referenceDateUnixSeconds;
 }
 
+// Only for seconds within ±largestReferenceSeconds.
 inline WallTime fromReferenceSeconds(double seconds) {
   const std::chrono::duration<double> sinceEpoch(seconds + referenceDateUnixSeconds);
   return WallTime(std::chrono::duration_cast<WallTime::duration>(sinceEpoch));

@@ -13,16 +13,6 @@ namespace {
 
 constexpr std::uint32_t user = 1000;
 
-std::vector<std::string> lines(std::string_view text) {
-  std::vector<std::string> all;
-  while (!text.empty()) {
-    const auto end = text.find('\n');
-    all.emplace_back(text.substr(0, end));
-    text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
-  }
-  return all;
-}
-
 native::CrashSources sources(const std::vector<std::string>& names) {
   native::CrashSources sources;
   sources.journal.emplace();
@@ -41,7 +31,7 @@ native::CrashSources sources(const std::vector<std::string>& names) {
 }
 
 void mergeAndShow(std::string_view text) {
-  const auto records = CrashReports::fromSources(sources(lines(text)), user);
+  const auto records = CrashReports::fromSources(sources(fuzz::lines(text)), user);
   if (!records) return;
   const WallTime now = fromReferenceSeconds(736'300'000);  // May 2024
   CrashReports::tally(*records, now, 7);

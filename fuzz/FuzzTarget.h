@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -30,6 +31,17 @@ struct Registration {
 
 inline std::string_view text(const std::uint8_t* data, std::size_t size) {
   return {reinterpret_cast<const char*>(data), size};
+}
+
+// The input's lines, as a folder listing or a tool's output would give them.
+inline std::vector<std::string> lines(std::string_view text) {
+  std::vector<std::string> all;
+  while (!text.empty()) {
+    const auto end = text.find('\n');
+    all.emplace_back(text.substr(0, end));
+    text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+  }
+  return all;
 }
 
 // Targets that cover a family of small parsers let the first byte choose one: '0' the first,

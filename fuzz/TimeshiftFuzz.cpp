@@ -9,20 +9,10 @@
 namespace hollin {
 namespace {
 
-std::vector<std::string> lines(std::string_view text) {
-  std::vector<std::string> all;
-  while (!text.empty()) {
-    const auto end = text.find('\n');
-    all.emplace_back(text.substr(0, end));
-    text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
-  }
-  return all;
-}
-
 int fuzzTimeshift(const std::uint8_t* data, std::size_t size) {
   const std::string_view bytes = fuzz::text(data, size);
   Timeshift::parseConfiguration(bytes);
-  Timeshift::latestSnapshot(lines(bytes), "Europe/Berlin");
+  Timeshift::latestSnapshot(fuzz::lines(bytes), "Europe/Berlin");
   return 0;
 }
 

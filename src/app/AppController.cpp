@@ -47,10 +47,10 @@ Services AppController::services(Notifier* notifier) {
   services.showDocument = [this](const std::string& id, const DocumentView& document) {
     presenter_.showDocument(id, document);
   };
-  services.onSamplingQueue = [this](std::function<void()> job) {
-    sampling_.run(this, [job = std::move(job)]() -> std::function<void()> {
+  services.onSamplingQueue = [this](std::function<void()> job, std::function<void()> then) {
+    sampling_.run(this, [job = std::move(job), then = std::move(then)]() -> std::function<void()> {
       job();
-      return [] {};
+      return then ? then : [] {};
     });
   };
   services.dataFolder = environment_.dataFolder;

@@ -3,6 +3,7 @@
 
 #include "app/AppController.h"
 #include "app/accounts/AccountsSubsystem.h"
+#include "app/early/EarlySubsystem.h"
 #include "app/memory/MemorySubsystem.h"
 #include "app/notify/NotificationsSubsystem.h"
 #include "app/response/ResponseSubsystem.h"
@@ -16,6 +17,7 @@ void registerSubsystems(AppController& controller, const Services& services, boo
   controller.add(std::make_unique<AccountsSubsystem>(services));
   controller.add(std::make_unique<ResponseSubsystem>());
   controller.add(std::make_unique<SSDSubsystem>(services, liveSSDSources()));
+  controller.add(std::make_unique<EarlySubsystem>(services, EarlyWatch::liveSources()));
 }
 
 }  // namespace hollin

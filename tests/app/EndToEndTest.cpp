@@ -10,6 +10,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
+#include <fstream>
+
 #include "TestSupport.h"
 #include "app/platform/SingleInstance.h"
 #include "core/memory/MenuBarStatus.h"
@@ -24,28 +27,39 @@ class EndToEndTest : public ::testing::Test {
  protected:
   void SetUp() override {
     testing::ensureApplication();
-    environment_ = QProcessEnvironment::systemEnvironment();
+    environment_ = environmentFor(home_);
+  }
+  // The system environment without a desktop, and with a home folder of `home`'s own.
+  static QProcessEnvironment environmentFor(const QTemporaryDir& home) {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "DBUS_SESSION_BUS_ADDRESS", "LANGUAGE"})
-      environment_.remove(name);
+      environment.remove(name);
     for (const char* name : {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_RUNTIME_DIR"}) {
-      environment_.insert(name, home_.filePath(name));
-      QDir().mkpath(home_.filePath(name));
+      environment.insert(name, home.filePath(name));
+      QDir().mkpath(home.filePath(name));
     }
-    environment_.insert("LANG", "en_US.UTF-8");
-    ::chmod(home_.filePath("XDG_RUNTIME_DIR").toLocal8Bit().constData(), 0700);
+    environment.insert("LANG", "en_US.UTF-8");
+    ::chmod(home.filePath("XDG_RUNTIME_DIR").toLocal8Bit().constData(), 0700);
+    return environment;
   }
   void TearDown() override { hollin_.kill(); hollin_.waitForFinished(2000); }  // one the test left running
   // Starts the binary; given a status, waits for it to end with that status.
   void run(QProcess& process, const QStringList& arguments, std::optional<int> status = std::nullopt) {
-    process.setProcessEnvironment(environment_);
+    run(process, environment_, arguments, status);
+  }
+  static void run(QProcess& process, const QProcessEnvironment& environment, const QStringList& arguments,
+                  std::optional<int> status = std::nullopt) {
+    process.setProcessEnvironment(environment);
     process.start(HOLLIN_BINARY_DIR "/src/app/hollin", arguments);
     ASSERT_TRUE(process.waitForStarted(5000));
     if (!status) return;
     ASSERT_TRUE(process.waitForFinished(5000)) << arguments.join(' ').toStdString();
     EXPECT_EQ(process.exitCode(), *status) << arguments.join(' ').toStdString();
   }
-  QString folder() const { return home_.filePath("XDG_DATA_HOME/Hollin"); }
-  json health() const { return testing::readJson(folder() + "/health.json"); }
+  QString folder() const { return folder(home_); }
+  static QString folder(const QTemporaryDir& home) { return home.filePath("XDG_DATA_HOME/Hollin"); }
+  json health() const { return health(home_); }
+  static json health(const QTemporaryDir& home) { return testing::readJson(folder(home) + "/health.json"); }
 
   QTemporaryDir home_;
   QProcessEnvironment environment_;
@@ -139,6 +153,81 @@ TEST_F(EndToEndTest, AnInstalledCopyReadsTheTablesInstalledWithIt) {
   installed.start(prefix + "/bin/hollin", {"--help"});
   ASSERT_TRUE(installed.waitForFinished(5000));
   EXPECT_TRUE(installed.readAllStandardOutput().startsWith("Installed Usage:"));
+}
+
+// A laptop whose battery drains although its adapter is connected (the charging fixture with its
+// battery turned to discharging), with the desktop fixture's processes and sensors, and the
+// display socket that makes the test's account the one at the console.
+QString drainingLaptop(const QString& root, const QString& display) {
+  namespace fs = std::filesystem;
+  const fs::path fixtures = HOLLIN_FIXTURES_DIR "/native";
+  const auto options = fs::copy_options::recursive | fs::copy_options::copy_symlinks | fs::copy_options::overwrite_existing;
+  fs::copy(fixtures / "desktop", root.toStdString(), options);
+  fs::copy(fixtures / "power/charging", root.toStdString(), options);
+  std::ofstream(root.toStdString() + "/sys/class/power_supply/BAT0/status") << "Discharging\n";
+  fs::create_directories(root.toStdString() + "/tmp/.X11-unix");
+  std::ofstream(root.toStdString() + "/tmp/.X11-unix/X" + display.mid(1).toStdString());
+  return root;
+}
+
+TEST_F(EndToEndTest, AChargerThatDrainsIsToldOnceAcrossARestartAndAnUnusableHistoryIsLeftAlone) {
+  for (const char* program : {"dbus-daemon", "Xvfb", "dunst"})
+    if (!testing::installed(program)) GTEST_SKIP() << program << " is not installed";
+  testing::PrivateBus bus;
+  testing::PrivateDisplay display;
+  ASSERT_TRUE(bus.running() && !display.display().isEmpty());
+  testing::NotificationService service(display.display(), bus);
+  ASSERT_TRUE(service.ready());
+  const QString root = drainingLaptop(home_.filePath("host"), display.display());
+  environment_.insert("HOLLIN_HOST_ROOT", root);
+  environment_.insert("DISPLAY", display.display());
+  environment_.insert("QT_QPA_PLATFORM", "offscreen");
+  environment_.insert("DBUS_SESSION_BUS_ADDRESS", bus.address());
+  const auto chargerNotices = [&] {
+    int count = 0;
+    for (const QStringList& notice : service.received())
+      count += notice.value(2) == "The battery is draining although the power is connected";
+    return count;
+  };
+  const auto draining = [](const json& record) {
+    return record.is_object() && record["earlyChargerState"] == "draining";
+  };
+
+  // The drain is confirmed by the second battery reading, a minute after the first.
+  run(hollin_, {});
+  ASSERT_TRUE(testing::waitUntil([&] { return chargerNotices() == 1; }, 100s)) << hollin_.readAllStandardError().toStdString();
+  ASSERT_TRUE(testing::waitUntil([&] { return draining(health()); }, 10s));
+  EXPECT_EQ(health()["earlyActiveWarnings"], json::array({"charger"}));
+  EXPECT_GE(health()["earlyTableConcerns"].get<int>(), 1) << "the power row is marked";
+  EXPECT_EQ(health()["earlyHistoryPersistenceOK"], true);
+  ::kill(static_cast<pid_t>(hollin_.processId()), SIGTERM);
+  ASSERT_TRUE(hollin_.waitForFinished(2000));
+  const json history = testing::readJson(folder() + "/watch-history.json");
+  ASSERT_TRUE(history["receipts"].contains("charger"));
+
+  // The restarted instance confirms the drain again and finds it told. Beside it, an account
+  // whose history cannot be read (and which has no notification service).
+  QTemporaryDir other;
+  QProcessEnvironment otherEnvironment = environmentFor(other);
+  otherEnvironment.insert("HOLLIN_HOST_ROOT", root);
+  QDir().mkpath(folder(other));
+  const std::string unusable = R"({"schema":1,"disk":[{"at":1)";
+  std::ofstream((folder(other) + "/watch-history.json").toStdString()) << unusable;
+  QProcess broken;
+  run(broken, otherEnvironment, {});
+  run(hollin_, {});
+  ASSERT_TRUE(testing::waitUntil([&] { return health(other).is_object(); }, 10s));
+  EXPECT_EQ(health(other)["earlyHistoryPersistenceOK"], false);
+  ASSERT_TRUE(testing::waitUntil([&] { return health()["earlyChargerState"] == "checking"; }, 10s));
+  ASSERT_TRUE(testing::waitUntil([&] { return draining(health()); }, 100s));
+  testing::waitUntil([] { return false; }, 3s);  // room for a notice that should not come
+  EXPECT_EQ(chargerNotices(), 1) << "told once, across the restart";
+
+  ::kill(static_cast<pid_t>(broken.processId()), SIGTERM);
+  ASSERT_TRUE(broken.waitForFinished(2000));
+  EXPECT_EQ(testing::contents((folder(other) + "/watch-history.json").toStdString()), unusable)
+      << "left byte-identical, at the end of the run too";
+  EXPECT_EQ(health(other)["earlyHistoryPersistenceOK"], false);
 }
 
 }  // namespace

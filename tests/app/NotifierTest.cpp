@@ -41,38 +41,16 @@ class NotifierTest : public ::testing::Test {
     EXPECT_FALSE(notifier_->notificationsAllowed()) << "nothing is allowed before the first look";
     refresh();
   }
-  // dunst with the fixture's configuration and scripts, pointed at this folder; ready once it
-  // owns the service name.
   void startService() {
     ASSERT_FALSE(display_.display().isEmpty()) << "Xvfb did not start";
-    for (const QString name : {"dunstrc", "pick.sh", "record.sh"}) {
-      QFile source(QStringLiteral(HOLLIN_FIXTURES_DIR "/notify/") + name);
-      ASSERT_TRUE(source.open(QIODevice::ReadOnly));
-      write(name, source.readAll().replace("@FOLDER@", folder_.path().toUtf8()));
-      QFile::setPermissions(path(name), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    }
-    dunst_ = std::make_unique<testing::DesktopProgram>("dunst", QStringList{"-config", path("dunstrc")},
-                                                      display_.display(), bus_.address());
-    QDBusConnection probe = bus_.connect("dunst-probe");
-    ASSERT_TRUE(waitUntil([&] { return probe.interface()->isServiceRegistered("org.freedesktop.Notifications").value(); }));
-    QDBusConnection::disconnectFromBus("dunst-probe");
+    dunst_ = std::make_unique<testing::NotificationService>(display_.display(), bus_);
+    ASSERT_TRUE(dunst_->ready());
   }
   void TearDown() override { notifier_.reset(); QDBusConnection::disconnectFromBus(connection); }
 
-  QString path(const QString& name) const { return folder_.filePath(name); }
-  void write(const QString& name, const QByteArray& content) const {
-    QFile file(path(name));
-    if (file.open(QIODevice::WriteOnly)) file.write(content);
-  }
-  // What dunst received, one notice a row: id, urgency, title, body.
-  std::vector<QStringList> received() const {
-    std::vector<QStringList> lines;
-    QFile file(path("received.txt"));
-    if (file.open(QIODevice::ReadOnly))
-      for (const QByteArray& line : file.readAll().split('\n'))
-        if (!line.isEmpty()) lines.push_back(QString::fromUtf8(line).split('\t'));
-    return lines;
-  }
+  QString path(const QString& name) const { return dunst_->path(name); }
+  void write(const QString& name, const QByteArray& content) const { dunst_->write(name, content); }
+  std::vector<QStringList> received() const { return dunst_->received(); }
   bool waitForReceived(std::size_t count) const {
     return waitUntil([&] { return received().size() >= count; });
   }
@@ -119,10 +97,9 @@ class NotifierTest : public ::testing::Test {
   WallTime now = WallTime{} + 1'796'000'000s;
   std::vector<DesktopTool> opened;
   int refreshes = 0, answers = 0;
-  QTemporaryDir folder_;
   testing::PrivateBus bus_;
   testing::PrivateDisplay display_;
-  std::unique_ptr<testing::DesktopProgram> dunst_;
+  std::unique_ptr<testing::NotificationService> dunst_;
   std::unique_ptr<DBusNotifier> notifier_;
 };
 

@@ -10,8 +10,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "ScriptedNotifier.h"
 #include "TestSupport.h"
-#include "app/notify/Notifier.h"
 #include "app/ssd/SSDSubsystem.h"
 
 namespace hollin {
@@ -103,33 +103,6 @@ TEST_F(SSDHistoryFileTest, AFailedSaveIsSaidAndTriedAgainAtTheNextChange) {
 }
 
 // A notifier that answers as the test says, on the event loop, like the service's reply.
-class ScriptedNotifier final : public Notifier {
- public:
-  bool notify(const std::string& id, const std::string&, const std::string&, bool urgent,
-              Completion completion) override {
-    if (!allowed || (now < muted && !urgent)) return false;
-    posted.emplace_back(id, urgent);
-    QMetaObject::invokeMethod(
-        this, [this, completion] { completion(accept); }, Qt::QueuedConnection);
-    return true;
-  }
-  void refreshNotificationState(bool) override {}
-  void requestNotifications() override {}
-  void muteNotices(int) override {}
-  void resumeNotices() override {}
-  void openActivityMonitor() override {}
-  WallTime mutedUntil() const override { return muted; }
-  bool notificationsAllowed() const override { return allowed; }
-  NotificationAuthorization authorization() const override { return {}; }
-  Json notificationDiagnostics() const override { return Json::object(); }
-  Json lastNotificationSubmission() const override { return Json::object(); }
-
-  std::vector<std::pair<std::string, bool>> posted;  // identifier, urgent
-  bool allowed = true;
-  bool accept = true;
-  WallTime muted = distantPast;
-  WallTime now = start;
-};
 
 // The subsystem on its own: the test plays the sampling thread (the reader runs inline) and the
 // controller (it hands each snapshot to evaluate).
@@ -140,7 +113,10 @@ class SSDNoticeTest : public ::testing::Test {
     Services services;
     services.notifier = &notifier_;
     services.uid = 1000;
-    services.onSamplingQueue = [](std::function<void()> job) { job(); };
+    services.onSamplingQueue = [](std::function<void()> job, std::function<void()> then) {
+      job();
+      if (then) then();
+    };
     services.dataFolder = folder_.path().toStdString();
     SSDSources sources{[this] { return reading_; }, [this] { return sensor_; }};
     subsystem_ = std::make_unique<SSDSubsystem>(services, sources);
@@ -162,7 +138,7 @@ class SSDNoticeTest : public ::testing::Test {
   }
 
   QTemporaryDir folder_;
-  ScriptedNotifier notifier_;
+  testing::ScriptedNotifier notifier_;
   std::unique_ptr<SSDSubsystem> subsystem_;
   std::optional<SSDHealth> reading_ = healthy([](SSDHealth& h) { h.mediaErrors = {3, 0}; });
   std::optional<double> sensor_ = 37;

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QDBusVirtualObject>
@@ -22,8 +23,10 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace hollin::testing {
 
@@ -156,6 +159,46 @@ class DesktopProgram : public Child {
     process_.start(program, arguments);
   }
   bool started() { return process_.waitForStarted(5000); }
+};
+
+// dunst on a private display and bus with the fixture's configuration and scripts, which log
+// every notice it receives into a folder of its own; ready once it owns the service name.
+class NotificationService {
+ public:
+  NotificationService(const QString& display, const PrivateBus& bus) {
+    for (const QString name : {"dunstrc", "pick.sh", "record.sh"}) {
+      QFile source(QStringLiteral(HOLLIN_FIXTURES_DIR "/notify/") + name);
+      if (!source.open(QIODevice::ReadOnly)) return;
+      write(name, source.readAll().replace("@FOLDER@", folder_.path().toUtf8()));
+      QFile::setPermissions(path(name), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    dunst_ = std::make_unique<DesktopProgram>("dunst", QStringList{"-config", path("dunstrc")}, display, bus.address());
+    QDBusConnection probe = bus.connect("dunst-probe");
+    ready_ = waitUntil([&] { return probe.interface()->isServiceRegistered("org.freedesktop.Notifications").value(); });
+    QDBusConnection::disconnectFromBus("dunst-probe");
+  }
+  bool ready() const { return ready_; }
+  void stop() { dunst_->stop(); }
+
+  QString path(const QString& name) const { return folder_.filePath(name); }
+  void write(const QString& name, const QByteArray& content) const {
+    QFile file(path(name));
+    if (file.open(QIODevice::WriteOnly)) file.write(content);
+  }
+  // What dunst received, one notice a row: id, urgency, title, body.
+  std::vector<QStringList> received() const {
+    std::vector<QStringList> lines;
+    QFile file(path("received.txt"));
+    if (file.open(QIODevice::ReadOnly))
+      for (const QByteArray& line : file.readAll().split('\n'))
+        if (!line.isEmpty()) lines.push_back(QString::fromUtf8(line).split('\t'));
+    return lines;
+  }
+
+ private:
+  QTemporaryDir folder_;
+  std::unique_ptr<DesktopProgram> dunst_;
+  bool ready_ = false;
 };
 
 // A system service faked on a private bus: every object under `root`, answered in handleMessage.

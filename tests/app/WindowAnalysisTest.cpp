@@ -186,6 +186,62 @@ TEST_F(AnalysisWindowTest, SSDCardsAndTheHistoryWindowInBothLanguages) {
   }
 }
 
+// A laptop with something to say in every row of the health tab.
+EarlyWatchSnapshot troubledLaptop() {
+  EarlyWatchSnapshot early;
+  early.checkedAt = recordedAt - 5s;
+  early.batteryPresent = true;
+  early.battery = BatteryReading{true, false, -1400, 35, 0, 65, 412, 1000};
+  early.charger = ChargerState::draining(true);
+  early.chargeLimit = ChargeLimit::none;
+  early.health = BatteryHealth{76, "Service Recommended", 412};
+  early.crashes.emplace();
+  for (const char* name : {"Thunderbird", "gnome-calculator"})
+    for (int i = 1; i <= 3; ++i) early.crashes->push_back({name, recordedAt - std::chrono::hours(i)});
+  early.backup = BackupStatus::with(true, true, recordedAt - 24h * 16, false);
+  early.backupSource = "deja-dup";
+  early.backupTool = "Déjà Dup";
+  auto archive = std::make_shared<EarlyWatchArchive>();
+  archive->recordBattery(BatteryHealth{88, "Normal", 300}, std::nullopt, recordedAt - 24h * 200);
+  archive->recordBattery(early.health, std::nullopt, recordedAt - 1h);
+  for (int minutes = 300; minutes >= 0; minutes -= 10) {
+    archive->recordRecent(9'000'000'000 + minutes * 10'000'000ull, 44.0 + minutes % 7, recordedAt - std::chrono::minutes(minutes));
+    archive->recordTemperature(44.0 + minutes % 7, recordedAt - std::chrono::minutes(minutes));
+  }
+  early.archive = archive;
+  early.diskForecast = DiskForecast::days(9);
+  early.persistenceOK = false;
+  early.diskAvailable = 8'500'000'000;
+  early.diskDrain = DiskDrain{6'000'000'000, 1234};
+  early.ssdCelsius = 47.5;
+  return early;
+}
+
+TEST_F(AnalysisWindowTest, TheHealthTabWithEveryRowInBothLanguages) {
+  const QString folder = QString(HOLLIN_BINARY_DIR) + "/screenshots";
+  QDir().mkpath(folder);
+  for (const std::string language : {"ja", "en"}) {
+    build(language, [](Snapshot& snapshot) {
+      snapshot.early = troubledLaptop();
+      snapshot.system.disk_available = 8'500'000'000;
+    });
+    AnalysisWindow* window = presenter_->window();
+    presenter_->showAnalysis();
+    window->segment(AnalysisTab::early)->click();
+    ASSERT_TRUE(testing::waitUntil([&] { return window->table()->rowCount() > 0; }));
+    QApplication::processEvents();
+    const int rows = window->table()->rowCount();
+    EXPECT_EQ(rows, 9) << "power, battery, space, SSD, forecast, two crashes, backup, history";
+    int marked = 0;
+    for (int row = 0; row < rows; ++row)
+      marked += window->table()->item(row, 1)->text().startsWith(QString::fromUtf8(EarlyTableRow::mark.data(), 4));
+    EXPECT_GE(marked, 7) << "every row with something to say is marked";
+    EXPECT_TRUE(window->segment(AnalysisTab::early)->text().contains(QString::fromUtf8("\u26A0")));
+    EXPECT_TRUE(window->earlySummary()->isVisible());
+    EXPECT_TRUE(window->grab().save(folder + QString("/health-tab-%1.png").arg(language.c_str())));
+  }
+}
+
 TEST_F(AnalysisWindowTest, WrappedRowsGrowWithTheTableFontAndUrgentRowsStandOut) {
   TablePage table;
   table.resize(1050, 400);

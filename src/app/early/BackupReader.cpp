@@ -12,8 +12,10 @@
 #include "core/early/Timeshift.h"
 #include "native/Backups.h"
 
-namespace hollin::EarlyWatch {
+namespace hollin {
 namespace {
+
+using BackupRead = EarlyWatch::BackupRead;
 
 constexpr const char* dejaDupName = "Déjà Dup";
 constexpr const char* timeshiftName = "Timeshift";
@@ -56,7 +58,7 @@ std::optional<BackupRead> readDejaDup(const std::string& root) {
   for (const char* name : settingsVariables)
     if (const char* value = std::getenv(name)) arguments.push_back(std::string(name) + "=" + value);
   arguments.insert(arguments.end(), {gsettingsProgram(), "list-recursively", DejaDup::schema});
-  const auto output = run(environmentProgram, arguments);
+  const auto output = EarlyWatch::run(environmentProgram, arguments);
   const auto status = output ? DejaDup::parse(*output, {}) : std::nullopt;
   if (!status) return unavailable(dejaDupName);
   return BackupRead{*status, "deja-dup", dejaDupName};
@@ -76,9 +78,9 @@ std::optional<BackupRead> readTimeshift(const std::string& root) {
 
 }  // namespace
 
-BackupRead readBackup() { return readBackup(native::hostRoot()); }
+BackupRead EarlyWatch::readBackup() { return readBackup(native::hostRoot()); }
 
-BackupRead readBackup(const std::string& root) {
+BackupRead EarlyWatch::readBackup(const std::string& root) {
   std::optional<BackupRead> firstInstalled;
   for (const auto reader : {readDejaDup, readTimeshift}) {
     auto read = reader(root);
@@ -90,4 +92,4 @@ BackupRead readBackup(const std::string& root) {
   return {BackupStatus{false, std::nullopt, std::nullopt, false, false}, "none", ""};
 }
 
-}  // namespace hollin::EarlyWatch
+}  // namespace hollin

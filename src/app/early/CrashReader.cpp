@@ -6,9 +6,9 @@
 
 #include "native/Crashes.h"
 
-namespace hollin::EarlyWatch {
+namespace hollin {
 
-std::optional<std::vector<CrashRecord>> readCrashes() {
+std::optional<std::vector<CrashRecord>> EarlyWatch::readCrashes() {
   const auto since = std::chrono::system_clock::now() - CrashReports::sourceLookBack;
   const auto sinceMicroseconds =
       std::chrono::duration_cast<std::chrono::microseconds>(since.time_since_epoch()).count();
@@ -17,4 +17,4 @@ std::optional<std::vector<CrashRecord>> readCrashes() {
       native::readCrashSources(uid, static_cast<std::uint64_t>(sinceMicroseconds)), uid);
 }
 
-}  // namespace hollin::EarlyWatch
+}  // namespace hollin

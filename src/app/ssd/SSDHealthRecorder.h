@@ -8,14 +8,13 @@
 #include <string>
 #include <vector>
 
-#include "app/platform/WriteOutcomeLog.h"
+#include "app/platform/HistoryFile.h"
 #include "core/ssd/SSDHealthArchive.h"
 
 namespace hollin {
 
 class SSDHealthRecorder {
  public:
-  static constexpr std::size_t maxFileSize = 1'048'576;
   static constexpr const char* fileName = "ssd-health-history.json";
 
   // Loads the history at `path`. A file that is there but cannot be trusted (a symbolic link,
@@ -32,19 +31,16 @@ class SSDHealthRecorder {
   // The archive as it is now; a new copy only after each change.
   const std::shared_ptr<const SSDHealthArchive>& archive() const { return shared_; }
   // The last load or save worked.
-  bool persistenceOK() const { return persistenceOK_; }
-  bool writable() const { return writable_; }
+  bool persistenceOK() const { return file_.persistenceOK(); }
+  bool writable() const { return file_.writable(); }
 
  private:
   void save();
   void publish() { shared_ = std::make_shared<const SSDHealthArchive>(archive_); }
 
-  std::optional<std::string> path_;
-  WriteOutcomeLog saves_;
+  HistoryFile file_;
   SSDHealthArchive archive_;
   std::shared_ptr<const SSDHealthArchive> shared_;
-  bool persistenceOK_ = true;
-  bool writable_ = true;
 };
 
 }  // namespace hollin

@@ -70,10 +70,17 @@ void SSDSubsystem::evaluate(const Moment& moment) {
   auto answered = [this, alive = std::weak_ptr<bool>(alive_), checkedAt, now,
                    issues = notice->issues](bool accepted) {
     if (alive.expired()) return;
-    noticePending_ = false;
     lastNoticeCheck_ = checkedAt;
-    if (accepted && services_.onSamplingQueue)
-      services_.onSamplingQueue([reader = reader_, issues, now] { reader->accepted(issues, now); });
+    if (!accepted || !services_.onSamplingQueue) {
+      noticePending_ = false;
+      return;
+    }
+    // The mark stays until the receipt is in the history the next take copies; a take already
+    // under way still carries the old one and must not notify again.
+    services_.onSamplingQueue([reader = reader_, issues, now] { reader->accepted(issues, now); },
+                              [this, alive] {
+                                if (!alive.expired()) noticePending_ = false;
+                              });
   };
   // Another account at the console, no permission or a mute: nothing was sent, and the reading
   // is looked at again at the next tick.

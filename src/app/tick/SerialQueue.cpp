@@ -44,6 +44,10 @@ void SerialQueue::run(QObject* receiver, Job job) {
       Qt::QueuedConnection);
 }
 
+void SerialQueue::post(std::function<void()> work) {
+  QMetaObject::invokeMethod(context_, std::move(work), Qt::QueuedConnection);
+}
+
 }  // namespace hollin
 
 #include "SerialQueue.moc"

@@ -26,6 +26,8 @@ class SerialQueue final {
   SerialQueue& operator=(const SerialQueue&) = delete;
 
   void run(QObject* receiver, Job job);
+  // A job whose result goes nowhere: it hands back what it found on its own.
+  void post(std::function<void()> work);
 
   static constexpr std::chrono::milliseconds stopDeadline{2000};
 

@@ -36,8 +36,10 @@ struct Services {
   std::function<void()> redraw;                 // render and write the self-health record
   std::function<void()> showAnalysis;           // bring the analysis window to the front
   std::function<void(const std::string& id, const DocumentView&)> showDocument;  // a window of its own
-  // Runs a job on the sampling thread, between takes: where a reader's state may be touched.
-  std::function<void(std::function<void()>)> onSamplingQueue;
+  // Runs `job` on the sampling thread, between takes, where a reader's state may be touched;
+  // then `then` (may be empty) on the main thread, before any take queued after the job is
+  // handed back.
+  std::function<void(std::function<void()> job, std::function<void()> then)> onSamplingQueue;
   std::optional<std::string> dataFolder;        // where history files live; absent: none are kept
   std::uint32_t uid = 0;
   AccountScope scope;

@@ -1,0 +1,317 @@
+// The early watch in the application: which readers each pass runs, the slow ones on their own
+// threads and back through the inbox; the history file on a real file system; the notices and
+// their receipts; and a tick that keeps its pace while a backup tool hangs.
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+
+#include <sys/stat.h>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <semaphore>
+
+#include "ScriptedNotifier.h"
+#include "TestSupport.h"
+#include "app/AppController.h"
+#include "app/early/EarlySubsystem.h"
+#include "app/platform/QtSettings.h"
+
+namespace hollin {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::contents;
+using testing::waitUntil;
+
+const WallTime start = WallTime{} + std::chrono::hours(24 * 20000);
+
+// A battery on power that loses 1.2 A at 70 %, unless told otherwise.
+BatteryReading drainingOnPower() {
+  BatteryReading reading;
+  reading.externalConnected = true;
+  reading.charging = false;
+  reading.amperage = -1200;
+  reading.percent = 70;
+  reading.notChargingReason = 0;
+  return reading;
+}
+
+// Sources that count their calls; the slow ones can be held until the test lets them go.
+struct CountingSources {
+  EarlyWatch::Sources sources() {
+    return {
+        .battery = [this] {
+          ++battery;
+          return EarlyWatch::BatteryRead{present, present ? std::optional(reading) : std::nullopt};
+        },
+        .chargeLimit = [] { return ChargeLimit::none; },
+        .health = [this] {
+          if (holdHealth) release.acquire();
+          ++health;
+          return healthRead;
+        },
+        .crashes = [this] {
+          ++crashes;
+          return crashRecords;
+        },
+        .backup = [this] {
+          ++backup;
+          return EarlyWatch::BackupRead{BackupStatus{}, "none", ""};
+        },
+    };
+  }
+  bool present = true;
+  BatteryReading reading = drainingOnPower();
+  std::optional<BatteryHealth> healthRead = BatteryHealth{91, "Normal", 300};
+  std::vector<CrashRecord> crashRecords;
+  std::atomic<bool> holdHealth = false;
+  std::binary_semaphore release{0};
+  std::atomic<int> battery = 0, health = 0, crashes = 0, backup = 0;
+};
+
+class EarlyWatchTest : public ::testing::Test {
+ protected:
+  void SetUp() override { testing::ensureApplication(); }
+  EarlyWatchSnapshot pass(WallTime at) { return watch_.take(50'000'000'000, 500'000'000'000, 100, 40.0, at); }
+  // Waits until the background jobs have run `health` and `backup` times in all.
+  bool settled(int health, int backup) {
+    return waitUntil([&] { return sources_.health == health && sources_.backup == backup; });
+  }
+
+  CountingSources sources_;
+  EarlyWatch watch_{sources_.sources(), std::nullopt};
+};
+
+TEST_F(EarlyWatchTest, EveryJobRunsOnTheFirstPassAndTheSlowOnesAnswerOnePassLater) {
+  EarlyWatchSnapshot early = pass(start);
+  EXPECT_EQ(sources_.battery, 1);
+  EXPECT_EQ(sources_.crashes, 1);
+  EXPECT_EQ(early.charger.value, ChargerState::Case::checking);
+  EXPECT_FALSE(early.health) << "the health comes through the inbox";
+  EXPECT_EQ(early.backupSource, "unchecked");
+  ASSERT_TRUE(settled(1, 1));
+
+  early = pass(start + 10s);
+  EXPECT_EQ(sources_.battery, 1) << "nothing is due 10 s later";
+  EXPECT_EQ(sources_.crashes, 1);
+  EXPECT_EQ(early.health->maximumCapacity, 91);
+  EXPECT_EQ(early.backupSource, "none");
+  EXPECT_EQ(early.archive->batteryHealth.size(), 1u);
+
+  early = pass(start + 70s);
+  EXPECT_EQ(early.charger.value, ChargerState::Case::draining) << "the second reading a minute later confirms";
+  EXPECT_EQ(sources_.battery, 2);
+}
+
+TEST_F(EarlyWatchTest, ARunningHealthJobIsNotStartedTwiceAndAFailedReadKeepsTheLastHealthForADay) {
+  pass(start);
+  ASSERT_TRUE(settled(1, 1));
+  pass(start + 10s);  // the good health arrives
+
+  sources_.holdHealth = true;
+  sources_.healthRead.reset();
+  pass(start + 6h + 10s);   // the second read starts and hangs
+  pass(start + 12h + 20s);  // due again while it runs: not started, asked again next pass
+  sources_.holdHealth = false;
+  sources_.release.release();
+  ASSERT_TRUE(waitUntil([&] { return sources_.health == 2; }));
+
+  EarlyWatchSnapshot early = pass(start + 12h + 30s);  // the failure arrives; a third read starts
+  EXPECT_EQ(early.health->maximumCapacity, 91) << "a failure within a day keeps the last good health";
+  ASSERT_TRUE(waitUntil([&] { return sources_.health == 3; }));
+  early = pass(start + 24h + 20s);
+  EXPECT_FALSE(early.health) << "a day after the last good read the health is unknown";
+}
+
+TEST_F(EarlyWatchTest, WithoutABatteryThereIsNoHealthJobAndNoCharger) {
+  sources_.present = false;
+  const EarlyWatchSnapshot early = pass(start);
+  EXPECT_EQ(early.batteryPresent, false);
+  EXPECT_EQ(early.charger.value, ChargerState::Case::unavailable);
+  ASSERT_TRUE(settled(0, 1));
+  EXPECT_EQ(sources_.health, 0);
+}
+
+// The history file through the recorder, on a real file system.
+class EarlyHistoryTest : public ::testing::Test {
+ protected:
+  std::string path() const { return folder_.path().toStdString() + "/Hollin/" + EarlyWatchRecorder::fileName; }
+  void plant(const std::string& bytes) const {
+    std::filesystem::create_directories(std::filesystem::path(path()).parent_path());
+    std::ofstream(path(), std::ios::binary) << bytes;
+  }
+  static bool addRecent(EarlyWatchArchive& archive, WallTime at) { return archive.recordRecent(1000, std::nullopt, at); }
+
+  QTemporaryDir folder_;
+};
+
+TEST_F(EarlyHistoryTest, AHistoryThatCannotBeLoadedIsLeftByteIdenticalForTheWholeRun) {
+  const std::string newer = R"({"schema":2,"batteryHealth":[],"disk":[],"receipts":{}})";
+  for (const std::string& bytes : {newer, std::string("{\"schema\":1,\"disk\":[{\"at\":1"), std::string(1'100'000, ' ')}) {
+    plant(bytes);
+    {
+      EarlyWatchRecorder recorder(path());
+      EXPECT_FALSE(recorder.persistenceOK());
+      recorder.update(false, start, [](EarlyWatchArchive& archive) { return archive.recordDisk(1, 2, start); });
+      recorder.accepted({EarlyWarning{.kind = "backup", .signature = "7"}}, start);
+      EXPECT_EQ(recorder.archive()->receipts.size(), 1u) << "watching goes on in memory";
+    }
+    EXPECT_EQ(contents(path()), bytes);
+  }
+}
+
+TEST_F(EarlyHistoryTest, FrequentPointsWaitTenMinutesAndWhatWaitsIsWrittenAtTheEnd) {
+  {
+    EarlyWatchRecorder recorder(path());
+    recorder.update(true, start, [](EarlyWatchArchive& archive) { return addRecent(archive, start); });
+    EXPECT_EQ(earlyArchiveFromJson(testing::readJson(QString::fromStdString(path())))->recent.size(), 1u)
+        << "the first save is never deferred";
+    recorder.update(true, start + 2min, [](EarlyWatchArchive& archive) { return addRecent(archive, start + 2min); });
+    EXPECT_EQ(earlyArchiveFromJson(testing::readJson(QString::fromStdString(path())))->recent.size(), 1u);
+    recorder.update(true, start + 11min, [](EarlyWatchArchive& archive) { return addRecent(archive, start + 11min); });
+    EXPECT_EQ(earlyArchiveFromJson(testing::readJson(QString::fromStdString(path())))->recent.size(), 3u);
+    recorder.update(true, start + 12min, [](EarlyWatchArchive& archive) { return addRecent(archive, start + 12min); });
+  }
+  EXPECT_EQ(earlyArchiveFromJson(testing::readJson(QString::fromStdString(path())))->recent.size(), 4u)
+      << "the change still waiting is written when the recorder goes";
+  struct stat file {}, folder {};
+  ASSERT_EQ(::stat(path().c_str(), &file), 0);
+  ASSERT_EQ(::stat(std::filesystem::path(path()).parent_path().c_str(), &folder), 0);
+  EXPECT_EQ(file.st_mode & 0777, 0600u);
+  EXPECT_EQ(folder.st_mode & 0777, 0700u);
+}
+
+// The subsystem on its own: the test plays the sampling thread and the controller.
+class EarlyNoticeTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    testing::ensureApplication();
+    Services services;
+    services.notifier = &notifier_;
+    services.uid = 1000;
+    services.onSamplingQueue = [](std::function<void()> job, std::function<void()> then) {
+      job();
+      if (then) then();
+    };
+    services.dataFolder = folder_.path().toStdString();
+    subsystem_ = std::make_unique<EarlySubsystem>(services, sources_.sources());
+  }
+  // One take at `taken`, evaluated at `now`.
+  Snapshot tick(WallTime taken, std::optional<WallTime> now = std::nullopt) {
+    Snapshot snapshot;
+    subsystem_->reader()->read(snapshot, {0, taken, false});
+    evaluate(snapshot, now.value_or(taken));
+    return snapshot;
+  }
+  void evaluate(const Snapshot& snapshot, WallTime now) {
+    Moment moment;
+    moment.snapshot = std::make_shared<Snapshot>(snapshot);
+    moment.wallNow = now;
+    notifier_.now = now;
+    moment.uid = 1000;
+    moment.consoleUID = 1000;
+    moment.language = "en";
+    subsystem_->evaluate(moment);
+    QCoreApplication::processEvents();  // the service's answers
+  }
+  // Five applications that crashed three times today, and a battery that drains on power.
+  void troubles(WallTime now) {
+    for (const char* name : {"alpha", "bravo", "charlie", "delta", "echo"})
+      for (int i = 1; i <= 3; ++i) sources_.crashRecords.push_back({name, now - std::chrono::minutes(i)});
+  }
+  std::vector<std::string> posted() const {
+    std::vector<std::string> ids;
+    for (const auto& [id, urgent] : notifier_.posted) ids.push_back(id);
+    return ids;
+  }
+
+  QTemporaryDir folder_;
+  testing::ScriptedNotifier notifier_;
+  CountingSources sources_;
+  std::unique_ptr<EarlySubsystem> subsystem_;
+};
+
+TEST_F(EarlyNoticeTest, AtMostThreeAreToldOnceEachAndAnOldPictureNotAtAll) {
+  troubles(start);
+  tick(start);
+  EXPECT_EQ(posted(), (std::vector<std::string>{"early-crash:alpha", "early-crash:bravo", "early-crash:charlie"}));
+  const Snapshot drained = tick(start + 70s, start + 70s + 2min);
+  EXPECT_EQ(posted().size(), 3u) << "a picture two minutes old tells nothing";
+  evaluate(drained, start + 75s);
+  EXPECT_EQ(posted().size(), 6u) << "the charger, then the two crashes not yet told";
+  EXPECT_EQ(posted()[3], "early-charger");
+  evaluate(drained, start + 80s);
+  EXPECT_EQ(posted().size(), 6u) << "the same picture is looked at once";
+  const Snapshot later = tick(start + 85s);
+  EXPECT_EQ(posted().size(), 6u) << "every receipt is in the history the next take copied";
+  EXPECT_EQ(later.early.archive->receipts.size(), 6u);
+}
+
+TEST_F(EarlyNoticeTest, WhileMutedOnlyUrgentWarningsAreToldAndARefusedOneIsToldAgain) {
+  troubles(start);
+  sources_.reading.percent = 30;  // a drain this low is urgent
+  notifier_.muted = start + 1h;
+  notifier_.accept = false;
+  tick(start);
+  tick(start + 70s);
+  EXPECT_EQ(posted(), (std::vector<std::string>{"early-charger"}));
+  notifier_.accept = true;
+  tick(start + 75s);
+  tick(start + 80s);
+  EXPECT_EQ(posted(), (std::vector<std::string>{"early-charger", "early-charger"}))
+      << "refused, it had no receipt; accepted, it has";
+}
+
+// The real controller with the early watch alone, ticking every 200 ms while the backup job runs
+// a tool that never ends and is stopped only at the runner's time limit.
+TEST(EarlyTickTest, ABackupToolThatHangsForItsWholeTimeLimitLeavesTheTickOnTime) {
+  testing::ensureApplication();
+  QTemporaryDir home;
+  CountingSources counting;
+  std::atomic<bool> hung = false;
+  EarlyWatch::Sources sources = counting.sources();
+  sources.backup = [&hung] {
+    EarlyWatch::run("/bin/sleep", {"600"});
+    hung = true;
+    return EarlyWatch::BackupRead{BackupStatus{}, "none", ""};
+  };
+  struct : Presenter {
+    void display(const Screen&) override {}
+    void showAnalysis() override {}
+    void showDocument(const std::string&, const DocumentView&) override {}
+  } presenter;
+  QtSettings settings(home.filePath("settings.ini"));
+  ControllerEnvironment environment;
+  environment.take = [](std::span<const std::shared_ptr<SnapshotReader>> readers) {
+    Snapshot snapshot;
+    const TakeMoment moment{1, std::chrono::system_clock::now(), false};
+    for (const auto& reader : readers) reader->read(snapshot, moment);
+    return snapshot;
+  };
+  environment.uptime = [] { return 1.0; };
+  environment.wallNow = [] { return std::chrono::system_clock::now(); };
+  environment.consoleUID = [] { return unknownUID; };
+  environment.tickInterval = 200ms;
+  AppController controller(environment, presenter, settings);
+  controller.add(std::make_unique<EarlySubsystem>(controller.services(nullptr), sources));
+
+  std::vector<qint64> applied;
+  QElapsedTimer clock;
+  clock.start();
+  QObject::connect(&controller, &AppController::sampleApplied, [&] { applied.push_back(clock.elapsed()); });
+  controller.start();
+  ASSERT_TRUE(waitUntil([&] { return hung.load(); }, 30s));
+  const auto hangEnded = clock.elapsed();
+  EXPECT_GT(hangEnded, (EarlyWatch::toolOutputSeconds - 1) * 1000) << "the tool ran to its limit";
+  ASSERT_GT(applied.size(), 2u);
+  qint64 longest = 0;
+  for (std::size_t i = 1; i < applied.size(); ++i) longest = std::max(longest, applied[i] - applied[i - 1]);
+  EXPECT_LT(longest, 1000) << "no tick waited for the tool";
+  EXPECT_GT(applied.size(), static_cast<std::size_t>(hangEnded / 400)) << "the ticks kept their pace";
+}
+
+}  // namespace
+}  // namespace hollin

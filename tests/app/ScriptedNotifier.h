@@ -1,0 +1,43 @@
+// A notifier that answers as the test tells it: allowed or not, muted until a date, accepting
+// or refusing each posting, answered on the next turn of the event loop like the real service.
+#pragma once
+
+#include <QMetaObject>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/notify/Notifier.h"
+
+namespace hollin::testing {
+
+class ScriptedNotifier final : public Notifier {
+ public:
+  bool notify(const std::string& id, const std::string&, const std::string&, bool urgent,
+              Completion completion) override {
+    if (!allowed || (now < muted && !urgent)) return false;
+    posted.emplace_back(id, urgent);
+    QMetaObject::invokeMethod(
+        this, [this, completion] { completion(accept); }, Qt::QueuedConnection);
+    return true;
+  }
+  void refreshNotificationState(bool) override {}
+  void requestNotifications() override {}
+  void muteNotices(int) override {}
+  void resumeNotices() override {}
+  void openActivityMonitor() override {}
+  WallTime mutedUntil() const override { return muted; }
+  bool notificationsAllowed() const override { return allowed; }
+  NotificationAuthorization authorization() const override { return {}; }
+  Json notificationDiagnostics() const override { return Json::object(); }
+  Json lastNotificationSubmission() const override { return Json::object(); }
+
+  std::vector<std::pair<std::string, bool>> posted;  // identifier, urgent
+  bool allowed = true;
+  bool accept = true;
+  WallTime muted = distantPast;
+  WallTime now{};  // the test's clock, against `muted`
+};
+
+}  // namespace hollin::testing

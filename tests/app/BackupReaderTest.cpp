@@ -14,7 +14,7 @@ namespace hollin {
 namespace {
 
 using namespace std::chrono;
-using EarlyWatch::BackupRead;
+using BackupRead = EarlyWatch::BackupRead;
 using native::test::FixtureTree;
 using testing::ScopedVariable;
 

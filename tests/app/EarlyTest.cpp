@@ -156,7 +156,7 @@ TEST_F(EarlyHistoryTest, AHistoryThatCannotBeLoadedIsLeftByteIdenticalForTheWhol
       EarlyWatchRecorder recorder(path());
       EXPECT_FALSE(recorder.persistenceOK());
       recorder.update(false, start, [](EarlyWatchArchive& archive) { return archive.recordDisk(1, 2, start); });
-      recorder.accepted({EarlyWarning{.kind = "backup", .signature = "7"}}, start);
+      recorder.accepted({EarlyWarning{"backup", "7", false, "", "", 0, 0}}, start);
       EXPECT_EQ(recorder.archive()->receipts.size(), 1u) << "watching goes on in memory";
     }
     EXPECT_EQ(contents(path()), bytes);

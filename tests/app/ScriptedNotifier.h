@@ -4,6 +4,8 @@
 
 #include <QMetaObject>
 
+#include <nlohmann/json.hpp>
+
 #include <string>
 #include <utility>
 #include <vector>

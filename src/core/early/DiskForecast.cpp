@@ -40,15 +40,9 @@ std::string DiskForecast::code() const {
 bool EarlyWatchArchive::recordDisk(std::optional<std::uint64_t> available, std::optional<std::uint64_t> total,
                                    WallTime at) {
   if (!available || !total || *total == 0 || *total < *available) return false;
-  // At most one point an hour; a newest point in the future (the clock went back) does not block.
-  if (!disk.empty()) {
-    const double sinceNewest = secondsBetween(disk.back().at, at);
-    if (sinceNewest >= 0 && sinceNewest < hour) return false;
-  }
-  std::erase_if(disk, [at](const DiskFreePoint& point) {
-    const double age = secondsBetween(point.at, at);
-    return age < 0 || age > keptFor;
-  });
+  // At most one point an hour; a clock behind the newest point records nothing.
+  if (!disk.empty() && secondsBetween(disk.back().at, at) < hour) return false;
+  std::erase_if(disk, [at](const DiskFreePoint& point) { return secondsBetween(point.at, at) > keptFor; });
   disk.push_back({at, *available, *total});
   if (disk.size() > maxDiskPoints) disk.erase(disk.begin(), disk.end() - maxDiskPoints);
   return true;

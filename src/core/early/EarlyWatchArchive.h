@@ -106,8 +106,9 @@ struct EarlyWatchArchive {
   // These warnings were told at `now`: their receipts replace the earlier ones; receipts older
   // than 60 days go, and of the rest the newest maxReceipts stay.
   void accepted(const std::vector<EarlyWarning>& warnings, WallTime now);
-  // The key a kind's receipt is kept under: the kind, cut at a character boundary to
-  // maxTextBytes (a crash kind carries an application's name of any length).
+  // The key a kind's receipt is kept under: the kind as valid UTF-8, cut at a character
+  // boundary to maxTextBytes (a crash kind carries an application's name: any bytes, any
+  // length). Signatures are stored the same way.
   static std::string receiptKey(std::string_view kind);
 
   bool operator==(const EarlyWatchArchive&) const = default;

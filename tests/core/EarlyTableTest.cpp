@@ -2,7 +2,10 @@
 // makes, the collection order, staleness, ordering and the concern count.
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
+
 #include "core/early/EarlyTable.h"
+#include "core/early/EarlyView.h"
 
 namespace hollin {
 namespace {
@@ -133,6 +136,28 @@ TEST(EarlyTable, WarningsInRuleOrderOrderedRowsAndConcerns) {
   EXPECT_EQ(order, "cbdae");
   EXPECT_EQ(EarlyTable::concerns(mixed), 3);
   EXPECT_EQ(mixed[1].cells("ja")[1], "\u26A0\uFE0E 問題なし") << "a marked row without a state";
+}
+
+TEST(EarlyRecord, CrashKindsAreOneWordAndAsleepTheTableIsStale) {
+  auto snapshot = std::make_shared<Snapshot>();
+  snapshot->uptime = 1000;
+  snapshot->early = laptop(ChargerState::draining(false));
+  for (int i = 1; i <= 3; ++i) snapshot->early.crashes->push_back({"Files", now - std::chrono::hours(i)});
+  snapshot->early.diskDrain = DiskDrain{6 * GB, 90.9};
+  Moment moment;
+  moment.snapshot = snapshot;
+  moment.now = 1001;
+  moment.wallNow = now;
+  nlohmann::json record;
+  recordEarly(record, moment);
+  EXPECT_EQ(record["earlyActiveWarnings"], nlohmann::json::parse(R"(["charger","diskDrain","crash"])"));
+  EXPECT_EQ(record["diskDrainSecondsLeft"], 90);
+  EXPECT_EQ(record["earlyChargerState"], "draining");
+  const int fresh = record["earlyTableConcerns"];
+  moment.asleep = true;
+  recordEarly(record, moment);
+  EXPECT_EQ(record["earlyActiveWarnings"], nlohmann::json::parse(R"(["crash"])"));
+  EXPECT_EQ(record["earlyTableConcerns"], fresh - 1) << "no drain from a stale sample";
 }
 
 }  // namespace

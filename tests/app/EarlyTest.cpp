@@ -10,7 +10,6 @@
 
 #include <atomic>
 #include <filesystem>
-#include <fstream>
 #include <semaphore>
 
 #include "ScriptedNotifier.h"
@@ -23,7 +22,6 @@ namespace hollin {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::contents;
 using testing::waitUntil;
 
 const WallTime start = WallTime{} + std::chrono::hours(24 * 20000);
@@ -139,29 +137,10 @@ TEST_F(EarlyWatchTest, WithoutABatteryThereIsNoHealthJobAndNoCharger) {
 class EarlyHistoryTest : public ::testing::Test {
  protected:
   std::string path() const { return folder_.path().toStdString() + "/Hollin/" + EarlyWatchRecorder::fileName; }
-  void plant(const std::string& bytes) const {
-    std::filesystem::create_directories(std::filesystem::path(path()).parent_path());
-    std::ofstream(path(), std::ios::binary) << bytes;
-  }
   static bool addRecent(EarlyWatchArchive& archive, WallTime at) { return archive.recordRecent(1000, std::nullopt, at); }
 
   QTemporaryDir folder_;
 };
-
-TEST_F(EarlyHistoryTest, AHistoryThatCannotBeLoadedIsLeftByteIdenticalForTheWholeRun) {
-  const std::string newer = R"({"schema":2,"batteryHealth":[],"disk":[],"receipts":{}})";
-  for (const std::string& bytes : {newer, std::string("{\"schema\":1,\"disk\":[{\"at\":1"), std::string(1'100'000, ' ')}) {
-    plant(bytes);
-    {
-      EarlyWatchRecorder recorder(path());
-      EXPECT_FALSE(recorder.persistenceOK());
-      recorder.update(false, start, [](EarlyWatchArchive& archive) { return archive.recordDisk(1, 2, start); });
-      recorder.accepted({EarlyWarning{"backup", "7", false, "", "", 0, 0}}, start);
-      EXPECT_EQ(recorder.archive()->receipts.size(), 1u) << "watching goes on in memory";
-    }
-    EXPECT_EQ(contents(path()), bytes);
-  }
-}
 
 TEST_F(EarlyHistoryTest, FrequentPointsWaitTenMinutesAndWhatWaitsIsWrittenAtTheEnd) {
   {

@@ -23,6 +23,7 @@ int fuzzEarlyArchive(const std::uint8_t* data, std::size_t size) {
   archive->recordBattery(BatteryHealth{90, "Normal", 200}, std::nullopt, now);
   EarlyWarning crash{"crash:" + std::string(300, '\xE3'), std::string(300, 'x'), false, "", "", 86400, 1};
   archive->accepted({crash}, now);
+  fuzz::require(!archive->eligible(crash, now + std::chrono::seconds(1)), "a warning just told waits for its repeat");
   fuzz::require(archive->valid(), "recording and receipts keep an archive valid");
 
   EarlyWatchSnapshot early;

@@ -288,7 +288,7 @@ TEST(EarlyTickTest, ABackupToolThatHangsForItsWholeTimeLimitLeavesTheTickOnTime)
   ASSERT_GT(applied.size(), 2u);
   qint64 longest = 0;
   for (std::size_t i = 1; i < applied.size(); ++i) longest = std::max(longest, applied[i] - applied[i - 1]);
-  EXPECT_LT(longest, 1000) << "no tick waited for the tool";
+  EXPECT_LT(longest, 2000) << "no tick waited for the tool (which hangs for 17 s)";
   EXPECT_GT(applied.size(), static_cast<std::size_t>(hangEnded / 400)) << "the ticks kept their pace";
 }
 

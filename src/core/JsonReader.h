@@ -134,6 +134,25 @@ inline std::optional<WallTime> dateFromJson(const Json& json) {
   return fromReferenceSeconds(*seconds);
 }
 
+// One record whose fields `fill(in, record)` reads from `json`; nothing when any field failed.
+template <class Record, class Fill>
+std::optional<Record> readRecord(const Json& json, Fill fill) {
+  JsonReader in(json);
+  Record record{};
+  fill(in, record);
+  if (!in.ok()) return std::nullopt;
+  return record;
+}
+
+// A record's "at": a stored date that must be there.
+inline WallTime requiredDate(JsonReader& in, const Json& json) {
+  if (!in.ok()) return {};
+  const auto found = json.find("at");
+  const auto date = found == json.end() ? std::nullopt : dateFromJson(*found);
+  if (!date) in.fail();
+  return date.value_or(WallTime{});
+}
+
 // Reads one member that must be there with `read`'s type; a failure fails the reader.
 template <class Read>
 auto member(JsonReader& in, const Json& object, std::string_view key, Read read)

@@ -20,9 +20,10 @@ inline double secondsBetween(WallTime from, WallTime to) {
 inline constexpr double referenceDateUnixSeconds = 978307200;
 inline constexpr double largestReferenceSeconds = 8e9;
 
-inline double referenceSeconds(WallTime time) {
-  return std::chrono::duration<double>(time.time_since_epoch()).count() - referenceDateUnixSeconds;
-}
+// Seconds since 1970, as the wall-clock policies count them.
+inline double unixSeconds(WallTime time) { return std::chrono::duration<double>(time.time_since_epoch()).count(); }
+
+inline double referenceSeconds(WallTime time) { return unixSeconds(time) - referenceDateUnixSeconds; }
 
 // Only for seconds within ±largestReferenceSeconds.
 inline WallTime fromReferenceSeconds(double seconds) {

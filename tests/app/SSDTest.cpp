@@ -102,24 +102,14 @@ TEST_F(SSDHistoryFileTest, AFailedSaveIsSaidAndTriedAgainAtTheNextChange) {
   EXPECT_EQ(archiveFromJson(Json::parse(contents(path())))->events.size(), 2u);
 }
 
-// A notifier that answers as the test says, on the event loop, like the service's reply.
-
 // The subsystem on its own: the test plays the sampling thread (the reader runs inline) and the
 // controller (it hands each snapshot to evaluate).
 class SSDNoticeTest : public ::testing::Test {
  protected:
   void SetUp() override {
     testing::ensureApplication();
-    Services services;
-    services.notifier = &notifier_;
-    services.uid = 1000;
-    services.onSamplingQueue = [](std::function<void()> job, std::function<void()> then) {
-      job();
-      if (then) then();
-    };
-    services.dataFolder = folder_.path().toStdString();
     SSDSources sources{[this] { return reading_; }, [this] { return sensor_; }};
-    subsystem_ = std::make_unique<SSDSubsystem>(services, sources);
+    subsystem_ = std::make_unique<SSDSubsystem>(testing::inlineServices(notifier_, folder_), sources);
   }
   // One take at `when` (a slow one reads the drive) and its evaluation.
   Snapshot tick(WallTime when, bool slow) {

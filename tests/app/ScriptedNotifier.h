@@ -1,8 +1,10 @@
 // A notifier that answers as the test tells it: allowed or not, muted until a date, accepting
-// or refusing each posting, answered on the next turn of the event loop like the real service.
+// or refusing each posting, answered on the next turn of the event loop like the real service;
+// and the services a subsystem tested on its own is handed.
 #pragma once
 
 #include <QMetaObject>
+#include <QTemporaryDir>
 
 #include <nlohmann/json.hpp>
 
@@ -11,6 +13,7 @@
 #include <vector>
 
 #include "app/notify/Notifier.h"
+#include "app/tick/Subsystem.h"
 
 namespace hollin::testing {
 
@@ -41,5 +44,19 @@ class ScriptedNotifier final : public Notifier {
   WallTime muted = distantPast;
   WallTime now{};  // the test's clock, against `muted`
 };
+
+// What a subsystem tested on its own is handed: `notifier`, account 1000, history files in
+// `folder`, and a sampling queue the test plays itself: each job runs at once, then its step.
+inline Services inlineServices(Notifier& notifier, const QTemporaryDir& folder) {
+  Services services;
+  services.notifier = &notifier;
+  services.uid = 1000;
+  services.onSamplingQueue = [](std::function<void()> job, std::function<void()> then) {
+    job();
+    if (then) then();
+  };
+  services.dataFolder = folder.path().toStdString();
+  return services;
+}
 
 }  // namespace hollin::testing

@@ -230,12 +230,7 @@ TEST_F(AnalysisWindowTest, TheHealthTabWithEveryRowInBothLanguages) {
     window->segment(AnalysisTab::early)->click();
     ASSERT_TRUE(testing::waitUntil([&] { return window->table()->rowCount() > 0; }));
     QApplication::processEvents();
-    const int rows = window->table()->rowCount();
-    EXPECT_EQ(rows, 9) << "power, battery, space, SSD, forecast, two crashes, backup, history";
-    int marked = 0;
-    for (int row = 0; row < rows; ++row)
-      marked += window->table()->item(row, 1)->text().startsWith(QString::fromUtf8(EarlyTableRow::mark.data(), static_cast<qsizetype>(EarlyTableRow::mark.size())));
-    EXPECT_GE(marked, 7) << "every row with something to say is marked";
+    EXPECT_EQ(window->table()->rowCount(), 9) << "power, battery, space, SSD, forecast, two crashes, backup, history";
     EXPECT_TRUE(window->segment(AnalysisTab::early)->text().contains(QString::fromUtf8("\u26A0")));
     EXPECT_TRUE(window->earlySummary()->isVisible());
     EXPECT_TRUE(window->grab().save(folder + QString("/health-tab-%1.png").arg(language.c_str())));

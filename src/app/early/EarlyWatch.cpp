@@ -7,11 +7,6 @@
 #include "native/ToolRunner.h"
 
 namespace hollin {
-namespace {
-
-double unixSeconds(WallTime time) { return std::chrono::duration<double>(time.time_since_epoch()).count(); }
-
-}  // namespace
 
 std::optional<std::string> EarlyWatch::run(const std::string& path, const std::vector<std::string>& arguments) {
   return native::runTool({path, arguments, std::chrono::seconds(toolOutputSeconds), toolOutputCap,

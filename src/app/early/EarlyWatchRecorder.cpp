@@ -6,11 +6,7 @@ namespace hollin {
 
 EarlyWatchRecorder::EarlyWatchRecorder(std::optional<std::string> path, WriteOutcomeLog::Log log)
     : file_(std::move(path), std::move(log)) {
-  auto archive = file_.load([](const Json& json) {
-    auto archive = earlyArchiveFromJson(json);
-    return archive && archive->valid() ? archive : std::nullopt;
-  });
-  if (archive) archive_ = std::move(*archive);
+  if (auto archive = file_.load(earlyArchiveFromJson)) archive_ = std::move(*archive);
   publish();
 }
 

@@ -22,17 +22,19 @@ class HistoryFile {
   // the first save that works after them, go to `log`.
   HistoryFile(std::optional<std::string> path, WriteOutcomeLog::Log log);
 
-  // The decoded content: `decode(json)` returns an optional archive, absent when it cannot be
-  // used. Nothing when there is no file (the history starts empty and may be written), or when
-  // the file is untrusted, over maxFileSize, no JSON or refused by `decode` (then it is never
-  // written this run).
+  // The archive `decode(json)` gives, when it is valid. Nothing when there is no file (the
+  // history starts empty and may be written), or when the file is untrusted, over maxFileSize,
+  // no JSON, not decoded or not valid (then it is never written this run).
   template <class Decode>
   auto load(Decode decode) -> decltype(decode(Json{})) {
     const auto bytes = read();
     if (!bytes) return std::nullopt;
     const Json json = Json::parse(*bytes, nullptr, false);
     auto decoded = json.is_discarded() ? decltype(decode(json)){} : decode(json);
-    if (!decoded) refuse();
+    if (!decoded || !decoded->valid()) {
+      refuse();
+      return std::nullopt;
+    }
     return decoded;
   }
 

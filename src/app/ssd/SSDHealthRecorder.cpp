@@ -4,11 +4,7 @@ namespace hollin {
 
 SSDHealthRecorder::SSDHealthRecorder(std::optional<std::string> path, WriteOutcomeLog::Log log)
     : file_(std::move(path), std::move(log)) {
-  auto archive = file_.load([](const Json& json) {
-    auto archive = archiveFromJson(json);
-    return archive && archive->valid() ? archive : std::nullopt;
-  });
-  if (archive) archive_ = std::move(*archive);
+  if (auto archive = file_.load(archiveFromJson)) archive_ = std::move(*archive);
   publish();
 }
 

@@ -21,8 +21,6 @@ constexpr std::size_t minimumRecentPoints = 4;
 constexpr double fallingSlope = -100'000'000;  // bytes a day: space is being used up
 constexpr double slowerThan = 365;             // days to full
 
-double unixSeconds(WallTime time) { return std::chrono::duration<double>(time.time_since_epoch()).count(); }
-
 }  // namespace
 
 std::string DiskForecast::code() const {

@@ -74,53 +74,34 @@ auto optionalList(JsonReader& in, const Json& object, std::string_view key, Read
 }
 
 std::optional<BatteryHealthPoint> batteryPointFromJson(const Json& json) {
-  JsonReader in(json);
-  BatteryHealthPoint point;
-  point.at = member(in, json, "at", dateFromJson).value_or(WallTime{});
-  point.maximumCapacity = in.optional<std::int64_t>("maximumCapacity");
-  point.condition = in.optional<std::string>("condition");
-  point.cycleCount = in.optional<std::int64_t>("cycleCount");
-  if (!in.ok()) return std::nullopt;
-  return point;
+  return readRecord<BatteryHealthPoint>(json, [&](JsonReader& in, BatteryHealthPoint& point) {
+    point = {requiredDate(in, json), in.optional<std::int64_t>("maximumCapacity"), in.optional<std::string>("condition"),
+             in.optional<std::int64_t>("cycleCount")};
+  });
 }
 
 std::optional<DiskFreePoint> diskPointFromJson(const Json& json) {
-  JsonReader in(json);
-  DiskFreePoint point;
-  point.at = member(in, json, "at", dateFromJson).value_or(WallTime{});
-  point.available = in.required<std::uint64_t>("available");
-  point.total = in.required<std::uint64_t>("total");
-  if (!in.ok()) return std::nullopt;
-  return point;
+  return readRecord<DiskFreePoint>(json, [&](JsonReader& in, DiskFreePoint& point) {
+    point = {requiredDate(in, json), in.required<std::uint64_t>("available"), in.required<std::uint64_t>("total")};
+  });
 }
 
 std::optional<RecentPoint> recentPointFromJson(const Json& json) {
-  JsonReader in(json);
-  RecentPoint point;
-  point.at = member(in, json, "at", dateFromJson).value_or(WallTime{});
-  point.available = in.optional<std::uint64_t>("available");
-  point.ssdCelsius = in.optional<double>("ssdCelsius");
-  if (!in.ok()) return std::nullopt;
-  return point;
+  return readRecord<RecentPoint>(json, [&](JsonReader& in, RecentPoint& point) {
+    point = {requiredDate(in, json), in.optional<std::uint64_t>("available"), in.optional<double>("ssdCelsius")};
+  });
 }
 
 std::optional<TemperaturePoint> temperaturePointFromJson(const Json& json) {
-  JsonReader in(json);
-  TemperaturePoint point;
-  point.at = member(in, json, "at", dateFromJson).value_or(WallTime{});
-  point.maxCelsius = in.required<double>("maxCelsius");
-  if (!in.ok()) return std::nullopt;
-  return point;
+  return readRecord<TemperaturePoint>(json, [&](JsonReader& in, TemperaturePoint& point) {
+    point = {requiredDate(in, json), in.required<double>("maxCelsius")};
+  });
 }
 
 std::optional<EarlyReceipt> receiptFromJson(const Json& json) {
-  JsonReader in(json);
-  EarlyReceipt receipt;
-  receipt.at = member(in, json, "at", dateFromJson).value_or(WallTime{});
-  receipt.signature = in.required<std::string>("signature");
-  receipt.severity = in.optional<int>("severity");
-  if (!in.ok()) return std::nullopt;
-  return receipt;
+  return readRecord<EarlyReceipt>(json, [&](JsonReader& in, EarlyReceipt& receipt) {
+    receipt = {requiredDate(in, json), in.required<std::string>("signature"), in.optional<int>("severity")};
+  });
 }
 
 }  // namespace

@@ -117,12 +117,9 @@ Json toJson(const SSDHealthPoint& point) {
 }
 
 std::optional<SSDHealthPoint> pointFromJson(const Json& json) {
-  JsonReader in(json);
-  SSDHealthPoint point;
-  point.at = member(in, json, "at", dateFromJson).value_or(WallTime{});
-  point.health = optionalMember(in, json, "health", healthFromJson);
-  if (!in.ok()) return std::nullopt;
-  return point;
+  return readRecord<SSDHealthPoint>(json, [&](JsonReader& in, SSDHealthPoint& point) {
+    point = {requiredDate(in, json), optionalMember(in, json, "health", healthFromJson)};
+  });
 }
 
 Json toJson(const SSDHealthEvent& event) {
@@ -138,7 +135,7 @@ Json toJson(const SSDHealthEvent& event) {
 std::optional<SSDHealthEvent> eventFromJson(const Json& json) {
   JsonReader in(json);
   SSDHealthEvent event;
-  event.at = member(in, json, "at", dateFromJson).value_or(WallTime{});
+  event.at = requiredDate(in, json);
   event.text = in.required<std::string>("text");
   if (in.ok() && json.contains("messages") && !json["messages"].is_null()) {
     auto messages = in.list("messages", std::numeric_limits<std::size_t>::max(), messageFromJson);
@@ -318,7 +315,7 @@ std::optional<SSDHealthArchive> archiveFromJson(const Json& json) {
   for (const auto& [kind, value] : receipts->items()) {
     JsonReader receipt(value);
     SSDHealthReceipt read;
-    read.at = member(receipt, value, "at", dateFromJson).value_or(WallTime{});
+    read.at = requiredDate(receipt, value);
     read.signature = receipt.required<std::string>("signature");
     if (!receipt.ok()) return std::nullopt;
     archive.receipts[kind] = std::move(read);

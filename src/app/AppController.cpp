@@ -41,7 +41,7 @@ Services AppController::services(Notifier* notifier) {
   services.notifier = notifier;
   services.settings = &settings_;
   services.log = environment_.log;
-  services.moment = [this] { return baseMoment(); };
+  services.moment = [this] { return moment(); };
   services.redraw = [this] { redraw(); };
   services.showAnalysis = [this] { showAnalysis(); };
   services.showDocument = [this](const std::string& id, const DocumentView& document) {
@@ -177,7 +177,10 @@ void AppController::didWake() {
   tick();
 }
 
-void AppController::sessionActiveChanged(bool) { tick(); }
+void AppController::sessionActiveChanged(bool active) {
+  for (auto& subsystem : subsystems_) subsystem->sessionActiveChanged(active);
+  tick();
+}
 
 void AppController::openURLs(const QStringList& urls) {
   if (std::none_of(urls.begin(), urls.end(), isAnalysisURL)) return;

@@ -28,6 +28,7 @@
 #include "core/L10n.h"
 #include "core/OrdinaryAccounts.h"
 #include "core/ui/StatusView.h"
+#include "native/Desktop.h"
 #include "native/NativeMetrics.h"
 
 namespace hollin {
@@ -149,6 +150,12 @@ Application::Application(bool desktop) : desktopWanted_(desktop) {
     return resumeRow(notifier_->mutedUntil(), std::chrono::system_clock::now(), L10n::language());
   };
   actions_.requestNotifications = [this] { notifier_->requestNotifications(); };
+  // The accessibility bus is switched on for the session; the next take sees it.
+  actions_.requestAccessibility = [this] {
+    if (!native::AccessibilityBus::enable(std::chrono::seconds(2)))
+      logToStandardError("the accessibility bus could not be switched on: no session bus, or at-spi2-core is missing");
+    controller_->tick();
+  };
   actions_.tabChanged = [this](AnalysisTab tab) { controller_->selectTab(tab); };
   actions_.cardAction = [this](CardSlot slot) { controller_->cardAction(slot); };
   actions_.windowShown = [this](bool shown) { controller_->windowShown(shown); };

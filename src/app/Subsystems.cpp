@@ -14,8 +14,9 @@ namespace hollin {
 void registerSubsystems(AppController& controller, const Services& services, bool watchPressure) {
   controller.add(std::make_unique<NotificationsSubsystem>(services));
   controller.add(std::make_unique<MemorySubsystem>(services, watchPressure));
+  // The accounts' reports carry the response verdicts, so those are contributed first.
+  controller.add(std::make_unique<ResponseSubsystem>(services, liveResponseSources()));
   controller.add(std::make_unique<AccountsSubsystem>(services));
-  controller.add(std::make_unique<ResponseSubsystem>());
   controller.add(std::make_unique<SSDSubsystem>(services, liveSSDSources()));
   controller.add(std::make_unique<EarlySubsystem>(services, EarlyWatch::liveSources()));
 }

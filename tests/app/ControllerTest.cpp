@@ -102,8 +102,8 @@ class ControllerTest : public ::testing::Test {
     memory_ = memory.get();
     controller->add(std::make_unique<NotificationsSubsystem>(services));
     controller->add(std::move(memory));
+    controller->add(std::make_unique<ResponseSubsystem>(services, ResponseSources{}));
     controller->add(std::make_unique<AccountsSubsystem>(services));
-    controller->add(std::make_unique<ResponseSubsystem>());
     return controller;
   }
   void tickAt(AppController& controller, double now) {
@@ -193,10 +193,10 @@ TEST_F(ControllerTest, SubsystemsAreWalkedInTheOrderOfTheTickAndReadOnTheSamplin
   controller->add(std::move(probe));
   tickAt(*controller, 100);
   tickAt(*controller, 105);
-  // Policies judge before the facts are in; the render and the record of one snapshot share
-  // one moment, which has them.
-  EXPECT_EQ(seen->hooks, (std::vector<std::string>{"tick", "evaluate", "contribute", "present+", "tick", "evaluate",
-                                                   "contribute", "present+"}));
+  // Policies judge before the facts are in (the response watch, ahead of this one, asks for
+  // them for its hang notices); the render and the record of one snapshot share one moment.
+  EXPECT_EQ(seen->hooks, (std::vector<std::string>{"tick", "contribute", "evaluate", "contribute", "present+", "tick",
+                                                   "contribute", "evaluate", "contribute", "present+"}));
   EXPECT_FALSE(seen->reader_->onMainThread);
   EXPECT_EQ(health()["thermalState"], 41) << "the reader's figure, in the subsystem's own key";
 }

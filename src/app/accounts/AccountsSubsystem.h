@@ -1,5 +1,6 @@
-// The accounts of this machine: the sharing switch, the reports held from every account, the
-// users and settings tabs, the coverage and permission lines.
+// The accounts of this machine: the sharing switch, the reports held from every account (so
+// far this account's own, which the response subsystem's facts fill), the users and settings
+// tabs, the coverage and permission lines.
 #pragma once
 
 #include <memory>
@@ -19,8 +20,6 @@ class AccountsSubsystem final : public Subsystem {
 
  private:
   Services services_;
-  // This account's own report first, then the others'; none are exchanged yet.
-  std::shared_ptr<const std::vector<PeerReport>> reports_;
 };
 
 }  // namespace hollin

@@ -2,13 +2,120 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
+
+#include "app/notify/Notifier.h"
+#include "app/response/LiveWorkspace.h"
+#include "core/L10n.h"
+#include "core/notify/NoticeContent.h"
 #include "core/response/ResponseView.h"
 
 namespace hollin {
 
+ResponseSources liveResponseSources() {
+  auto workspace = std::make_shared<LiveWorkspace>();
+  return {[workspace] { return workspace->read(); }, liveProbeCommand()};
+}
+
+void ResponseReader::read(Snapshot& snapshot, const TakeMoment&) {
+  snapshot.workspace = workspace_ ? workspace_() : Workspace{};
+  // An application on the accessibility bus alone is known by its process name.
+  for (auto& application : snapshot.workspace.applications) {
+    if (!application.name.empty()) continue;
+    const auto process = std::find_if(snapshot.processes.begin(), snapshot.processes.end(),
+                                      [&](const ProcessMemory& p) { return p.pid == application.pid; });
+    if (process != snapshot.processes.end()) application.name = process->name;
+  }
+}
+
+ResponseSubsystem::ResponseSubsystem(Services services, ResponseSources sources)
+    : services_(std::move(services)), sources_(std::move(sources)),
+      reader_(std::make_shared<ResponseReader>(sources_.workspace)),
+      queue_(QStringLiteral("org.hollin.Hollin.probe")) {}
+
+ResponseSubsystem::~ResponseSubsystem() = default;
+
+void ResponseSubsystem::evaluate(const Moment& moment) {
+  const Workspace& workspace = moment.snapshot->workspace;
+  trusted_ = workspace.trusted;
+  busMissing_ = workspace.busMissing;
+  tellHangs();
+  if (trusted_) return check(moment);
+  // Without the accessibility bus nothing can be asked and nothing stays suspected.
+  reset();
+}
+
+void ResponseSubsystem::check(const Moment& moment) {
+  if (busy_) return;
+  const Snapshot& snapshot = *moment.snapshot;
+  auto requests = rotation_.next(snapshot.workspace, snapshot, moment.uid, moment.pid, moment.wallNow,
+                                 L10n::render(msg("アプリ"), moment.language));
+  std::unordered_set<AppIdentity> living;
+  for (const auto& process : snapshot.processes)
+    if (process.uid == moment.uid) living.insert({process.pid, process.start});
+  if (requests.empty()) return probed({}, true, living);
+
+  busy_ = true;
+  queue_.stream(&receiver_, [this, command = sources_.probe, requests = std::move(requests),
+                             living = std::move(living)](const SerialQueue::Send& send) {
+    // Both steps run on the main thread, and only while this subsystem (its receiver) exists.
+    runProbePass(command, requests,
+                 {[&] { send([this, living] { probed({}, false, living); }); },
+                  [&](std::vector<ProbeResult> results, bool ok) {
+                    send([this, results = std::move(results), ok, living] {
+                      busy_ = false;
+                      probed(results, ok, living);
+                    });
+                  }});
+  });
+}
+
+void ResponseSubsystem::probed(const std::vector<ProbeResult>& results, bool ok,
+                               const std::unordered_set<AppIdentity>& living) {
+  if (!services_.moment) return;
+  const Moment now = services_.moment();
+  if (now.asleep) return;
+  workerHealthy_ = ok;
+  for (const auto& result : results) policy_.observe(result, now.now);
+  policy_.prune(living, now.now);
+  verdictsChanged();
+  tellHangs();
+  if (services_.redraw) services_.redraw();
+}
+
+void ResponseSubsystem::tellHangs() {
+  if (!services_.moment) return;
+  const Moment moment = services_.moment();
+  const double now = moment.now;
+  Notifier* notifier = services_.notifier;
+  for (const auto& due : hangs_.due(moment.peerReports(), now, moment.consoleUID, moment.uid)) {
+    const NoticeRequest notice = hangNotice(due.key, moment.scope.label(due.uid, moment.uid));
+    const std::string title = L10n::text(notice.title), body = L10n::text(notice.body);
+    if (services_.log) services_.log("notice " + notice.id + ": " + title + " — " + body);
+    auto answered = [this, alive = std::weak_ptr<bool>(alive_), key = due.key, now](bool accepted) {
+      if (!alive.expired()) hangs_.settle(key, accepted, now);
+    };
+    if (!notifier || !notifier->notify(notice.id, title, body, false, std::move(answered)))
+      hangs_.settle(due.key, false, now);
+  }
+  hangs_.prune(now);
+}
+
+void ResponseSubsystem::reset() {
+  policy_.reset();
+  verdictsChanged();
+}
+
+// The verdicts as the account's report carries them, rebuilt whenever the policy changed.
+void ResponseSubsystem::verdictsChanged() {
+  verdicts_ = std::make_shared<const std::vector<AppResponse>>(policy_.verdicts());
+}
+
 void ResponseSubsystem::contribute(Moment& moment) {
-  moment.accessibilityTrusted = false;
-  moment.workerHealthy = true;
+  moment.accessibilityTrusted = trusted_;
+  moment.accessibilityBusMissing = busMissing_;
+  moment.workerHealthy = workerHealthy_;
+  moment.responses = verdicts_;
 }
 
 void ResponseSubsystem::present(Screen& screen, const Moment& moment) { presentResponseTable(screen, moment); }
@@ -16,5 +123,7 @@ void ResponseSubsystem::present(Screen& screen, const Moment& moment) { presentR
 void ResponseSubsystem::record(nlohmann::json& record, const Moment& moment) const {
   record["accessibilityGranted"] = moment.accessibilityTrusted;
 }
+
+void ResponseSubsystem::sleepChanged(bool) { reset(); }
 
 }  // namespace hollin

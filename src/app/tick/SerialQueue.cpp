@@ -31,14 +31,18 @@ SerialQueue::~SerialQueue() {
 }
 
 void SerialQueue::run(QObject* receiver, Job job) {
+  stream(receiver, [job = std::move(job)](const Send& send) { send(job()); });
+}
+
+void SerialQueue::stream(QObject* receiver, std::function<void(const Send&)> job) {
   auto* relay = new Relay;
-  QObject::connect(relay, &Relay::done, receiver, [](const std::function<void()>& finish) { finish(); },
+  QObject::connect(relay, &Relay::done, receiver, [](const std::function<void()>& step) { step(); },
                    Qt::QueuedConnection);
   relay->moveToThread(thread_);
   QMetaObject::invokeMethod(
       context_,
       [relay, job = std::move(job)] {
-        emit relay->done(job());
+        job([relay](std::function<void()> step) { emit relay->done(std::move(step)); });
         delete relay;
       },
       Qt::QueuedConnection);

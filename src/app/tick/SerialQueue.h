@@ -26,6 +26,9 @@ class SerialQueue final {
   SerialQueue& operator=(const SerialQueue&) = delete;
 
   void run(QObject* receiver, Job job);
+  // A job that hands any number of steps to the receiver's thread while it runs.
+  using Send = std::function<void(std::function<void()>)>;
+  void stream(QObject* receiver, std::function<void(const Send&)> job);
   // A job whose result goes nowhere: it hands back what it found on its own.
   void post(std::function<void()> work);
 

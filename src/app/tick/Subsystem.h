@@ -32,7 +32,7 @@ struct Services {
   Notifier* notifier = nullptr;  // null: nothing is posted, notices are only logged
   Settings* settings = nullptr;
   std::function<void(const std::string&)> log;  // one line for the diagnostic log
-  std::function<Moment()> moment;               // the controller's moment now, without facts
+  std::function<Moment()> moment;               // the controller's moment now, with every fact
   std::function<void()> redraw;                 // render and write the self-health record
   std::function<void()> showAnalysis;           // bring the analysis window to the front
   std::function<void(const std::string& id, const DocumentView&)> showDocument;  // a window of its own
@@ -69,6 +69,8 @@ class Subsystem {
   virtual void tabSelected(AnalysisTab, AnalysisTab) {}
   // The machine goes to sleep (true) or woke up (false).
   virtual void sleepChanged(bool) {}
+  // The user's session became active or was left for another.
+  virtual void sessionActiveChanged(bool) {}
   // The will-terminate steps.
   virtual void stop() {}
 };

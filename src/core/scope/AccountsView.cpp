@@ -115,7 +115,10 @@ void presentAccountNotes(Screen& screen, const Moment& moment) {
   screen.coverage = joinedLines(coverage);
 
   const auto notifications = moment.notificationsAllowed ? msg("許可済み") : msg("未許可（メニューバーには表示）");
-  const auto response = !moment.accessibilityTrusted ? msg("追加の許可が必要")
+  // A session without any accessibility bus (Wayland without at-spi2-core) cannot be given
+  // the permission at all; that is said rather than asked for.
+  const auto response = moment.accessibilityBusMissing ? msg("使えません（アクセシビリティバスなし）")
+                        : !moment.accessibilityTrusted ? msg("追加の許可が必要")
                         : moment.workerHealthy       ? msg("有効")
                                                      : msg("確認処理に失敗");
   const auto sharing = !moment.sharing ? msg("無効") : moment.sharingHealthy ? msg("有効") : msg("保存に失敗");

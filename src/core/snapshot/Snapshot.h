@@ -16,6 +16,7 @@
 #include "core/Result.h"
 #include "core/WallTime.h"
 #include "core/early/EarlyWatchSnapshot.h"
+#include "core/response/Workspace.h"
 #include "core/snapshot/Staleness.h"
 #include "core/ssd/SSDHealthArchive.h"
 #include "native/NativeMetrics.h"
@@ -93,6 +94,7 @@ struct Snapshot {
   std::shared_ptr<const SSDHealthArchive> ssdArchive = SSDHealthArchive::none();
   bool ssdPersistenceOK = true;
   EarlyWatchSnapshot early;
+  Workspace workspace;  // the desktop's applications, when the response watch read them
   HLSystem system{};
   std::vector<ProcessMemory> processes;  // in the kernel's listing order
   std::int32_t enumerationError = 0;     // 0, or the error number of a failed listing

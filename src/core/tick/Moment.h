@@ -36,6 +36,8 @@ struct Moment {
   bool sharingHealthy = true;                              // [accounts]
   bool accessibilityTrusted = false;                       // [response]
   bool workerHealthy = true;                               // [response]
+  bool accessibilityBusMissing = false;                    // [response] no bus to switch on
+  std::shared_ptr<const std::vector<AppResponse>> responses;  // [response] by pid
 
   // Asleep, no snapshot yet, or the snapshot older than staleAfter.
   bool stale() const { return !snapshot || isStale(asleep, now, snapshot->uptime); }

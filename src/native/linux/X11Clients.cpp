@@ -114,9 +114,10 @@ Answer XDisplay::ping(std::uint32_t window, std::chrono::microseconds timeout) {
   const int count = xcb_get_property_value_length(property.get()) / 4;
   if (std::find(taken, taken + count, pingAtom) == taken + count) return Answer::failed;
 
-  // The client answers by sending the message back to the root window for the window manager;
-  // listening for structure changes there lets this client see it too.
-  const std::uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+  // The client answers by sending the message back to the root window for the window manager.
+  // The server hands such an event to every client listening on the root window for structure
+  // changes (found by trying: substructure alone does not get it), so this client listens too.
+  const std::uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
   xcb_change_window_attributes(connection_, root_, XCB_CW_EVENT_MASK, &mask);
   const std::uint32_t stamp = nextStamp_++;
   xcb_client_message_event_t message{};

@@ -1,0 +1,217 @@
+#include <gtest/gtest.h>
+
+#include "core/TextCut.h"
+#include "core/response/HangNotices.h"
+#include "core/response/ProbeMessages.h"
+#include "core/response/ProbeRotation.h"
+#include "core/response/ResponsePolicy.h"
+
+namespace hollin {
+namespace {
+
+ProbeResult result(ProbeOutcome outcome, std::int32_t pid = 812, std::uint64_t start = 5) {
+  return {{pid, start}, "Editor", outcome};
+}
+
+TEST(ResponsePolicy, TwoFailuresOverFifteenSecondsMakeASuspect) {
+  ResponsePolicy policy;
+  EXPECT_FALSE(policy.observe(result(ProbeOutcome::failed), 100));
+  EXPECT_FALSE(policy.observe(result(ProbeOutcome::failed), 105));
+  const AppResponse& verdict = policy.apps().at({812, 5});
+  EXPECT_EQ(verdict.failures, 2);
+  EXPECT_FALSE(verdict.suspected()) << "5 s is not yet 15";
+  EXPECT_TRUE(policy.observe(result(ProbeOutcome::failed), 115));
+  EXPECT_EQ(policy.apps().at({812, 5}).failures, 3);
+  EXPECT_EQ(policy.apps().at({812, 5}).firstFailure, 100.0);
+  EXPECT_FALSE(policy.observe(result(ProbeOutcome::failed), 120)) << "suspected once, told once";
+  EXPECT_TRUE(policy.apps().at({812, 5}).suspected());
+}
+
+TEST(ResponsePolicy, ARunEndsWithAnAnswerAGapOrAClockThatDidNotMove) {
+  ResponsePolicy policy;
+  policy.observe(result(ProbeOutcome::failed), 100);
+  policy.observe(result(ProbeOutcome::responsive), 105);
+  EXPECT_EQ(policy.apps().at({812, 5}).failures, 0);
+  EXPECT_FALSE(policy.apps().at({812, 5}).firstFailure);
+  policy.observe(result(ProbeOutcome::failed), 110);
+  EXPECT_EQ(policy.apps().at({812, 5}).failures, 1);
+  EXPECT_EQ(policy.apps().at({812, 5}).firstFailure, 110.0);
+
+  policy.observe(result(ProbeOutcome::failed), 141);
+  EXPECT_EQ(policy.apps().at({812, 5}).failures, 1) << "31 s after the last look starts afresh";
+  EXPECT_EQ(policy.apps().at({812, 5}).firstFailure, 141.0);
+  policy.observe(result(ProbeOutcome::failed), 141);
+  EXPECT_EQ(policy.apps().at({812, 5}).failures, 1) << "the same uptime is no continuation";
+  // An unavailable answer is no failure either.
+  policy.observe(result(ProbeOutcome::unavailable), 145);
+  EXPECT_EQ(policy.apps().at({812, 5}).failures, 0);
+}
+
+TEST(ResponsePolicy, PruningKeepsLivingProcessesLookedAtWithinThirtySeconds) {
+  ResponsePolicy policy;
+  policy.observe(result(ProbeOutcome::failed, 30), 100);
+  policy.observe(result(ProbeOutcome::failed, 10), 120);
+  policy.observe(result(ProbeOutcome::failed, 20), 125);
+  policy.observe(result(ProbeOutcome::failed, 20, 6), 125);  // the same pid in a later life
+  policy.prune({{30, 5}, {10, 5}, {20, 6}}, 130.5);
+  ASSERT_EQ(policy.verdicts().size(), 2u);
+  EXPECT_EQ(policy.verdicts()[0].identity, (AppIdentity{10, 5})) << "by pid";
+  EXPECT_EQ(policy.verdicts()[1].identity, (AppIdentity{20, 6}));
+  policy.reset();
+  EXPECT_TRUE(policy.verdicts().empty());
+}
+
+// The workspace's applications 101…120, all this account's and running for a minute.
+struct Desk {
+  Workspace workspace{true, false, {}, std::nullopt};
+  Snapshot snapshot;
+  WallTime now = fromReferenceSeconds(800'000'000);
+  Desk(int count = 20) {
+    const auto started = static_cast<std::uint64_t>((unixSeconds(now) - 60) * 1e6);
+    for (int i = count; i >= 1; --i) add(100 + i, started);
+  }
+  void add(std::int32_t pid, std::uint64_t start, std::uint32_t uid = 1000) {
+    workspace.applications.push_back({pid, "App " + std::to_string(pid)});
+    snapshot.processes.push_back({pid, uid, start, "process", std::nullopt, std::nullopt});
+  }
+  std::vector<std::int32_t> pass(ProbeRotation& rotation) {
+    std::vector<std::int32_t> pids;
+    for (const auto& request : rotation.next(workspace, snapshot, 1000, 4242, now, "アプリ"))
+      pids.push_back(request.identity.pid);
+    return pids;
+  }
+};
+
+std::vector<std::int32_t> pids(std::int32_t from, std::int32_t to) {
+  std::vector<std::int32_t> range;
+  for (auto pid = from; pid <= to; ++pid) range.push_back(pid);
+  return range;
+}
+
+TEST(ProbeRotation, EightAtATurnInPidOrderWithTheFrontmostEveryTime) {
+  Desk desk;
+  ProbeRotation rotation;
+  EXPECT_EQ(desk.pass(rotation), pids(101, 108));
+  EXPECT_EQ(desk.pass(rotation), pids(109, 116));
+  EXPECT_EQ(rotation.position(), 16);
+  auto third = pids(117, 120);
+  for (auto pid : pids(101, 104)) third.push_back(pid);
+  EXPECT_EQ(desk.pass(rotation), third);
+  EXPECT_EQ(rotation.position(), 4);
+
+  desk.workspace.frontmost = 110;
+  ProbeRotation withFront;
+  for (int pass = 0; pass < 3; ++pass) {
+    const auto asked = desk.pass(withFront);
+    ASSERT_EQ(asked.size(), 9u);
+    EXPECT_EQ(asked.front(), 110);
+    EXPECT_EQ(std::count(asked.begin(), asked.end(), 110), 1);
+  }
+}
+
+TEST(ProbeRotation, OnlyThisAccountsSettledApplicationsOtherThanItself) {
+  Desk desk(0);
+  const auto minuteAgo = static_cast<std::uint64_t>((unixSeconds(desk.now) - 60) * 1e6);
+  desk.add(201, minuteAgo);
+  desk.add(202, static_cast<std::uint64_t>((unixSeconds(desk.now) - 29) * 1e6));  // launched 29 s ago
+  desk.add(203, minuteAgo, 1001);  // another account's
+  desk.add(4242, minuteAgo);       // this program
+  desk.workspace.applications.push_back({204, ""});  // no process of this snapshot
+  desk.add(205, minuteAgo);
+  desk.workspace.applications.back().name.clear();
+  ProbeRotation rotation;
+  const auto requests = rotation.next(desk.workspace, desk.snapshot, 1000, 4242, desk.now, "アプリ");
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_EQ(requests[0], (ProbeRequest{{201, minuteAgo}, "App 201"}));
+  EXPECT_EQ(requests[1], (ProbeRequest{{205, minuteAgo}, "アプリ"})) << "a nameless application";
+  desk.workspace.applications.clear();
+  EXPECT_TRUE(rotation.next(desk.workspace, desk.snapshot, 1000, 4242, desk.now, "アプリ").empty());
+}
+
+TEST(ProbeMessages, TheWorkersInputAndOutputAreReadWholeOrNotAtAll) {
+  const std::vector<ProbeRequest> requests{{{812, 5}, "Editor"}, {{900, 7}, "画像ビューア"}};
+  EXPECT_EQ(decodeProbeRequests(encodeProbeRequests(requests)), requests);
+  EXPECT_EQ(decodeProbeRequests("[]"), std::vector<ProbeRequest>{});
+  EXPECT_FALSE(decodeProbeRequests(encodeProbeRequests(std::vector<ProbeRequest>(10, requests[0]))))
+      << "ten requests are one too many";
+  EXPECT_TRUE(decodeProbeRequests(encodeProbeRequests(std::vector<ProbeRequest>(9, requests[0]))));
+  for (const char* bad : {"", "{}", "[{\"identity\":{\"pid\":1},\"name\":\"x\"}]",
+                          "[{\"identity\":{\"pid\":1,\"start\":2},\"name\":3}]", "[{\"name\":\"x\"}]",
+                          "[{\"identity\":{\"pid\":3000000000,\"start\":2},\"name\":\"x\"}]", "[1]"})
+    EXPECT_FALSE(decodeProbeRequests(bad)) << bad;
+
+  const std::vector<ProbeResult> results{{{812, 5}, "Editor", ProbeOutcome::failed},
+                                         {{900, 7}, "Viewer", ProbeOutcome::responsive}};
+  EXPECT_EQ(decodeProbeResults(encodeProbeResults(results)), results);
+  EXPECT_FALSE(decodeProbeResults(
+      "[{\"identity\":{\"pid\":1,\"start\":2},\"name\":\"a\",\"outcome\":\"responsive\"},"
+      "{\"identity\":{\"pid\":1,\"start\":2},\"name\":\"a\",\"outcome\":\"frozen\"}]"))
+      << "one unknown outcome spoils the list";
+}
+
+TEST(ProbeMessages, NamesAreCutToAHundredCharactersAsAReaderCountsThem) {
+  std::string name;
+  // "e" with a combining acute, a family emoji of seven code points, a flag, a kana letter.
+  for (int i = 0; i < 40; ++i) name += "e\xCC\x81";
+  for (int i = 0; i < 40; ++i) name += "\xF0\x9F\x91\xA8\xE2\x80\x8D\xF0\x9F\x91\xA9\xE2\x80\x8D\xF0\x9F\x91\xA7";
+  for (int i = 0; i < 40; ++i) name += "\xF0\x9F\x87\xAF\xF0\x9F\x87\xB5あ";
+  EXPECT_EQ(characterCount(name), 160u);
+  const ProbeResult cut = probeResult({{1, 2}, name}, ProbeOutcome::responsive);
+  EXPECT_EQ(characterCount(cut.name), 100u);
+  EXPECT_TRUE(name.starts_with(cut.name));
+  EXPECT_TRUE(cut.name.ends_with("\xF0\x9F\x87\xAF\xF0\x9F\x87\xB5あ"));
+  EXPECT_TRUE(firstCharacters(name, 99).ends_with("\xF0\x9F\x87\xAF\xF0\x9F\x87\xB5")) << "no flag split in half";
+  EXPECT_EQ(probeResult({{1, 2}, std::string(150, 'a')}, ProbeOutcome::failed).name, std::string(100, 'a'));
+  EXPECT_EQ(probeResult({{1, 2}, "Editor"}, ProbeOutcome::failed).name, "Editor");
+  // Stray bytes are kept as they came, one character each.
+  EXPECT_EQ(firstCharacters("ab\xFF\xFE" "cd", 3), "ab\xFF");
+}
+
+// Account 501's report with one application that has failed for 20 s, checked at `checkedAt`.
+PeerReport suspectReport(std::uint32_t uid, double checkedAt) {
+  PeerReport report;
+  report.uid = uid;
+  report.trusted = report.workerHealthy = true;
+  report.apps.push_back({{812, 5}, "Editor", ProbeOutcome::failed, checkedAt, checkedAt - 20, 3});
+  return report;
+}
+
+TEST(HangNotices, OnePerProcessEveryTenMinutesFromTheConsoleAccountOnly) {
+  HangNoticeLedger ledger;
+  const std::vector<PeerReport> reports{suspectReport(1000, 95), suspectReport(501, 100)};
+  EXPECT_TRUE(ledger.due(reports, 100, 1000, 501).empty()) << "only the account at the console posts";
+
+  const auto due = ledger.due(reports, 100, 501, 501);
+  ASSERT_EQ(due.size(), 2u);
+  EXPECT_EQ(due[1], (DueHangNotice{"501-812-5", 501}));
+  EXPECT_EQ(due[0], (DueHangNotice{"1000-812-5", 1000}));
+  EXPECT_TRUE(ledger.due(reports, 101, 501, 501).empty()) << "both still pending";
+  ledger.settle("501-812-5", true, 100);
+  ledger.settle("1000-812-5", false, 100);  // refused: tried again at the next refresh
+  const auto again = ledger.due(reports, 105, 501, 501);
+  ASSERT_EQ(again.size(), 1u);
+  EXPECT_EQ(again[0].key, "1000-812-5");
+
+  const std::vector<PeerReport> later{suspectReport(501, 699)};
+  EXPECT_TRUE(ledger.due(later, 699.9, 501, 501).empty());
+  EXPECT_EQ(ledger.due(later, 700, 501, 501).size(), 1u) << "600 s after the accepted one";
+  ledger.prune(3699);
+  EXPECT_TRUE(ledger.told().contains("501-812-5"));
+  ledger.prune(3700);
+  EXPECT_FALSE(ledger.told().contains("501-812-5"));
+}
+
+TEST(HangNotices, OnlyFreshSuspectsOfWorkingWatchesCount) {
+  HangNoticeLedger ledger;
+  PeerReport stale = suspectReport(501, 79.9);
+  PeerReport untrusted = suspectReport(502, 100);
+  untrusted.trusted = false;
+  PeerReport broken = suspectReport(503, 100);
+  broken.workerHealthy = false;
+  PeerReport early = suspectReport(504, 100);
+  early.apps[0].firstFailure = 90;  // two failures within 10 s
+  EXPECT_TRUE(ledger.due({stale, untrusted, broken, early}, 100, 501, 501).empty());
+}
+
+}  // namespace
+}  // namespace hollin

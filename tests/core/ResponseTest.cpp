@@ -119,11 +119,14 @@ TEST(ProbeRotation, OnlyThisAccountsSettledApplicationsOtherThanItself) {
   desk.workspace.applications.push_back({204, ""});  // no process of this snapshot
   desk.add(205, minuteAgo);
   desk.workspace.applications.back().name.clear();
+  desk.add(206, minuteAgo);
+  desk.workspace.applications.back().name = std::string(5000, 'n');
   ProbeRotation rotation;
   const auto requests = rotation.next(desk.workspace, desk.snapshot, 1000, 4242, desk.now, "アプリ");
-  ASSERT_EQ(requests.size(), 2u);
+  ASSERT_EQ(requests.size(), 3u);
   EXPECT_EQ(requests[0], (ProbeRequest{{201, minuteAgo}, "App 201"}));
   EXPECT_EQ(requests[1], (ProbeRequest{{205, minuteAgo}, "アプリ"})) << "a nameless application";
+  EXPECT_EQ(requests[2].name, std::string(100, 'n')) << "cut before it is sent";
   desk.workspace.applications.clear();
   EXPECT_TRUE(rotation.next(desk.workspace, desk.snapshot, 1000, 4242, desk.now, "アプリ").empty());
 }

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <unordered_map>
 
+#include "core/TextCut.h"
+
 namespace hollin {
 
 std::vector<ProbeRequest> ProbeRotation::next(const Workspace& workspace, const Snapshot& snapshot,
@@ -35,8 +37,10 @@ std::vector<ProbeRequest> ProbeRotation::next(const Workspace& workspace, const 
 
   std::vector<ProbeRequest> requests;
   requests.reserve(chosen.size());
+  // Names are cut here already, so the worker's input stays far below its limit.
   for (const auto* application : chosen)
-    requests.push_back({{application->pid, own.at(application->pid)}, application->name.empty() ? unnamed : application->name});
+    requests.push_back({{application->pid, own.at(application->pid)},
+                        firstCharacters(application->name.empty() ? unnamed : application->name, probeNameLimit)});
   return requests;
 }
 

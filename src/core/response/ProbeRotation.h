@@ -20,7 +20,8 @@ class ProbeRotation {
  public:
   // The requests of the next pass, in order: the frontmost application first, then the next
   // turn of the others by pid. Only applications of `uid` other than `selfPid`, running at
-  // least probeLaunchGrace seconds, are asked; a name-less one is called `unnamed`.
+  // least probeLaunchGrace seconds, are asked; a name-less one is called `unnamed`. Names are
+  // cut to probeNameLimit characters.
   std::vector<ProbeRequest> next(const Workspace& workspace, const Snapshot& snapshot, std::uint32_t uid,
                                  std::int32_t selfPid, WallTime now, const std::string& unnamed);
   int position() const { return rotation_; }

@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include "core/L10n.h"
 #include "core/TextCut.h"
 #include "core/response/HangNotices.h"
 #include "core/response/ProbeMessages.h"
 #include "core/response/ProbeRotation.h"
 #include "core/response/ResponsePolicy.h"
+#include "core/scope/AccountsView.h"
+#include "core/tick/Moment.h"
 
 namespace hollin {
 namespace {
@@ -214,6 +217,19 @@ TEST(HangNotices, OnlyFreshSuspectsOfWorkingWatchesCount) {
   PeerReport early = suspectReport(504, 100);
   early.apps[0].firstFailure = 90;  // two failures within 10 s
   EXPECT_TRUE(ledger.due({stale, untrusted, broken, early}, 100, 501, 501).empty());
+}
+
+TEST(ResponseSettings, ASessionWithoutAnAccessibilityBusIsToldSoRatherThanAskedForAPermission) {
+  Moment moment;
+  moment.language = "en";
+  const auto line = [&] {
+    Screen screen = blankScreen(AnalysisTab::settings, "en");
+    presentAccountNotes(screen, moment);
+    return screen.permissions;
+  };
+  EXPECT_NE(line().find(L10n::render(msg("追加の許可が必要"), "en")), std::string::npos) << line();
+  moment.accessibilityBusMissing = true;
+  EXPECT_NE(line().find(L10n::render(msg("使えません（アクセシビリティバスなし）"), "en")), std::string::npos) << line();
 }
 
 }  // namespace

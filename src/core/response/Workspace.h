@@ -20,7 +20,7 @@ struct Workspace {
   bool trusted = false;
   // No accessibility bus could be reached at all (a session without one), as opposed to one
   // that is there but switched off.
-  bool busMissing = true;
+  bool busMissing = false;
   std::vector<RunningApplication> applications;  // ordinary applications with windows
   std::optional<std::int32_t> frontmost;         // the pid of the active window's application
   bool operator==(const Workspace&) const = default;

@@ -48,8 +48,6 @@ class NotifierTest : public ::testing::Test {
   }
   void TearDown() override { notifier_.reset(); QDBusConnection::disconnectFromBus(connection); }
 
-  QString path(const QString& name) const { return dunst_->path(name); }
-  void write(const QString& name, const QByteArray& content) const { dunst_->write(name, content); }
   std::vector<QStringList> received() const { return dunst_->received(); }
   bool waitForReceived(std::size_t count) const {
     return waitUntil([&] { return received().size() >= count; });
@@ -66,8 +64,8 @@ class NotifierTest : public ::testing::Test {
   // Opens the context menu, whose script chooses the first line containing `wanted`; returns
   // the menu offered.
   QString chooseFromMenu(const QString& wanted) const {
-    write("want", wanted.toUtf8());
-    QFile menu(path("menu.txt"));
+    dunst_->write("want", wanted.toUtf8());
+    QFile menu(dunst_->path("menu.txt"));
     menu.remove();
     control({"context"});
     // dunst runs the menu script after dunstctl has returned.

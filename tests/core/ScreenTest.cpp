@@ -90,7 +90,6 @@ TEST(ScreenStatus, TextsAreDecidedOnceForTrayMenuAndWindow) {
 
   const WallTime end = noon + 9h + 5min;  // 21:05 UTC
   EXPECT_EQ(resumeRow(end, end - 10min, "ja", "UTC"), ja(msg("通知を再開（{0}まで止めています）", "21:05")));
-  EXPECT_NE(resumeRow(end, end - 10min, "en", "UTC").value_or("").find("9:05"), std::string::npos);
   EXPECT_EQ(resumeRow(end, end, "ja", "UTC"), std::nullopt) << "ends at the mute's end";
   EXPECT_EQ(versionLine("", ""), msg("バージョン {0}（ビルド {1}）", "?", "?"));
 }
@@ -111,7 +110,6 @@ TEST(ScreenCards, FreshFiguresTheSwapAndTheDiskDetails) {
   struct Row { const char* name; std::uint64_t available; bool override; CardView disk; };
   const Row rows[] = {
       {"below the override", 9'999'999'999, true, {"10 GB", ja(msg("空きがほとんどありません")), true}},
-      {"10 GB is low, not the override", 10'000'000'000, false, {"10 GB", ja(msg("空きが少なくなっています")), false}},
       {"just under 20 GB is low", 19'999'999'999, false, {"20 GB", ja(msg("空きが少なくなっています")), false}},
       {"20 GB is fine", 20'000'000'000, false, {"20 GB", "", false}},
   };
@@ -173,7 +171,6 @@ TEST(ScreenTabs, AppsRowsLabelsAndTheHealthTab) {
   EXPECT_EQ(screen.tabLabels[0], ja(plainLabel(AnalysisTab::apps)));
   EXPECT_TRUE(screen.table.wrapping);
   EXPECT_EQ(screen.earlySummary, "") << "nothing watched, nothing said";
-  EXPECT_EQ(earlyLabel(1, "ja"), ja(msg("Mac の健康 ⚠︎ {0}", 1)));
   // Choosing the apps tab again toggles its sort; arriving from another starts in memory order.
   using enum AnalysisTab;
   EXPECT_EQ(sortAfter(apps, apps, AppMemorySort::memory), AppMemorySort::name);
@@ -243,7 +240,6 @@ TEST(ScreenRecord, EveryKeyOnceAndTheSubsystemsFigures) {
   EXPECT_EQ(record["users"], json::parse(R"([{"uid":1000,"state":"使用中","processes":2,"footprintReadable":1,
                                               "residentReadable":1}])"));
   EXPECT_TRUE(record["receivedUIDs"].is_null()) << "no report exchanged: unknown, not none";
-  EXPECT_EQ(iso8601(noon), "2024-10-04T12:00:00Z");
 
   moment = withSnapshot([](Snapshot& snapshot) { snapshot.system.disk_valid = 0; }, moment);
   moment.asleep = true;

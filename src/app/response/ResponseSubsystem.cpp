@@ -53,25 +53,26 @@ void ResponseSubsystem::check(const Moment& moment) {
   std::unordered_set<AppIdentity> living;
   for (const auto& process : snapshot.processes)
     if (process.uid == moment.uid) living.insert({process.pid, process.start});
-  if (requests.empty()) return probed({}, true, living);
+  // Nothing to ask: the pass is over at once, and the tick's own render follows.
+  if (requests.empty()) return probed({}, true, living, false);
 
   busy_ = true;
   queue_.stream(&receiver_, [this, command = sources_.probe, requests = std::move(requests),
                              living = std::move(living)](const SerialQueue::Send& send) {
     // Both steps run on the main thread, and only while this subsystem (its receiver) exists.
     runProbePass(command, requests,
-                 {[&] { send([this, living] { probed({}, false, living); }); },
+                 {[&] { send([this, living] { probed({}, false, living, true); }); },
                   [&](std::vector<ProbeResult> results, bool ok) {
                     send([this, results = std::move(results), ok, living] {
                       busy_ = false;
-                      probed(results, ok, living);
+                      probed(results, ok, living, true);
                     });
                   }});
   });
 }
 
 void ResponseSubsystem::probed(const std::vector<ProbeResult>& results, bool ok,
-                               const std::unordered_set<AppIdentity>& living) {
+                               const std::unordered_set<AppIdentity>& living, bool redraw) {
   if (!services_.moment) return;
   const Moment now = services_.moment();
   if (now.asleep) return;
@@ -80,7 +81,7 @@ void ResponseSubsystem::probed(const std::vector<ProbeResult>& results, bool ok,
   policy_.prune(living, now.now);
   verdictsChanged();
   tellHangs();
-  if (services_.redraw) services_.redraw();
+  if (redraw && services_.redraw) services_.redraw();
 }
 
 void ResponseSubsystem::tellHangs() {

@@ -68,8 +68,12 @@ void runProbeWorker() {
   if (input.size() > probeInputLimit) std::exit(2);
   const auto requests = decodeProbeRequests(input);
   if (!requests) std::exit(2);
-  ProbeDesktop desktop;
-  writeAll(encodeProbeResults(answerProbes(*requests, desktop)));
+  std::string results;
+  {
+    ProbeDesktop desktop;  // its connections close before the exit
+    results = encodeProbeResults(answerProbes(*requests, desktop));
+  }
+  writeAll(results);
   std::exit(0);
 }
 

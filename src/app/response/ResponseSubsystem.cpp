@@ -92,12 +92,14 @@ void ResponseSubsystem::tellHangs() {
   for (const auto& due : hangs_.due(moment.peerReports(), now, moment.consoleUID, moment.uid)) {
     const NoticeRequest notice = hangNotice(due.key, moment.scope.label(due.uid, moment.uid));
     const std::string title = L10n::text(notice.title), body = L10n::text(notice.body);
-    if (services_.log) services_.log("notice " + notice.id + ": " + title + " — " + body);
     auto answered = [this, alive = std::weak_ptr<bool>(alive_), key = due.key, now](bool accepted) {
       if (!alive.expired()) hangs_.settle(key, accepted, now);
     };
-    if (!notifier || !notifier->notify(notice.id, title, body, false, std::move(answered)))
-      hangs_.settle(due.key, false, now);
+    // A declined notice is tried again at the next refresh; only one that went out is logged
+    // (without a notifier, every one is, in its place).
+    const bool sent = notifier && notifier->notify(notice.id, title, body, false, std::move(answered));
+    if ((sent || !notifier) && services_.log) services_.log("notice " + notice.id + ": " + title + " — " + body);
+    if (!sent) hangs_.settle(due.key, false, now);
   }
   hangs_.prune(now);
 }

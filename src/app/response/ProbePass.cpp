@@ -12,6 +12,8 @@
 #include <cerrno>
 #include <filesystem>
 
+#include "native/ChildProcess.h"
+
 #ifndef P_PIDFD
 #define P_PIDFD 3
 #endif
@@ -22,22 +24,7 @@ namespace hollin {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-class Descriptor {
- public:
-  explicit Descriptor(int fd = -1) : fd_(fd) {}
-  ~Descriptor() { reset(); }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  int get() const { return fd_; }
-  void reset() {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
-  }
-
- private:
-  int fd_;
-};
+using native::Descriptor;
 
 int pidfdOpen(pid_t pid) { return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)); }
 int pidfdKill(int pidfd) { return static_cast<int>(::syscall(SYS_pidfd_send_signal, pidfd, SIGKILL, nullptr, 0)); }
@@ -109,28 +96,25 @@ void runProbePass(const ProbeCommand& command, const std::vector<ProbeRequest>& 
   if (::pipe2(output, O_CLOEXEC) != 0) return fail();
   Descriptor outputRead(output[0]), outputWrite(output[1]);
 
-  posix_spawn_file_actions_t actions;
-  posix_spawnattr_t attributes;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawnattr_init(&attributes);
-  posix_spawn_file_actions_adddup2(&actions, inputRead.get(), 0);
-  posix_spawn_file_actions_adddup2(&actions, outputWrite.get(), 1);
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+  native::SpawnSetup setup;
+  if (!setup.ready) return fail();
+  posix_spawn_file_actions_adddup2(&setup.actions, inputRead.get(), 0);
+  posix_spawn_file_actions_adddup2(&setup.actions, outputWrite.get(), 1);
+  posix_spawn_file_actions_addopen(&setup.actions, 2, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addclosefrom_np(&setup.actions, 3);
+  // The probe thread may block signals; the worker starts with none blocked or ignored.
   sigset_t none, all;
   sigemptyset(&none);
   sigfillset(&all);
-  posix_spawnattr_setsigmask(&attributes, &none);
-  posix_spawnattr_setsigdefault(&attributes, &all);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+  posix_spawnattr_setsigmask(&setup.attributes, &none);
+  posix_spawnattr_setsigdefault(&setup.attributes, &all);
+  posix_spawnattr_setflags(&setup.attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
   std::vector<char*> argv{const_cast<char*>(command.path.c_str())};
   for (const auto& argument : command.arguments) argv.push_back(const_cast<char*>(argument.c_str()));
   argv.push_back(nullptr);
   pid_t pid = 0;
-  const int spawned = posix_spawn(&pid, command.path.c_str(), &actions, &attributes, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  posix_spawnattr_destroy(&attributes);
-  if (spawned != 0) return fail();
+  if (posix_spawn(&pid, command.path.c_str(), &setup.actions, &setup.attributes, argv.data(), environ) != 0)
+    return fail();
   inputRead.reset();
   outputWrite.reset();
 

@@ -2,6 +2,8 @@
 // under poll() until end of file within a deadline, then a short grace for the program's exit.
 #include "native/ToolRunner.h"
 
+#include "native/ChildProcess.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -17,44 +19,6 @@ namespace hollin::native {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-class Descriptor {
- public:
-  explicit Descriptor(int fd = -1) : fd_(fd) {}
-  ~Descriptor() { reset(); }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  int get() const { return fd_; }
-  void reset() {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
-  }
-
- private:
-  int fd_;
-};
-
-// posix_spawn's attribute and file-action objects, destroyed on every path.
-struct SpawnSetup {
-  posix_spawn_file_actions_t actions{};
-  posix_spawnattr_t attributes{};
-  bool ready = false;
-  SpawnSetup() {
-    if (posix_spawn_file_actions_init(&actions) != 0) return;
-    if (posix_spawnattr_init(&attributes) != 0) {
-      posix_spawn_file_actions_destroy(&actions);
-      return;
-    }
-    ready = true;
-  }
-  ~SpawnSetup() {
-    if (!ready) return;
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attributes);
-  }
-  SpawnSetup(const SpawnSetup&) = delete;
-  SpawnSetup& operator=(const SpawnSetup&) = delete;
-};
 
 // Waits for the child to exit until the deadline; kills its group then. Always reaps it. The
 // exit status, or absent when the child was killed or did not exit normally.

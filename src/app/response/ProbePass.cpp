@@ -102,16 +102,8 @@ void runProbePass(const ProbeCommand& command, const std::vector<ProbeRequest>& 
   posix_spawn_file_actions_adddup2(&setup.actions, outputWrite.get(), 1);
   posix_spawn_file_actions_addopen(&setup.actions, 2, "/dev/null", O_WRONLY, 0);
   posix_spawn_file_actions_addclosefrom_np(&setup.actions, 3);
-  // The probe thread may block signals; the worker starts with none blocked or ignored.
-  sigset_t none, all;
-  sigemptyset(&none);
-  sigfillset(&all);
-  posix_spawnattr_setsigmask(&setup.attributes, &none);
-  posix_spawnattr_setsigdefault(&setup.attributes, &all);
-  posix_spawnattr_setflags(&setup.attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-  std::vector<char*> argv{const_cast<char*>(command.path.c_str())};
-  for (const auto& argument : command.arguments) argv.push_back(const_cast<char*>(argument.c_str()));
-  argv.push_back(nullptr);
+  setup.defaultSignals();
+  std::vector<char*> argv = native::spawnArguments(command.path, command.arguments);
   pid_t pid = 0;
   if (posix_spawn(&pid, command.path.c_str(), &setup.actions, &setup.attributes, argv.data(), environ) != 0)
     return fail();

@@ -39,10 +39,10 @@ void ResponseSubsystem::evaluate(const Moment& moment) {
   const Workspace& workspace = moment.snapshot->workspace;
   trusted_ = workspace.trusted;
   busMissing_ = workspace.busMissing;
-  tellHangs();
-  if (trusted_) return check(moment);
   // Without the accessibility bus nothing can be asked and nothing stays suspected.
-  reset();
+  if (trusted_) check(moment);
+  else reset();
+  tellHangs();
 }
 
 void ResponseSubsystem::check(const Moment& moment) {
@@ -53,7 +53,7 @@ void ResponseSubsystem::check(const Moment& moment) {
   std::unordered_set<AppIdentity> living;
   for (const auto& process : snapshot.processes)
     if (process.uid == moment.uid) living.insert({process.pid, process.start});
-  // Nothing to ask: the pass is over at once, and the tick's own render follows.
+  // Nothing to ask: the pass is over at once, and the tick's own notices and render follow.
   if (requests.empty()) return probed({}, true, living, false);
 
   busy_ = true;
@@ -72,7 +72,7 @@ void ResponseSubsystem::check(const Moment& moment) {
 }
 
 void ResponseSubsystem::probed(const std::vector<ProbeResult>& results, bool ok,
-                               const std::unordered_set<AppIdentity>& living, bool redraw) {
+                               const std::unordered_set<AppIdentity>& living, bool late) {
   if (!services_.moment) return;
   const Moment now = services_.moment();
   if (now.asleep) return;
@@ -80,8 +80,9 @@ void ResponseSubsystem::probed(const std::vector<ProbeResult>& results, bool ok,
   for (const auto& result : results) policy_.observe(result, now.now);
   policy_.prune(living, now.now);
   verdictsChanged();
+  if (!late) return;
   tellHangs();
-  if (redraw && services_.redraw) services_.redraw();
+  if (services_.redraw) services_.redraw();
 }
 
 void ResponseSubsystem::tellHangs() {
@@ -105,6 +106,7 @@ void ResponseSubsystem::tellHangs() {
 }
 
 void ResponseSubsystem::reset() {
+  if (policy_.apps().empty() && verdicts_) return;  // every tick without the bus: nothing to do
   policy_.reset();
   verdictsChanged();
 }

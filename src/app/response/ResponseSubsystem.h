@@ -56,9 +56,10 @@ class ResponseSubsystem final : public Subsystem {
  private:
   // Starts a probe pass for the moment's snapshot unless one is running.
   void check(const Moment& moment);
-  // A pass ended (or timed out): the verdicts, the report, the notices, and a redraw when asked.
+  // A pass ended (or timed out): the verdicts and the report; when it ends `late`, after its
+  // tick, also the notices and a redraw.
   void probed(const std::vector<ProbeResult>& results, bool ok, const std::unordered_set<AppIdentity>& living,
-              bool redraw);
+              bool late);
   // The hang notices due from every account's report; the account at the console posts them.
   void tellHangs();
   void reset();

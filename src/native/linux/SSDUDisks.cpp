@@ -3,12 +3,13 @@
 // health figures udisks last read from the drive, in properties and SmartGetAttributes.
 #include "native/linux/SSDReaders.h"
 
-#include <systemd/sd-bus.h>
 
 #include <map>
 #include <memory>
 #include <variant>
 #include <vector>
+
+#include "native/linux/SdBus.h"
 
 namespace hollin::native {
 namespace {
@@ -20,19 +21,6 @@ constexpr const char* controllerInterface = "org.freedesktop.UDisks2.NVMe.Contro
 constexpr const char* propertiesInterface = "org.freedesktop.DBus.Properties";
 
 using Clock = std::chrono::steady_clock;
-
-struct BusDeleter {
-  void operator()(sd_bus* bus) const {
-    sd_bus_close(bus);
-    sd_bus_unref(bus);
-  }
-};
-using Bus = std::unique_ptr<sd_bus, BusDeleter>;
-
-struct MessageDeleter {
-  void operator()(sd_bus_message* message) const { sd_bus_message_unref(message); }
-};
-using Message = std::unique_ptr<sd_bus_message, MessageDeleter>;
 
 // The values of an a{sv} that the reading uses; any other type is kept as monostate.
 using Value = std::variant<std::monostate, std::uint8_t, std::uint16_t, std::uint64_t, std::vector<std::string>>;
@@ -102,44 +90,26 @@ std::optional<Dictionary> readDictionary(sd_bus_message* message) {
 class Session {
  public:
   Session(const char* address, std::chrono::milliseconds timeout) : deadline_(Clock::now() + timeout) {
-    sd_bus* raw = nullptr;
     if (address) {
-      if (sd_bus_new(&raw) < 0) return;
-      bus_.reset(raw);
-      if (sd_bus_set_address(raw, address) < 0 || sd_bus_set_bus_client(raw, 1) < 0 || sd_bus_start(raw) < 0) {
-        bus_.reset();
-        return;
-      }
+      bus_ = connectToBus(address);
     } else {
-      if (sd_bus_open_system(&raw) < 0) return;
-      bus_.reset(raw);
+      sd_bus* raw = nullptr;
+      if (sd_bus_open_system(&raw) >= 0) bus_.reset(raw);
     }
     // The connection's own greeting waits no longer than the calls.
-    sd_bus_set_method_call_timeout(raw, microseconds(timeout));
+    if (bus_) sd_bus_set_method_call_timeout(bus_.get(), busTimeout(timeout));
   }
   explicit operator bool() const { return bus_ != nullptr; }
 
   // The reply to a method call made by `fill`, or absent on an error or at the deadline.
   template <typename Fill>
   Message call(const char* path, const char* interface, const char* member, Fill fill) {
-    sd_bus_message* raw = nullptr;
-    if (sd_bus_message_new_method_call(bus_.get(), &raw, service, path, interface, member) < 0) return nullptr;
-    const Message request(raw);
-    if (!fill(raw)) return nullptr;
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - Clock::now());
+    const auto left = std::chrono::duration_cast<std::chrono::microseconds>(deadline_ - Clock::now());
     if (left.count() <= 0) return nullptr;
-    sd_bus_error error = SD_BUS_ERROR_NULL;
-    sd_bus_message* reply = nullptr;
-    const int sent = sd_bus_call(bus_.get(), raw, microseconds(left), &error, &reply);
-    sd_bus_error_free(&error);
-    if (sent < 0) return nullptr;
-    return Message(reply);
+    return callMethod(bus_.get(), service, path, interface, member, left, fill);
   }
 
  private:
-  static std::uint64_t microseconds(std::chrono::milliseconds span) {
-    return static_cast<std::uint64_t>(std::max<std::int64_t>(span.count(), 1)) * 1000;
-  }
   Bus bus_;
   Clock::time_point deadline_;
 };

@@ -63,22 +63,11 @@ std::optional<std::string> runTool(const ToolRun& run) {
   posix_spawn_file_actions_addopen(&setup.actions, 0, "/dev/null", O_RDONLY, 0);
   posix_spawn_file_actions_addopen(&setup.actions, 2, "/dev/null", O_WRONLY, 0);
   posix_spawn_file_actions_addclosefrom_np(&setup.actions, 3);
-  // A worker thread may block signals or the application may ignore some; the program starts
-  // with neither.
-  sigset_t none, all;
-  sigemptyset(&none);
-  sigfillset(&all);
-  posix_spawnattr_setsigmask(&setup.attributes, &none);
-  posix_spawnattr_setsigdefault(&setup.attributes, &all);
   // A group of its own, so a time-out ends whatever it started too.
   posix_spawnattr_setpgroup(&setup.attributes, 0);
-  posix_spawnattr_setflags(&setup.attributes,
-                           POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP);
+  setup.defaultSignals(POSIX_SPAWN_SETPGROUP);
 
-  std::vector<char*> argv;
-  argv.push_back(const_cast<char*>(run.path.c_str()));
-  for (const auto& argument : run.arguments) argv.push_back(const_cast<char*>(argument.c_str()));
-  argv.push_back(nullptr);
+  std::vector<char*> argv = spawnArguments(run.path, run.arguments);
   std::vector<char*> envp;
   for (const char* variable : toolEnvironment) envp.push_back(const_cast<char*>(variable));
   envp.push_back(nullptr);

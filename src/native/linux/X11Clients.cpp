@@ -47,10 +47,16 @@ XDisplay::~XDisplay() { xcb_disconnect(connection_); }
 
 bool XDisplay::usable() { return xcb_connection_has_error(connection_) == 0; }
 
-std::uint32_t XDisplay::atom(const char* name) {
-  auto reply = owned(xcb_intern_atom_reply(
-      connection_, xcb_intern_atom(connection_, 0, static_cast<std::uint16_t>(std::strlen(name)), name), nullptr));
-  return reply ? reply->atom : static_cast<std::uint32_t>(XCB_ATOM_NONE);
+XDisplay::XDisplay(xcb_connection_t* connection, std::uint32_t root) : connection_(connection), root_(root) {
+  const char* names[] = {"_NET_CLIENT_LIST", "_NET_ACTIVE_WINDOW", "WM_PROTOCOLS", "_NET_WM_PING"};
+  std::uint32_t* atoms[] = {&clientList_, &activeWindow_, &protocols_, &ping_};
+  xcb_intern_atom_cookie_t cookies[4];
+  for (int i = 0; i < 4; ++i)
+    cookies[i] = xcb_intern_atom(connection_, 0, static_cast<std::uint16_t>(std::strlen(names[i])), names[i]);
+  for (int i = 0; i < 4; ++i) {
+    auto reply = owned(xcb_intern_atom_reply(connection_, cookies[i], nullptr));
+    *atoms[i] = reply ? reply->atom : static_cast<std::uint32_t>(XCB_ATOM_NONE);
+  }
 }
 
 std::optional<std::int32_t> XDisplay::pidOf(std::uint32_t window) {
@@ -68,9 +74,8 @@ std::optional<std::int32_t> XDisplay::pidOf(std::uint32_t window) {
 
 std::vector<XClient> XDisplay::clients() {
   std::vector<XClient> clients;
-  const std::uint32_t list = atom("_NET_CLIENT_LIST");
   auto property = owned(xcb_get_property_reply(
-      connection_, xcb_get_property(connection_, 0, root_, list, XCB_ATOM_WINDOW, 0, 1 << 16), nullptr));
+      connection_, xcb_get_property(connection_, 0, root_, clientList_, XCB_ATOM_WINDOW, 0, 1 << 16), nullptr));
   if (!property || property->format != 32) return clients;
   const auto* windows = static_cast<const std::uint32_t*>(xcb_get_property_value(property.get()));
   const int count = xcb_get_property_value_length(property.get()) / 4;
@@ -96,7 +101,7 @@ std::vector<XClient> XDisplay::clients() {
 
 std::optional<std::int32_t> XDisplay::activePid() {
   auto property = owned(xcb_get_property_reply(
-      connection_, xcb_get_property(connection_, 0, root_, atom("_NET_ACTIVE_WINDOW"), XCB_ATOM_WINDOW, 0, 1), nullptr));
+      connection_, xcb_get_property(connection_, 0, root_, activeWindow_, XCB_ATOM_WINDOW, 0, 1), nullptr));
   if (!property || property->format != 32 || xcb_get_property_value_length(property.get()) < 4) return std::nullopt;
   const std::uint32_t window = *static_cast<const std::uint32_t*>(xcb_get_property_value(property.get()));
   if (window == XCB_WINDOW_NONE) return std::nullopt;
@@ -105,8 +110,7 @@ std::optional<std::int32_t> XDisplay::activePid() {
 
 Answer XDisplay::ping(std::uint32_t window, std::chrono::microseconds timeout) {
   const auto deadline = Clock::now() + timeout;
-  const std::uint32_t protocols = atom("WM_PROTOCOLS");
-  const std::uint32_t pingAtom = atom("_NET_WM_PING");
+  const std::uint32_t protocols = protocols_, pingAtom = ping_;
   auto property = owned(xcb_get_property_reply(
       connection_, xcb_get_property(connection_, 0, window, protocols, XCB_ATOM_ATOM, 0, 64), nullptr));
   if (!property || property->format != 32) return Answer::failed;

@@ -133,7 +133,7 @@ struct SessionBus {
 // An X server of its own (display :N) with, when asked, a tray host.
 struct Display {
   explicit Display(int number, bool tray) : name(":" + std::to_string(number)) {
-    server = launch({"Xvfb", name, "-screen", "0", "1400x1000x24", "-nolisten", "tcp"}, {});
+    server = launch({"Xvfb", name, "-screen", "0", "1400x1000x24", "-nolisten", "tcp", "-noreset"}, {});
     std::this_thread::sleep_for(std::chrono::seconds(1));
     if (tray) host = launch({"trayer", "--edge", "top"}, {{"DISPLAY", name}});
     std::this_thread::sleep_for(std::chrono::milliseconds(500));

@@ -79,7 +79,7 @@ class Desktop {
  public:
   bool start() {
     pid_t pid = 0;
-    const std::string display = firstLine({"Xvfb", "-displayfd", "1", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"}, pid);
+    const std::string display = firstLine({"Xvfb", "-displayfd", "1", "-screen", "0", "1280x1024x24", "-nolisten", "tcp", "-noreset"}, pid);
     started_.push_back(pid);
     if (display.empty()) return std::fputs("no Xvfb\n", stderr), false;
     ::setenv("DISPLAY", (":" + display).c_str(), 1);

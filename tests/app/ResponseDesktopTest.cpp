@@ -79,7 +79,7 @@ class ResponseDesktopTest : public ::testing::Test {
       xprop.start("xprop", {"-root", "_NET_SUPPORTING_WM_CHECK"});
       xprop.waitForFinished();
       return xprop.readAllStandardOutput().contains("window id");
-    }, 10s));
+    }, 10s)) << windowManager_->process().readAllStandardError().toStdString();
   }
 
   // The test application; with `accessible` false it has no session bus, so the accessibility

@@ -129,7 +129,9 @@ class PrivateBus : Child {
 class PrivateDisplay : Child {
  public:
   PrivateDisplay() {
-    process_.start("Xvfb", {"-displayfd", "1", "-screen", "0", "1400x1000x24", "-nolisten", "tcp"});
+    // Without -noreset the server starts over whenever its last client leaves, dropping any
+    // client that connects meanwhile and the root window's properties with it.
+    process_.start("Xvfb", {"-displayfd", "1", "-screen", "0", "1400x1000x24", "-nolisten", "tcp", "-noreset"});
     // Xvfb answers within a second; five keep a loaded machine from failing the test.
     if (!process_.waitForStarted(5000)) return;
     QByteArray number;

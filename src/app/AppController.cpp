@@ -43,6 +43,11 @@ Services AppController::services(Notifier* notifier) {
   services.log = environment_.log;
   services.moment = [this] { return moment(); };
   services.redraw = [this] { redraw(); };
+  services.reportChanged = [this] {
+    const Moment now = moment();
+    for (auto& subsystem : subsystems_) subsystem->ownReportChanged(now);
+  };
+  services.ask = [this](const AlertView& alert) { return presenter_.ask(alert); };
   services.showAnalysis = [this] { showAnalysis(); };
   services.showDocument = [this](const std::string& id, const DocumentView& document) {
     presenter_.showDocument(id, document);
@@ -193,6 +198,14 @@ void AppController::openURLs(const QStringList& urls) {
 void AppController::showAnalysis() {
   presenter_.showAnalysis();
   render(moment());
+}
+
+void AppController::settingsControl(SettingsControl control, bool on) {
+  const Moment now = moment();
+  for (auto& subsystem : subsystems_) subsystem->settingsControl(control, on, now);
+  // The set-up changes what the next take finds; a switch only what is shown.
+  if (control == SettingsControl::setUp) tick();
+  else redraw();
 }
 
 void AppController::cardAction(CardSlot slot) {

@@ -65,6 +65,8 @@ class AppController : public QObject {
   void showAnalysis();
   // A card's button was pressed; its subsystem answers.
   void cardAction(CardSlot slot);
+  // A settings-panel control was worked (`on`: a switch's new state).
+  void settingsControl(SettingsControl control, bool on);
   // A tab was chosen; the subsystems hear of it (choosing the apps tab again toggles its sort).
   void selectTab(AnalysisTab tab);
   // The application URLs: "hollin://analysis" brings the window forward at most every 10 s.

@@ -7,11 +7,13 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 
 #include "app/AppController.h"
 #include "app/Subsystems.h"
+#include "app/accounts/AccountSetup.h"
 #include "app/notify/DBusNotifier.h"
 #include "app/platform/DataFolder.h"
 #include "app/platform/InstalledData.h"
@@ -100,7 +102,7 @@ std::optional<int> answerCommandLine(const std::vector<std::string>& arguments) 
   for (std::size_t i = 1; i < arguments.size(); ++i) {
     const std::string& argument = arguments[i];
     if (argument == "--help" || argument == "-h") {
-      std::printf("%s\n", L10n::text(msg("使い方: {0} [hollin://analysis]\n\nこのコンピューターのメモリーと健康状態を見守り、トレイのアイコンと通知で知らせます。すでに動いているときは、分析画面を前に出します。\n\n  --help     この説明を表示して終了します\n  --version  バージョンを表示して終了します", arguments[0])).c_str());
+      std::printf("%s\n", L10n::text(msg("使い方: {0} [hollin://analysis]\n\nこのコンピューターのメモリーと健康状態を見守り、トレイのアイコンと通知で知らせます。すでに動いているときは、分析画面を前に出します。\n\n  --configure-current-account  このアカウントでログイン時に起動するよう登録し、共有の既定を設定し、動いている古いコピーを置き換えます\n  --help                       この説明を表示して終了します\n  --version                    バージョンを表示して終了します", arguments[0])).c_str());
       return 0;
     }
     if (argument == "--version") {
@@ -156,6 +158,9 @@ Application::Application(bool desktop) : desktopWanted_(desktop) {
       logToStandardError("the accessibility bus could not be switched on: no session bus, or at-spi2-core is missing");
     controller_->tick();
   };
+  actions_.toggleSharing = [this](bool on) { controller_->settingsControl(SettingsControl::sharing, on); };
+  actions_.toggleLogin = [this](bool on) { controller_->settingsControl(SettingsControl::login, on); };
+  actions_.configureMonitoring = [this] { controller_->settingsControl(SettingsControl::setUp, true); };
   actions_.tabChanged = [this](AnalysisTab tab) { controller_->selectTab(tab); };
   actions_.cardAction = [this](CardSlot slot) { controller_->cardAction(slot); };
   actions_.windowShown = [this](bool shown) { controller_->windowShown(shown); };
@@ -195,7 +200,11 @@ int runHollin(int argc, char** argv) {
   // Before anything is rendered: the tables are read once, on first use.
   if (auto installed = installedDataDirectory()) L10n::setInstalledDataDirectory(*installed);
   const std::vector<std::string> arguments(argv, argv + argc);
-  if (auto answered = answerCommandLine(arguments)) return *answered;
+  if (std::ranges::find(arguments, accountSetupSwitch) != arguments.end()) {
+    if (auto status = runAccountSetupCommand(arguments)) return *status;
+  } else if (auto answered = answerCommandLine(arguments)) {
+    return *answered;
+  }
   hl_prepare();  // before the toolkit starts its threads
   const QStringList urls = urlArguments(arguments);
   const bool headless = startHeadless();
@@ -211,6 +220,7 @@ int runHollin(int argc, char** argv) {
   QObject::connect(&instance, &SingleInstance::urlReceived, &hollin.controller(),
                    [&](const QString& url) { hollin.controller().openURLs({url}); });
   QObject::connect(&instance, &SingleInstance::reopenRequested, &hollin.controller(), &AppController::showAnalysis);
+  QObject::connect(&instance, &SingleInstance::quitRequested, &hollin, &Application::quit);
   hollin.start(urls);
   return application.exec();
 }

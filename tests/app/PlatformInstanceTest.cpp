@@ -83,6 +83,22 @@ TEST_F(SingleInstanceTest, OversizedOrUnfinishedRequestsAreDroppedAndLaterPeersS
   EXPECT_EQ(reopened_, 0) << "a peer cut off or gone early is no plain launch";
 }
 
+TEST_F(SingleInstanceTest, AQuitRequestIsAnsweredOnlyByTheProcessItNames) {
+  int quits = 0;
+  QObject::connect(&instance_, &SingleInstance::quitRequested, [&] { ++quits; });
+  ASSERT_TRUE(instance_.claim());
+  const auto asked = [&](qint64 pid) {
+    auto done = std::async(std::launch::async, [&] { return SingleInstance::askToQuit(path_, pid, 2s); });
+    EXPECT_TRUE(testing::waitUntil([&] { return done.wait_for(0s) == std::future_status::ready; }));
+    return done.get();
+  };
+  EXPECT_FALSE(asked(::getpid() + 1)) << "another process listens here";
+  EXPECT_EQ(quits, 0);
+  EXPECT_TRUE(asked(::getpid()));
+  EXPECT_EQ(quits, 1);
+  EXPECT_TRUE(received_.isEmpty() && reopened_ == 0) << "no URL, no window";
+}
+
 // Something else listens on the socket: it takes the connection and then stays silent, says
 // something else, or hangs up.
 TEST_F(SingleInstanceTest, HandOverFailsWithinItsDeadlineWhenTheListenerIsNoInstance) {

@@ -18,6 +18,12 @@
 
 #include <nlohmann/json.hpp>
 
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -128,10 +134,10 @@ class PrivateBus : Child {
 // test programs never share or collide on a display.
 class PrivateDisplay : Child {
  public:
-  PrivateDisplay() {
+  explicit PrivateDisplay(const QString& size = "1400x1000") {
     // Without -noreset the server starts over whenever its last client leaves, dropping any
     // client that connects meanwhile and the root window's properties with it.
-    process_.start("Xvfb", {"-displayfd", "1", "-screen", "0", "1400x1000x24", "-nolisten", "tcp", "-noreset"});
+    process_.start("Xvfb", {"-displayfd", "1", "-screen", "0", size + "x24", "-nolisten", "tcp", "-noreset"});
     // Xvfb answers within a second; five keep a loaded machine from failing the test.
     if (!process_.waitForStarted(5000)) return;
     QByteArray number;
@@ -143,6 +149,49 @@ class PrivateDisplay : Child {
 
  private:
   QString display_;
+};
+
+// Accounts with the given uids for a test, made (without a home) where the machine has none.
+// Test programs run side by side share them: each holds a shared lock on a lock file while it
+// uses them, and whoever leaves last removes the accounts tests made ("hollin-test-<uid>");
+// accounts of the machine's own are used as they are. Making them needs root: `ready()` says
+// whether every uid has an account.
+class ThrowawayAccounts {
+ public:
+  explicit ThrowawayAccounts(std::vector<std::uint32_t> uids) : uids_(std::move(uids)) {
+    if (::geteuid() != 0) return;
+    lock_ = ::open("/tmp/hollin-test-accounts.lock", O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (lock_ < 0) return;
+    ::flock(lock_, LOCK_EX);
+    for (std::uint32_t uid : uids_)
+      if (::getpwuid(uid) == nullptr)
+        QProcess::execute("useradd", {"-u", QString::number(uid), "-M", "-N", "-s", "/usr/sbin/nologin", name(uid)});
+    ::flock(lock_, LOCK_SH);
+  }
+  ~ThrowawayAccounts() {
+    if (lock_ < 0) return;
+    if (::flock(lock_, LOCK_EX | LOCK_NB) == 0)
+      for (std::uint32_t uid : uids_)
+        if (const passwd* account = ::getpwuid(uid); account && name(uid) == account->pw_name)
+          QProcess::execute("userdel", {name(uid)});
+    ::close(lock_);
+  }
+  ThrowawayAccounts(const ThrowawayAccounts&) = delete;
+  ThrowawayAccounts& operator=(const ThrowawayAccounts&) = delete;
+
+  bool ready() const {
+    return std::all_of(uids_.begin(), uids_.end(), [](std::uint32_t uid) { return ::getpwuid(uid) != nullptr; });
+  }
+  // setpriv's arguments that run a program as `uid`, with its own group and no others.
+  static QStringList as(std::uint32_t uid) {
+    return {"--reuid=" + QString::number(uid), "--regid=" + QString::number(::getpwuid(uid)->pw_gid), "--clear-groups"};
+  }
+
+ private:
+  static QString name(std::uint32_t uid) { return QString("hollin-test-%1").arg(uid); }
+
+  std::vector<std::uint32_t> uids_;
+  int lock_ = -1;
 };
 
 // This program's desktop from here on: the test's own X display and session bus.

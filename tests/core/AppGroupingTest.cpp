@@ -50,6 +50,8 @@ TEST(AppGrouping, FamiliesFoldPerOrdinaryAccount) {
             (std::vector<AppMemoryGroup>{{"Google Chrome", 1001, 15 * MiB, 25 * MiB, 2, 3},
                                          {"Google Chrome", 1000, 10 * MiB, std::nullopt, 1, 1},
                                          {"Xorg", 1000, std::nullopt, std::nullopt, 0, 2}}));
+  // The sharing profile's accounts are listed even below the ordinary range.
+  EXPECT_EQ(appMemoryGroups(processes, AppMemorySort::memory, accounts, {999}).size(), 4u);
 }
 
 TEST(AppGrouping, SortOrders) {
@@ -76,7 +78,8 @@ TEST(AppGrouping, OtherAccountsReportTheirOwnProcessesWhileFresh) {
                         process(3, 1002, "other", std::nullopt), process(4, 0, "init", 2 * MiB)};
   const ProcessMemory reported{51, 1001, 7, "reported", 3 * MiB, 4 * MiB};
   auto report = [&](std::uint32_t uid, double checkedAt, bool complete) {
-    return PeerReport{uid, false, false, {}, {{{51, 7}, "reported", 3 * MiB, 4 * MiB}}, checkedAt, complete, {}};
+    return PeerReport{.uid = uid, .memory = {{{51, 7}, "reported", 3 * MiB, 4 * MiB}}, .memoryCheckedAt = checkedAt,
+                      .memoryComplete = complete};
   };
   const auto& all = snapshot.processes;
   const std::vector<ProcessMemory> replaced{all[0], all[2], all[3], reported};

@@ -143,13 +143,14 @@ Moment sharedMoment(AnalysisTab tab) {
   Moment moment = freshMoment(tab);
   moment.scope = AccountScope::m2Recording;
   moment.uid = moment.consoleUID = 501;
-  PeerReport own{501, true, true, {}, {}, 999, true, MonitorStatus{"1.0", true, true, {501, 502, 9}}};
+  PeerReport own{.uid = 501, .trusted = true, .workerHealthy = true, .memoryCheckedAt = 999, .memoryComplete = true,
+                 .monitorStatus = MonitorStatus{"1.0", true, true, {9, 501, 502}}};
   own.apps = {{{1, 1}, "Zed", ProbeOutcome::failed, 998.5, 998.5, 1},
               {{2, 1}, "Atom", ProbeOutcome::unavailable, 979, {}, 0},
               {{3, 1}, "Mail", ProbeOutcome::failed, 995, 970, 3},
               {{4, 1}, "Bus", ProbeOutcome::responsive, 1003, {}, 0}};
   moment.reports = std::make_shared<std::vector<PeerReport>>(
-      std::vector<PeerReport>{own, {502, false, false, {}, {}, 990, true, std::nullopt}});
+      std::vector<PeerReport>{own, {.uid = 502, .memoryCheckedAt = 990, .memoryComplete = true}});
   return moment;
 }
 

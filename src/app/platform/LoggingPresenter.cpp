@@ -22,6 +22,11 @@ void LoggingPresenter::showDocument(const std::string& id, const DocumentView& d
   else log_(document.title + " (no display to show it on)");
 }
 
+std::optional<int> LoggingPresenter::ask(const AlertView& alert) {
+  log_(alert.title + " — " + alert.text);
+  return inner_ ? inner_->ask(alert) : std::nullopt;
+}
+
 void logToStandardError(const std::string& line) {
   std::string text = "hollin: " + line + "\n";
   [[maybe_unused]] auto ignored = ::write(STDERR_FILENO, text.data(), text.size());

@@ -17,6 +17,8 @@ class LoggingPresenter final : public Presenter {
   void display(const Screen& screen) override;
   void showAnalysis() override;
   void showDocument(const std::string& id, const DocumentView& document) override;
+  // Logged, and asked of the desktop presenter when there is one.
+  std::optional<int> ask(const AlertView& alert) override;
   // The desktop presenter, once it is built.
   void setInner(Presenter* inner) { inner_ = inner; }
 

@@ -1,4 +1,4 @@
-// The user's preferences in a QSettings file: $XDG_CONFIG_HOME/Hollin/Hollin.conf.
+// The user's preferences in a QSettings file: $XDG_CONFIG_HOME/Hollin/Hollin.ini.
 #pragma once
 
 #include <QSettings>

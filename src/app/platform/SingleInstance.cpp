@@ -1,17 +1,23 @@
 #include "app/platform/SingleInstance.h"
 
 #include "app/platform/DataFolder.h"
+#include "native/ChildProcess.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QLocalSocket>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/file.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 
 namespace hollin {
@@ -19,8 +25,17 @@ namespace {
 
 constexpr qint64 longestLine = 4096;  // a URL longer than this is not ours
 const QByteArray answer = QByteArrayLiteral("ok\n");
+const QByteArray quitLine = QByteArrayLiteral("quit");
 
 int milliseconds(const QDeadlineTimer& timer) { return static_cast<int>(timer.remainingTime()); }
+
+// Waits for `events` on fd until the deadline; false when it passed first or the wait failed.
+bool await(int fd, short events, const QDeadlineTimer& timer) {
+  pollfd entry{fd, events, 0};
+  int ready = 0;
+  while ((ready = ::poll(&entry, 1, std::max(milliseconds(timer), 0))) < 0 && errno == EINTR) {}
+  return ready > 0;
+}
 
 }  // namespace
 
@@ -97,6 +112,36 @@ bool SingleInstance::handOver(const QString& socketPath, const QStringList& urls
   return socket.readLine(answer.size() + 1) == answer;
 }
 
+bool SingleInstance::askToQuit(const QString& socketPath, qint64 pid, std::chrono::milliseconds deadline) {
+  const QDeadlineTimer timer(deadline);
+  const QByteArray path = socketPath.toLocal8Bit();
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  if (path.isEmpty() || static_cast<std::size_t>(path.size()) >= sizeof address.sun_path) return false;
+  std::memcpy(address.sun_path, path.constData(), static_cast<std::size_t>(path.size()));
+  const native::Descriptor connection(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+  const int fd = connection.get();
+  if (fd < 0) return false;
+  // A local connection is made at once or not at all (a full backlog refuses it).
+  if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) return false;
+  // The listener's process as the kernel recorded it: the quit goes to that copy or to none.
+  ucred listener{};
+  socklen_t size = sizeof listener;
+  if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &listener, &size) != 0 || listener.pid != pid) return false;
+  const QByteArray request = quitLine + "\n\n";
+  if (::send(fd, request.constData(), static_cast<std::size_t>(request.size()), MSG_NOSIGNAL) != request.size())
+    return false;
+  QByteArray reply;
+  char chunk[16];
+  while (!reply.contains('\n') && reply.size() <= answer.size() && await(fd, POLLIN, timer)) {
+    const ssize_t got = ::recv(fd, chunk, sizeof chunk, 0);
+    if (got < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+    if (got <= 0) break;
+    reply.append(chunk, got);
+  }
+  return reply == answer;
+}
+
 void SingleInstance::acceptConnections() {
   while (QLocalSocket* client = server_.nextPendingConnection()) serve(client);
 }
@@ -120,6 +165,14 @@ void SingleInstance::serve(QLocalSocket* client) {
       // The empty line ends the request: act on it, then answer, so that the starter's success
       // means the URLs are in this process's hands.
       QObject::disconnect(client, nullptr, this, nullptr);
+      if (*urls == QStringList{QString::fromLatin1(quitLine)}) {
+        // Answered first: quitting may end this process before the loop writes anything more.
+        client->write(answer);
+        client->flush();
+        client->disconnectFromServer();
+        emit quitRequested();
+        return;
+      }
       if (urls->isEmpty()) emit reopenRequested();  // a plain launch: the user asks for the window
       for (const QString& url : *urls) emit urlReceived(url);
       client->write(answer);

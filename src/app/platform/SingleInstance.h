@@ -6,6 +6,9 @@
 //   instance: "ok" once it has taken the request in, then it closes the connection.
 // The starter counts its URLs as handed over only on that "ok", within its deadline. A request
 // that ends before its empty line is dropped whole.
+//
+// The account set-up replacing an older copy sends the one line "quit" and the empty line; the
+// instance answers "ok" and then quits.
 #pragma once
 
 #include <QLocalServer>
@@ -52,11 +55,18 @@ class SingleInstance : public QObject {
   // `deadline` in all (a hung or foreign listener must not hang the starter).
   static bool handOver(const QString& socketPath, const QStringList& urls, std::chrono::milliseconds deadline);
 
+  // Asks the instance at the socket to quit; true once it answered "ok" within `deadline`. Only
+  // process `pid` is asked: a socket that another process listens on is refused unasked. Needs
+  // no Qt event loop (the set-up asks before the application exists).
+  static bool askToQuit(const QString& socketPath, qint64 pid, std::chrono::milliseconds deadline);
+
  signals:
   // One per URL line a later instance handed over, on the main thread.
   void urlReceived(const QString& url);
   // A later instance started without a URL: bring the window forward.
   void reopenRequested();
+  // A starter asked this instance to quit; it has been answered.
+  void quitRequested();
 
  private:
   enum class Lock { ours, theirs, unavailable };

@@ -40,8 +40,12 @@ void ResponseSubsystem::evaluate(const Moment& moment) {
   trusted_ = workspace.trusted;
   busMissing_ = workspace.busMissing;
   // Without the accessibility bus nothing can be asked and nothing stays suspected.
-  if (trusted_) check(moment);
-  else reset();
+  if (trusted_) {
+    check(moment);
+  } else {
+    reset();
+    if (services_.reportChanged) services_.reportChanged();  // the others learn it cannot ask
+  }
   tellHangs();
 }
 
@@ -80,6 +84,7 @@ void ResponseSubsystem::probed(const std::vector<ProbeResult>& results, bool ok,
   for (const auto& result : results) policy_.observe(result, now.now);
   policy_.prune(living, now.now);
   verdictsChanged();
+  if (services_.reportChanged) services_.reportChanged();
   if (!late) return;
   tellHangs();
   if (services_.redraw) services_.redraw();

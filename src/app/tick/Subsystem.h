@@ -27,6 +27,13 @@ namespace hollin {
 
 class Notifier;
 
+// The settings panel's controls that act on a subsystem's own state.
+enum class SettingsControl {
+  login,    // the login-start switch
+  sharing,  // the sharing switch
+  setUp,    // "自動起動を設定" / "自動起動と共有を設定"
+};
+
 // What every subsystem may use for the whole run. Main thread only.
 struct Services {
   Notifier* notifier = nullptr;  // null: nothing is posted, notices are only logged
@@ -34,6 +41,11 @@ struct Services {
   std::function<void(const std::string&)> log;  // one line for the diagnostic log
   std::function<Moment()> moment;               // the controller's moment now, with every fact
   std::function<void()> redraw;                 // render and write the self-health record
+  // This account's own report changed outside a take (a responsiveness check finished): every
+  // subsystem's ownReportChanged runs with the moment as it is now.
+  std::function<void()> reportChanged;
+  // A modal alert; the index of the button chosen, or nothing where no alert can be shown.
+  std::function<std::optional<int>(const AlertView&)> ask;
   std::function<void()> showAnalysis;           // bring the analysis window to the front
   std::function<void(const std::string& id, const DocumentView&)> showDocument;  // a window of its own
   // Runs `job` on the sampling thread, between takes, where a reader's state may be touched;
@@ -65,6 +77,10 @@ class Subsystem {
   virtual void record(nlohmann::json&, const Moment&) const {}
   // A card's button was pressed.
   virtual void cardAction(CardSlot, const Moment&) {}
+  // A settings-panel control was worked; `on` is a switch's new state.
+  virtual void settingsControl(SettingsControl, bool /*on*/, const Moment&) {}
+  // See Services::reportChanged.
+  virtual void ownReportChanged(const Moment&) {}
   // A tab was chosen (`previous` is the one selected before).
   virtual void tabSelected(AnalysisTab, AnalysisTab) {}
   // The machine goes to sleep (true) or woke up (false).

@@ -1,6 +1,13 @@
 #include "app/views/DesktopPresenter.h"
 
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QSystemTrayIcon>
+
+#include <algorithm>
+
+#include "app/views/Typography.h"
 
 namespace hollin {
 
@@ -51,6 +58,23 @@ void DesktopPresenter::showDocument(const std::string& id, const DocumentView& d
   auto& window = documents_[id];
   if (!window) window = std::make_unique<DocumentWindow>(document);
   window->show(document);
+}
+
+std::optional<int> DesktopPresenter::ask(const AlertView& view) {
+  auto box = Typography::alert(QString::fromStdString(view.title), QString::fromStdString(view.text));
+  std::vector<QAbstractButton*> buttons;
+  for (std::size_t i = 0; i < view.buttons.size(); ++i) {
+    // The first button is the default; the last of several answers Escape.
+    const auto role = i == 0 ? QMessageBox::AcceptRole : QMessageBox::RejectRole;
+    buttons.push_back(box->addButton(QString::fromStdString(view.buttons[i]), role));
+  }
+  if (!buttons.empty()) box->setDefaultButton(qobject_cast<QPushButton*>(buttons.front()));
+  if (buttons.size() > 1) box->setEscapeButton(buttons.back());
+  QApplication::setActiveWindow(box.get());
+  box->exec();
+  const auto chosen = std::find(buttons.begin(), buttons.end(), box->clickedButton());
+  if (chosen == buttons.end()) return std::nullopt;
+  return int(chosen - buttons.begin());
 }
 
 DocumentWindow* DesktopPresenter::document(const std::string& id) const {

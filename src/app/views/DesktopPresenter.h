@@ -30,6 +30,7 @@ class DesktopPresenter final : public QObject, public Presenter {
   void display(const Screen& screen) override;
   void showAnalysis() override;
   void showDocument(const std::string& id, const DocumentView& document) override;
+  std::optional<int> ask(const AlertView& alert) override;
 
   // The analysis window, built on first use.
   AnalysisWindow* window();

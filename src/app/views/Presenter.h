@@ -52,6 +52,8 @@ class Presenter {
   virtual void showAnalysis() = 0;
   // Shows a document in its own window, one window per `id`, brought to the front.
   virtual void showDocument(const std::string& id, const DocumentView& document) = 0;
+  // Runs a modal alert; the index of the button chosen, or nothing where none can be shown.
+  virtual std::optional<int> ask(const AlertView&) { return std::nullopt; }
 };
 
 }  // namespace hollin

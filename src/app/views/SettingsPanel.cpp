@@ -64,6 +64,7 @@ void SettingsPanel::display(const Screen& screen) {
   permissions_->setText(QString::fromStdString(screen.permissions));
   loginBox_->setChecked(screen.loginChecked);
   shareBox_->setChecked(screen.sharingChecked);
+  shareBox_->setToolTip(QString::fromStdString(screen.sharingTip));
 }
 
 }  // namespace hollin

@@ -2,6 +2,10 @@
 
 #include <QFont>
 
+#include <memory>
+
+class QMessageBox;
+
 // The shared fonts of the menus and windows, sized in pixels as the points of the design.
 namespace hollin::Typography {
 
@@ -18,5 +22,9 @@ inline QFont body() { return font(15); }
 inline QFont bodyEmphasis() { return font(15, QFont::DemiBold); }
 inline QFont note() { return font(14); }
 inline QFont tableHeader() { return font(14, QFont::DemiBold); }
+
+// An alert whose message is `title` and whose text wraps in a label 440 pixels wide below it,
+// as tall as the text needs. Buttons are the caller's.
+std::unique_ptr<QMessageBox> alert(const QString& title, const QString& text);
 
 }  // namespace hollin::Typography

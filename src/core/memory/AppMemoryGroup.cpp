@@ -63,11 +63,12 @@ std::vector<AppMemoryGroup> AppMemorySort::ordered(std::vector<AppMemoryGroup> g
 }
 
 std::vector<AppMemoryGroup> appMemoryGroups(const std::vector<ProcessMemory>& processes,
-                                            AppMemorySort sort, AccountRange accounts) {
+                                            AppMemorySort sort, AccountRange accounts,
+                                            const std::set<std::uint32_t>& alsoListed) {
   std::vector<AppMemoryGroup> groups;
   std::unordered_map<std::string, std::size_t> indexByKey;  // "uid|family"
   for (const ProcessMemory& process : processes) {
-    if (!accounts.contains(process.uid)) continue;
+    if (!accounts.contains(process.uid) && !alsoListed.contains(process.uid)) continue;
     std::string family = appFamily(process.name);
     const auto [found, added] =
         indexByKey.try_emplace(std::to_string(process.uid) + '|' + family, groups.size());

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -53,10 +54,12 @@ class AppMemorySort {
   Case value_;
 };
 
-// The application groups of the ordinary accounts' processes, one per account and family,
-// each first met in list order, then ordered by `sort`.
+// The application groups of the ordinary accounts' processes and of the `alsoListed` ones (the
+// sharing profile's, which may lie below the ordinary range), one per account and family, each
+// first met in list order, then ordered by `sort`.
 std::vector<AppMemoryGroup> appMemoryGroups(const std::vector<ProcessMemory>& processes,
                                             AppMemorySort sort,
-                                            AccountRange accounts = ordinaryAccounts());
+                                            AccountRange accounts = ordinaryAccounts(),
+                                            const std::set<std::uint32_t>& alsoListed = {});
 
 }  // namespace hollin

@@ -113,7 +113,8 @@ void presentApps(Screen& screen, const Moment& moment, AppMemorySort sort) {
   if (!moment.windowShown || !moment.snapshot) return;
   // The ideographic space belongs to the Japanese line; other languages take a plain one.
   const std::string gap = language == "ja" ? "\u3000" : "  ";
-  for (const AppMemoryGroup& group : appMemoryGroups(moment.combinedProcesses(), sort))
+  const auto shared = moment.scope.supportsSharing() ? moment.scope.allowedUIDs(moment.uid) : std::set<std::uint32_t>{};
+  for (const AppMemoryGroup& group : appMemoryGroups(moment.combinedProcesses(), sort, ordinaryAccounts(), shared))
     screen.table.rows.push_back(
         {group.name, L10n::render(moment.scope.label(group.uid, moment.uid), language),
          memoryText(group.footprint, language),

@@ -13,7 +13,8 @@ namespace hollin {
 
 // Which accounts an instance may share with: a profile built into the program, not a user
 // setting. `current` keeps everything to the running account; `m2Recording` is the sharing
-// profile for one machine with the three fixed accounts 501, 502 and 503.
+// profile for one machine with three fixed accounts (`sharingUIDs`, 501, 502 and 503 unless
+// the build names others).
 class AccountScope {
  public:
   enum Case { current, m2Recording };
@@ -24,8 +25,10 @@ class AccountScope {
   static AccountScope fromProfile(std::optional<std::string_view> profile);
   // The case whose raw value is `raw`, else nothing.
   static std::optional<AccountScope> fromRawValue(std::string_view raw);
-  // The process-wide scope: the build profile's "HLAccountProfile", read once at first use.
+  // The process-wide scope: the build profile's "HLAccountProfile", unless the program's entry
+  // point chose another before anything read it (a test program built as the sharing profile).
   static AccountScope process();
+  static void setProcess(AccountScope scope);
 
   Case value() const { return value_; }
   std::string_view rawValue() const;

@@ -48,7 +48,10 @@ class Tables {
       }
       const auto& status = *report->monitorStatus;
       const auto received = std::count_if(allowed.begin(), allowed.end(),
-                                          [&](std::uint32_t id) { return status.receivedUIDs.contains(id); });
+                                          [&](std::uint32_t id) {
+                                            return std::find(status.receivedUIDs.begin(), status.receivedUIDs.end(),
+                                                             id) != status.receivedUIDs.end();
+                                          });
       rows.push_back({label(uid), "v" + status.version,
                       text(status.loginEnabled ? msg("オン（登録済み）") : msg("オフ／許可待ち")),
                       text(status.sharingEnabled ? msg("有効・{0}アカウントを受信", static_cast<long long>(received))
@@ -126,6 +129,9 @@ void presentAccountNotes(Screen& screen, const Moment& moment) {
   screen.permissions = render(msg("通知：{0}　このアカウントの応答確認：{1}　共有：{2}", render(notifications),
                                   render(response), render(sharing)));
   screen.sharingChecked = moment.sharing;
+  screen.loginChecked = moment.loginEnabled;
+  if (moment.sharing && !moment.sharingHealthy)
+    screen.sharingTip = render(msg("状態の共有に失敗しています。フォルダの状態を確認してください。"));
 }
 
 std::vector<std::uint32_t> receivedUIDs(const Moment& moment) {

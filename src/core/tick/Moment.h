@@ -34,6 +34,7 @@ struct Moment {
   bool notificationsAllowed = false;                       // [notifications]
   bool sharing = false;                                    // [accounts]
   bool sharingHealthy = true;                              // [accounts]
+  bool loginEnabled = false;                               // [accounts] starts at login
   bool accessibilityTrusted = false;                       // [response]
   bool workerHealthy = true;                               // [response]
   bool accessibilityBusMissing = false;                    // [response] no bus to switch on

@@ -70,7 +70,16 @@ struct Screen {
   std::string permissions;
   bool loginChecked = false;
   bool sharingChecked = false;
+  std::string sharingTip;     // the sharing switch's tool tip; empty: none
   bool operator==(const Screen&) const = default;
+};
+
+// A question or a failure put to the user in a modal alert; the first button is the default.
+struct AlertView {
+  std::string title;
+  std::string text;
+  std::vector<std::string> buttons;
+  bool operator==(const AlertView&) const = default;
 };
 
 // A read-only text in a window of its own (the SSD history), rebuilt at every opening.

@@ -1,0 +1,34 @@
+#include "core/sharing/OwnReport.h"
+
+#include <algorithm>
+
+namespace hollin {
+
+PeerReport ownReport(const Moment& moment, const OwnSetup& setup, const std::function<double()>& uptime) {
+  std::vector<ReportedMemory> memory;
+  double checkedAt = 0;
+  bool complete = false;
+  if (const Snapshot* snapshot = moment.snapshot.get()) {
+    for (const ProcessMemory& process : snapshot->processes)
+      if (process.uid == moment.uid)
+        memory.push_back({{process.pid, process.start}, process.name, process.footprint, process.resident});
+    checkedAt = snapshot->uptime;
+    complete = snapshot->enumerationError == 0;
+  }
+  std::vector<AppResponse> apps = moment.responses ? *moment.responses : std::vector<AppResponse>{};
+  std::stable_sort(apps.begin(), apps.end(),
+                   [](const AppResponse& a, const AppResponse& b) { return a.identity.pid < b.identity.pid; });
+
+  MonitorStatus status;
+  status.version = setup.version.empty() ? "0" : std::string(setup.version);
+  status.loginEnabled = setup.loginEnabled;
+  status.sharingEnabled = moment.sharing;
+  for (const PeerReport& held : moment.peerReports())
+    if (held.hasFreshMemory(uptime())) status.receivedUIDs.push_back(held.uid);
+  std::sort(status.receivedUIDs.begin(), status.receivedUIDs.end());
+
+  return PeerReport::make(moment.uid, uptime(), moment.accessibilityTrusted, moment.workerHealthy, std::move(apps),
+                          std::move(memory), checkedAt, complete, std::move(status));
+}
+
+}  // namespace hollin

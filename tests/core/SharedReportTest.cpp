@@ -1,0 +1,269 @@
+// An account's shared report: how it is built, when another account may use it, and its JSON
+// form, read strictly.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <limits>
+#include <string>
+#include <vector>
+#include <nlohmann/json.hpp>
+
+#include "core/TextCut.h"
+#include "core/sharing/PeerReportJson.h"
+
+namespace hollin {
+namespace {
+
+constexpr double nan = std::numeric_limits<double>::quiet_NaN();
+constexpr double inf = std::numeric_limits<double>::infinity();
+constexpr double now = 1000;
+
+std::vector<ReportedMemory> processes(std::size_t count, const std::string& name = "worker") {
+  std::vector<ReportedMemory> memory;
+  for (std::size_t i = 0; i < count; ++i)
+    memory.push_back({{static_cast<std::int32_t>(i + 1), 7}, name, 4096, 8192});
+  return memory;
+}
+
+std::string repeated(const std::string& part, int times) {
+  std::string text;
+  for (int i = 0; i < times; ++i) text += part;
+  return text;
+}
+
+// Account 501's report, built at `now`, with every optional member present somewhere.
+PeerReport sample() {
+  return PeerReport::make(
+      501, now, true, true,
+      {{{812, 5}, "Editor", ProbeOutcome::failed, 990.5, 980.25, 2},
+       {{813, 5}, "Mail", ProbeOutcome::responsive, 999, std::nullopt, 0}},
+      {{{812, 5}, "Editor", 3 << 20, std::nullopt}, {{900, 1}, "sh", std::nullopt, 4096}}, 998,
+      true, MonitorStatus{"1.2.3", true, true, {501, 502}});
+}
+
+TEST(SharedReport, ValidityRules) {
+  using Change = std::function<void(PeerReport&)>;
+  struct Row {
+    const char* label;
+    Change change;
+    bool valid;
+    double at = now;
+  };
+  const Row rows[] = {
+      {"as built", [](PeerReport&) {}, true},
+      {"25.0 s old", [](PeerReport&) {}, true, now + 25},
+      {"25.1 s old", [](PeerReport&) {}, false, now + 25.1},
+      {"2.0 s ahead", [](PeerReport&) {}, true, now - 2},
+      {"2.1 s ahead", [](PeerReport&) {}, false, now - 2.1},
+      {"now unknown", [](PeerReport&) {}, false, nan},
+      {"another schema", [](PeerReport& r) { r.schema = 3; }, false},
+      {"another account's", [](PeerReport& r) { r.uid = 502; }, false},
+      {"uptime NaN", [](PeerReport& r) { r.uptime = nan; }, false},
+      {"uptime infinite", [](PeerReport& r) { r.uptime = inf; }, false},
+      {"129 apps", [](PeerReport& r) { r.apps.resize(129, r.apps[1]); }, false},
+      {"2049 processes", [](PeerReport& r) { r.memory = processes(2049); }, false},
+      {"without monitor status", [](PeerReport& r) { r.monitorStatus.reset(); }, true},
+      {"version with a letter", [](PeerReport& r) { r.monitorStatus->version = "1.2a"; }, false},
+      {"empty version", [](PeerReport& r) { r.monitorStatus->version = ""; }, false},
+      {"version of 32 bytes",
+       [](PeerReport& r) { r.monitorStatus->version = std::string(32, '9'); }, true},
+      {"version of 33 bytes",
+       [](PeerReport& r) { r.monitorStatus->version = std::string(33, '9'); }, false},
+      {"received uid twice",
+       [](PeerReport& r) {
+         r.monitorStatus->receivedUIDs = {502, 501, 502};
+       },
+       false},
+      {"received uids at the range's ends",
+       [](PeerReport& r) {
+         r.monitorStatus->receivedUIDs = {500, 65533};
+       },
+       true},
+      {"received uid 499", [](PeerReport& r) { r.monitorStatus->receivedUIDs = {499}; }, false},
+      {"received uid 65534", [](PeerReport& r) { r.monitorStatus->receivedUIDs = {65534}; }, false},
+      {"33 received uids",
+       [](PeerReport& r) {
+         for (std::uint32_t uid = 600; uid < 633; ++uid)
+           r.monitorStatus->receivedUIDs.push_back(uid);
+       },
+       false},
+      {"memory checked 2 s ahead", [](PeerReport& r) { r.memoryCheckedAt = now + 2; }, true},
+      {"memory checked 2.1 s ahead", [](PeerReport& r) { r.memoryCheckedAt = now + 2.1; }, false},
+      {"memory checked before boot", [](PeerReport& r) { r.memoryCheckedAt = -1; }, false},
+      {"memory checked NaN", [](PeerReport& r) { r.memoryCheckedAt = nan; }, false},
+      {"a process listed twice", [](PeerReport& r) { r.memory.push_back(r.memory[0]); }, false},
+      {"a pid reused in another life",
+       [](PeerReport& r) {
+         r.memory.push_back(r.memory[0]);
+         r.memory.back().identity.start = 6;
+       },
+       true},
+      {"process pid 0", [](PeerReport& r) { r.memory[0].identity.pid = 0; }, false},
+      {"footprint 2^50", [](PeerReport& r) { r.memory[0].footprint = maxReportedBytes; }, true},
+      {"footprint 2^50 + 1", [](PeerReport& r) { r.memory[0].footprint = maxReportedBytes + 1; },
+       false},
+      {"resident 2^50 + 1", [](PeerReport& r) { r.memory[1].resident = maxReportedBytes + 1; },
+       false},
+      {"process name of 101 characters",
+       [](PeerReport& r) { r.memory[0].name = std::string(101, 'x'); }, false},
+      {"app pid 0", [](PeerReport& r) { r.apps[0].identity.pid = 0; }, false},
+      {"app name of 101 characters", [](PeerReport& r) { r.apps[0].name = std::string(101, 'x'); },
+       false},
+      {"verdict 30 s old", [](PeerReport& r) { r.apps[1].checkedAt = now - 30; }, true},
+      {"verdict 30.1 s old", [](PeerReport& r) { r.apps[1].checkedAt = now - 30.1; }, false},
+      {"verdict 2.1 s ahead", [](PeerReport& r) { r.apps[1].checkedAt = now + 2.1; }, false},
+      {"verdict NaN", [](PeerReport& r) { r.apps[1].checkedAt = nan; }, false},
+      {"100000 failures", [](PeerReport& r) { r.apps[0].failures = 100000; }, true},
+      {"100001 failures", [](PeerReport& r) { r.apps[0].failures = 100001; }, false},
+      {"-1 failures", [](PeerReport& r) { r.apps[0].failures = -1; }, false},
+      {"first failure at the check", [](PeerReport& r) { r.apps[0].firstFailure = 990.5; }, true},
+      {"first failure after the check", [](PeerReport& r) { r.apps[0].firstFailure = 991; }, false},
+      {"first failure before boot", [](PeerReport& r) { r.apps[0].firstFailure = -1; }, false},
+      {"first failure NaN", [](PeerReport& r) { r.apps[0].firstFailure = nan; }, false},
+      {"first failure infinite", [](PeerReport& r) { r.apps[0].firstFailure = -inf; }, false},
+  };
+  for (const Row& row : rows) {
+    PeerReport report = sample();
+    row.change(report);
+    EXPECT_EQ(report.isValid(501, row.at), row.valid) << row.label;
+  }
+}
+
+TEST(SharedReport, BuildingCutsListsAndNames) {
+  const auto build = [](std::size_t count, bool complete) {
+    return PeerReport::make(501, now, false, false, {}, processes(count), now, complete,
+                            std::nullopt);
+  };
+  const PeerReport cut = build(2049, true), full = build(2048, true);
+  EXPECT_EQ(cut.memory.size(), 2048u);
+  EXPECT_FALSE(cut.memoryComplete);
+  EXPECT_TRUE(full.memoryComplete);
+  EXPECT_FALSE(build(3, false).memoryComplete);
+  EXPECT_TRUE(cut.isValid(501, now) && full.isValid(501, now));
+  EXPECT_EQ(PeerReport::make(501, now, true, true, std::vector<AppResponse>(129), {}, 0, false, {})
+                .apps.size(),
+            128u);
+
+  // Accents and joined emoji: a character is several bytes. Stray bytes are mended first.
+  for (const std::string& name :
+       {repeated("e\u0301", 101), repeated("\U0001F468\u200D\U0001F469\u200D\U0001F467", 101),
+        "ab\xff\xfe\xed\xa0\x80\xe6\xbc" + repeated("x", 120)}) {
+    const PeerReport report = PeerReport::make(
+        501, now, true, true, {{{1, 1}, name, ProbeOutcome::responsive, now, std::nullopt, 0}},
+        {{{1, 1}, name, std::nullopt, std::nullopt}}, now, true, std::nullopt);
+    EXPECT_EQ(characterCount(report.memory[0].name), maxReportedNameLength) << name;
+    EXPECT_EQ(report.apps[0].name, report.memory[0].name);
+    EXPECT_TRUE(report.isValid(501, now)) << name;
+    EXPECT_EQ(decodePeerReport(encodePeerReport(report)), report)
+        << "what is built is what is read: " << name;
+  }
+}
+
+TEST(SharedReport, BuildingKeepsTheReportWithinAReadableFile) {
+  struct Row {
+    const char* label;
+    std::string name;
+    std::size_t processes, apps;
+    bool whole;
+  };
+  const Row rows[] = {
+      {"2048 names of 100 letters", repeated("x", 100), 2048, 0, true},
+      {"2048 names of 100 Japanese characters", repeated("漢", 100), 2048, 0, false},
+      {"128 apps of 100 heavily accented letters", repeated("a" + repeated("\u0301", 60), 100), 0,
+       128, false},
+  };
+  for (const Row& row : rows) {
+    const AppResponse app{{1, 1}, row.name, ProbeOutcome::responsive, now, std::nullopt, 0};
+    const PeerReport report =
+        PeerReport::make(501, now, true, true, std::vector(row.apps, app),
+                         processes(row.processes, row.name), now, true, std::nullopt);
+    const std::string text = encodePeerReport(report);
+    EXPECT_LE(text.size(), reportSizeLimit) << row.label;
+    EXPECT_EQ(report.memory.size() == row.processes && report.apps.size() == row.apps, row.whole)
+        << row.label;
+    EXPECT_EQ(report.memoryComplete, report.memory.size() == row.processes) << row.label;
+    EXPECT_TRUE(row.whole || text.size() > reportSizeLimit - 30000)
+        << "only what does not fit: " << row.label;
+    EXPECT_TRUE(report.isValid(501, now)) << row.label;
+    EXPECT_EQ(decodePeerReport(text), report) << row.label;
+  }
+}
+
+TEST(SharedReportJson, WritesInMemberOrderAndReadsBackUnchanged) {
+  const PeerReport bare = PeerReport::make(
+      7, 12.5, false, true, {{{3, 4}, "a", ProbeOutcome::unavailable, 0.1, std::nullopt, 0}},
+      {{{3, 4}, "b", std::nullopt, std::nullopt}}, 0, false, std::nullopt);
+  EXPECT_EQ(
+      encodePeerReport(bare),
+      R"({"schema":2,"uid":7,"uptime":12.5,"trusted":false,"workerHealthy":true,)"
+      R"("apps":[{"identity":{"pid":3,"start":4},"name":"a","outcome":"unavailable","checkedAt":0.1,"failures":0}],)"
+      R"("memory":[{"identity":{"pid":3,"start":4},"name":"b"}],"memoryCheckedAt":0.0,"memoryComplete":false})");
+  PeerReport odd = sample();
+  odd.uptime = 0.1 + 0.2;
+  odd.memoryCheckedAt = 1e-300;
+  odd.apps[0].firstFailure = 123456.78901234567;
+  odd.memory[0].footprint = std::numeric_limits<std::uint64_t>::max();
+  for (const PeerReport& report : {bare, sample(), odd})
+    EXPECT_EQ(decodePeerReport(encodePeerReport(report)), report);
+  const std::string text = encodePeerReport(sample());
+  EXPECT_NE(
+      text.find(R"("memoryComplete":true,"monitorStatus":{"version":"1.2.3","loginEnabled":true,)"
+                R"("sharingEnabled":true,"receivedUIDs":[501,502]}})"),
+      std::string::npos);
+}
+
+TEST(SharedReportJson, ReadsStrictly) {
+  const std::string good = encodePeerReport(sample());
+  const auto edited = [&](const std::string& from, const std::string& to) {
+    std::string text = good;
+    const auto at = text.find(from);
+    EXPECT_NE(at, std::string::npos) << from;
+    return at == std::string::npos ? text : text.replace(at, from.size(), to);
+  };
+  struct Row {
+    const char* label;
+    std::string from, to;
+  };
+  const Row refused[] = {
+      {"bool for a number", R"("uid":501)", R"("uid":true)"},
+      {"number for a bool", R"("trusted":true)", R"("trusted":1)"},
+      {"fractional pid", R"("pid":812)", R"("pid":1.5)"},
+      {"integral pid written as a fraction", R"("pid":812)", R"("pid":812.0)"},
+      {"negative uid", R"("uid":501)", R"("uid":-1)"},
+      {"uid 2^32", R"("uid":501)", R"("uid":4294967296)"},
+      {"negative start", R"("start":5)", R"("start":-5)"},
+      {"failures beyond an int", R"("failures":2)", R"("failures":2147483648)"},
+      {"footprint as text", R"("footprint":3145728)", R"("footprint":"3145728")"},
+      {"uptime as text", R"("uptime":1000.0)", R"("uptime":"1000")"},
+      {"unknown outcome", R"("outcome":"failed")", R"("outcome":"hung")"},
+      {"missing schema", R"("schema":2,)", ""},
+      {"missing identity", R"("identity":{"pid":900,"start":1},)", ""},
+      {"missing monitor status member", R"("sharingEnabled":true,)", ""},
+      {"received uid as text", R"("receivedUIDs":[501,502])", R"("receivedUIDs":[501,"502"])"},
+      {"null for a required member", R"("memoryComplete":true)", R"("memoryComplete":null)"},
+      {"a number for a list", R"("receivedUIDs":[501,502])", R"("receivedUIDs":501)"},
+      {"truncated", R"(]}})", "]"},
+  };
+  for (const Row& row : refused)
+    EXPECT_EQ(decodePeerReport(edited(row.from, row.to)), std::nullopt) << row.label;
+  for (const char* text : {"", "null", "[]", "{}", "\xff"})
+    EXPECT_EQ(decodePeerReport(text), std::nullopt);
+
+  const Row accepted[] = {
+      {"uptime as an integer", R"("uptime":1000.0)", R"("uptime":1000)"},
+      {"unknown members", R"("schema":2,)", R"("schema":2,"extra":[{"x":null}],)"},
+      {"null for an absent footprint", R"("name":"sh",)", R"("name":"sh","footprint":null,)"},
+  };
+  for (const Row& row : accepted)
+    EXPECT_EQ(decodePeerReport(edited(row.from, row.to)), sample()) << row.label;
+  // nlohmann::json keeps its keys sorted, so this is the same report in another order.
+  EXPECT_EQ(decodePeerReport(nlohmann::json::parse(good).dump()), sample());
+
+  const auto twice =
+      decodePeerReport(edited(R"("receivedUIDs":[501,502])", R"("receivedUIDs":[502,502])"));
+  ASSERT_TRUE(twice.has_value()) << "a repeated uid is read as written";
+  EXPECT_FALSE(twice->isValid(501, now)) << "and rejects the whole report";
+}
+
+}  // namespace
+}  // namespace hollin

@@ -1,8 +1,12 @@
 #include "core/TextCut.h"
 
 #include <unicode/brkiter.h>
+#include <unicode/utf8.h>
 #include <unicode/utext.h>
 
+#include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <memory>
 
 namespace hollin {
@@ -51,6 +55,22 @@ std::string firstCharacters(std::string_view text, std::size_t count) {
   // Every character takes at least one byte.
   if (text.size() <= count) return std::string(text);
   return std::string(text.substr(0, walk(text, count).first));
+}
+
+std::string wellFormedUTF8(std::string_view text, std::size_t byteLimit) {
+  std::string mended;
+  const auto length = static_cast<std::int32_t>(std::min<std::size_t>(text.size(), INT32_MAX));
+  for (std::int32_t index = 0; index < length;) {
+    const std::int32_t begin = index;
+    UChar32 character = 0;
+    U8_NEXT(text.data(), index, length, character);
+    const std::string_view piece =
+        character < 0 ? std::string_view("\xEF\xBF\xBD")
+                      : text.substr(static_cast<std::size_t>(begin), static_cast<std::size_t>(index - begin));
+    if (mended.size() + piece.size() > byteLimit) break;
+    mended += piece;
+  }
+  return mended;
 }
 
 }  // namespace hollin

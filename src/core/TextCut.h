@@ -12,5 +12,9 @@ namespace hollin {
 std::size_t characterCount(std::string_view text);
 // The first `count` user-perceived characters of `text`; all of it when it is no longer.
 std::string firstCharacters(std::string_view text, std::size_t count);
+// `text` as well-formed UTF-8, each malformed sequence turned into U+FFFD (as a JSON writer
+// would turn it), cut to at most `byteLimit` bytes, never inside a character. Text read from the
+// system may be any bytes; stored or shared as it is, it would come back different.
+std::string wellFormedUTF8(std::string_view text, std::size_t byteLimit = std::string::npos);
 
 }  // namespace hollin

@@ -89,6 +89,7 @@ TEST_F(AccountsTest, AnUnusableFolderKeepsSharingOffOrShowsTheFailureOnTheSwitch
   // Switched on earlier, the folder broken since: each finished check fails to publish, and
   // the switch says so until a publish succeeds again.
   settings_.setBoolean(shareResponseStatusKey, true);
+  subsystem_->evaluate(moment_);  // the next tick reads the preference
   subsystem_->ownReportChanged(facts());
   Screen screen = blankScreen(AnalysisTab::settings, "ja");
   subsystem_->present(screen, facts());

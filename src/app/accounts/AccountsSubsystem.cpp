@@ -16,16 +16,18 @@ AccountsSubsystem::AccountsSubsystem(Services services, AccountsPlaces places)
     : services_(std::move(services)), shared_(services_.scope, services_.uid, std::move(places.sharedFolder)),
       loginItem_(std::move(places.loginItem)) {}
 
-void AccountsSubsystem::start() { loginEnabled_ = loginItem_.enabled(); }
+void AccountsSubsystem::start() { readSettings(); }
 
-// Re-read at each use, so a change by the set-up command shows at the next tick.
-bool AccountsSubsystem::sharing() const {
-  return services_.settings && sharingEnabled(services_.scope, *services_.settings);
+// The preference is read anew once a tick, so a change by the set-up command shows at the next
+// tick without a file read at every render.
+void AccountsSubsystem::readSettings() {
+  sharing_ = services_.settings && sharingEnabled(services_.scope, *services_.settings);
+  loginEnabled_ = loginItem_.enabled();
 }
 
 // Every new snapshot refreshes the reports, unless the response check it started has done so.
 void AccountsSubsystem::evaluate(const Moment& moment) {
-  loginEnabled_ = loginItem_.enabled();
+  readSettings();
   if (refreshedFor_ != moment.snapshot && services_.moment) refreshPeers(services_.moment());
 }
 
@@ -36,12 +38,12 @@ void AccountsSubsystem::ownReportChanged(const Moment& moment) {
 }
 
 PeerReport AccountsSubsystem::ownReport(const Moment& moment) const {
-  return hollin::ownReport(moment, {buildProfile.shortVersion, loginEnabled_}, [&] { return moment.now; });
+  return hollin::ownReport(moment, {buildProfile.shortVersion, loginEnabled_});
 }
 
 void AccountsSubsystem::refreshPeers(const Moment& moment) {
   std::vector<PeerReport> peers{ownReport(moment)};
-  if (sharing())
+  if (sharing_)
     for (std::uint32_t uid : services_.scope.allowedUIDs(services_.uid))
       if (uid != services_.uid)
         if (auto report = shared_.read(uid, moment.now)) peers.push_back(std::move(*report));
@@ -50,7 +52,7 @@ void AccountsSubsystem::refreshPeers(const Moment& moment) {
 }
 
 void AccountsSubsystem::publish(const Moment& moment) {
-  if (!sharing()) return;
+  if (!sharing_) return;
   const auto error = shared_.publish(ownReport(moment));
   // Said once when it starts failing, not at every tick it goes on failing.
   if (error && sharingHealthy_ && services_.log)
@@ -60,7 +62,7 @@ void AccountsSubsystem::publish(const Moment& moment) {
 
 void AccountsSubsystem::contribute(Moment& moment) {
   moment.reports = peers_;
-  moment.sharing = sharing();
+  moment.sharing = sharing_;
   moment.sharingHealthy = sharingHealthy_;
   moment.loginEnabled = loginEnabled_;
 }
@@ -105,6 +107,7 @@ void AccountsSubsystem::toggleSharing(bool on, const Moment& moment) {
     shared_.withdraw();
   }
   services_.settings->setBoolean(shareResponseStatusKey, on);
+  sharing_ = on;
   if (services_.moment) refreshPeers(services_.moment());
 }
 
@@ -122,7 +125,7 @@ void AccountsSubsystem::configureMonitoring() {
   SetupEnvironment environment = SetupEnvironment::live({}, loginItem_, *services_.settings);
   environment.scope = services_.scope;
   const SetupOutcome outcome = configureCurrentAccount(false, environment);
-  loginEnabled_ = loginItem_.enabled();
+  readSettings();
   // The very same program already runs in this account: that one stays, this one ends.
   if (outcome == SetupOutcome::sameCopyRunning) QCoreApplication::exit(0);
   if (outcome == SetupOutcome::failed)

@@ -32,7 +32,7 @@ class AccountsSubsystem final : public Subsystem {
   void settingsControl(SettingsControl control, bool on, const Moment& moment) override;
 
  private:
-  bool sharing() const;
+  void readSettings();
   PeerReport ownReport(const Moment& moment) const;
   void refreshPeers(const Moment& moment);
   void publish(const Moment& moment);
@@ -46,6 +46,7 @@ class AccountsSubsystem final : public Subsystem {
   LoginItem loginItem_;
   std::shared_ptr<const std::vector<PeerReport>> peers_;  // own first, then the others read
   std::shared_ptr<const Snapshot> refreshedFor_;  // the snapshot of the last refresh
+  bool sharing_ = false;  // the scope shares and the user switched sharing on
   bool sharingHealthy_ = true;
   bool loginEnabled_ = false;
 };

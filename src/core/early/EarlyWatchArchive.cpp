@@ -5,9 +5,8 @@
 #include <cstdint>
 #include <limits>
 
-#include <unicode/utf8.h>
-
 #include "core/JsonReader.h"
+#include "core/TextCut.h"
 
 namespace hollin {
 namespace {
@@ -32,25 +31,6 @@ void keepNewest(std::vector<Point>& points, std::size_t limit) {
 template <class Point>
 bool clockBehind(const std::vector<Point>& points, WallTime at) {
   return !points.empty() && points.back().at > at;
-}
-
-// `text` as the file will hold it: valid UTF-8 (a malformed sequence becomes U+FFFD, as the
-// writer would make it) cut to at most `limit` bytes, never inside a character. A name read from
-// the system may be any bytes; stored otherwise, it would come back longer or different.
-std::string storableText(std::string_view text, std::size_t limit) {
-  std::string stored;
-  const auto length = static_cast<std::int32_t>(std::min<std::size_t>(text.size(), INT32_MAX));
-  for (std::int32_t index = 0; index < length;) {
-    const std::int32_t begin = index;
-    UChar32 character = 0;
-    U8_NEXT(text.data(), index, length, character);
-    const std::string_view piece =
-        character < 0 ? std::string_view("\xEF\xBF\xBD") : text.substr(static_cast<std::size_t>(begin),
-                                                                       static_cast<std::size_t>(index - begin));
-    if (stored.size() + piece.size() > limit) break;
-    stored += piece;
-  }
-  return stored;
 }
 
 bool withinTextLimit(std::string_view text) { return text.size() <= EarlyWatchArchive::maxTextBytes; }
@@ -188,7 +168,7 @@ bool EarlyWatchArchive::valid() const {
          });
 }
 
-std::string EarlyWatchArchive::receiptKey(std::string_view kind) { return storableText(kind, maxTextBytes); }
+std::string EarlyWatchArchive::receiptKey(std::string_view kind) { return wellFormedUTF8(kind, maxTextBytes); }
 
 bool EarlyWatchArchive::eligible(const EarlyWarning& warning, WallTime now) const {
   const auto found = receipts.find(receiptKey(warning.kind));
@@ -202,7 +182,7 @@ bool EarlyWatchArchive::eligible(const EarlyWarning& warning, WallTime now) cons
 
 void EarlyWatchArchive::accepted(const std::vector<EarlyWarning>& warnings, WallTime now) {
   for (const EarlyWarning& warning : warnings)
-    receipts[receiptKey(warning.kind)] = {now, storableText(warning.signature, maxTextBytes), warning.severity};
+    receipts[receiptKey(warning.kind)] = {now, wellFormedUTF8(warning.signature, maxTextBytes), warning.severity};
   std::erase_if(receipts, [now](const auto& entry) { return secondsBetween(entry.second.at, now) > receiptsKeptFor; });
   if (receipts.size() <= maxReceipts) return;
   std::vector<std::pair<WallTime, std::string>> byDate;

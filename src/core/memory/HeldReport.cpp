@@ -2,11 +2,8 @@
 
 #include <algorithm>
 #include <array>
-#include <climits>
 #include <cmath>
 #include <utility>
-
-#include <unicode/utf8.h>
 
 #include "core/TextCut.h"
 #include "core/sharing/PeerReportJson.h"
@@ -20,29 +17,11 @@ constexpr std::array<std::pair<ProbeOutcome, std::string_view>, 3> outcomeNames{
     {ProbeOutcome::unavailable, "unavailable"},
 }};
 
-// `text` as well-formed UTF-8: each malformed sequence becomes U+FFFD. The JSON writer would
-// otherwise replace it itself, and the report read back would not be the one built.
-std::string wellFormed(std::string_view text) {
-  std::string mended;
-  mended.reserve(text.size());
-  const auto length = static_cast<std::int32_t>(std::min<std::size_t>(text.size(), INT32_MAX));
-  for (std::int32_t index = 0; index < length;) {
-    const std::int32_t begin = index;
-    UChar32 character = 0;
-    U8_NEXT(text.data(), index, length, character);
-    if (character < 0)
-      mended += "\xEF\xBF\xBD";
-    else
-      mended.append(text.substr(static_cast<std::size_t>(begin), static_cast<std::size_t>(index - begin)));
-  }
-  return mended;
-}
-
 // The name as the report carries it: well-formed UTF-8 of at most maxReportedNameLength
 // characters. Cut first, so that a huge name is not mended whole, and again after mending,
 // which may have turned one stray sequence into several characters.
 std::string reportedName(std::string_view name) {
-  return firstCharacters(wellFormed(firstCharacters(name, maxReportedNameLength)), maxReportedNameLength);
+  return firstCharacters(wellFormedUTF8(firstCharacters(name, maxReportedNameLength)), maxReportedNameLength);
 }
 
 bool nameFits(std::string_view name) {

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 
+#include "core/scope/AccountsView.h"
+
 namespace hollin {
 
-PeerReport ownReport(const Moment& moment, const OwnSetup& setup, const std::function<double()>& uptime) {
+PeerReport ownReport(const Moment& moment, const OwnSetup& setup) {
   std::vector<ReportedMemory> memory;
   double checkedAt = 0;
   bool complete = false;
@@ -23,11 +25,9 @@ PeerReport ownReport(const Moment& moment, const OwnSetup& setup, const std::fun
   status.version = setup.version.empty() ? "0" : std::string(setup.version);
   status.loginEnabled = setup.loginEnabled;
   status.sharingEnabled = moment.sharing;
-  for (const PeerReport& held : moment.peerReports())
-    if (held.hasFreshMemory(uptime())) status.receivedUIDs.push_back(held.uid);
-  std::sort(status.receivedUIDs.begin(), status.receivedUIDs.end());
+  status.receivedUIDs = receivedUIDs(moment);
 
-  return PeerReport::make(moment.uid, uptime(), moment.accessibilityTrusted, moment.workerHealthy, std::move(apps),
+  return PeerReport::make(moment.uid, moment.now, moment.accessibilityTrusted, moment.workerHealthy, std::move(apps),
                           std::move(memory), checkedAt, complete, std::move(status));
 }
 

@@ -2,7 +2,6 @@
 // from the last snapshot, the responsiveness verdicts and the instance's own set-up state.
 #pragma once
 
-#include <functional>
 #include <string_view>
 
 #include "core/memory/HeldReport.h"
@@ -18,8 +17,7 @@ struct OwnSetup {
 
 // Built from the moment: its snapshot (this account's processes, in the snapshot's order), its
 // uid, its facts (trusted, workerHealthy, responses, sharing) and the reports held from the
-// previous refresh, whose fresh ones become `receivedUIDs`. `uptime` reads the machine's clock:
-// once for the report, and anew for each held report's freshness.
-PeerReport ownReport(const Moment& moment, const OwnSetup& setup, const std::function<double()>& uptime);
+// previous refresh, whose fresh ones become `receivedUIDs`; built at the moment's uptime.
+PeerReport ownReport(const Moment& moment, const OwnSetup& setup);
 
 }  // namespace hollin

@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Checks the include graph of src/ against the layers: the native layer is the bottom and
-includes nothing of ours and no Qt; the core includes neither the application nor Qt; and a
-native/linux header is included only inside src/native/linux. Exits 1 and lists every include
-that breaks a rule.
+includes nothing of ours and no Qt; the core includes neither the application nor Qt; the
+widget program (src/widgets) builds on the core and Qt alone, never the application or the
+native layer; and a native/linux header is included only inside src/native/linux. Exits 1 and
+lists every include that breaks a rule.
 """
 import os
 import re
@@ -15,13 +16,15 @@ QT = re.compile(r"^Q[A-Za-z]+$|^Qt[A-Za-z]*/")
 
 def broken(layer, folder, header):
     """Why including `header` from a file of `layer` in `folder` breaks a rule, or None."""
-    ours = header.split("/")[0] in ("core", "app", "native")
+    ours = header.split("/")[0] in ("core", "app", "native", "widgets")
     if header.startswith("native/linux/") and not folder.startswith("src/native/linux"):
         return "a native/linux header outside the Linux layer"
     if layer == "native" and (ours and not header.startswith("native/") or QT.match(header)):
         return "the native layer includes nothing of ours and no Qt"
-    if layer == "core" and (header.startswith("app/") or QT.match(header)):
-        return "the core includes neither the application nor Qt"
+    if layer == "core" and (header.startswith(("app/", "widgets/")) or QT.match(header)):
+        return "the core includes neither the programs above it nor Qt"
+    if layer == "widgets" and header.startswith(("app/", "native/")):
+        return "the widget program includes the core and Qt, never the application or native layer"
     return None
 
 

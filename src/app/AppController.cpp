@@ -59,6 +59,7 @@ Services AppController::services(Notifier* notifier) {
     });
   };
   services.dataFolder = environment_.dataFolder;
+  services.widgetFolder = environment_.widgetFolder;
   services.uid = environment_.uid;
   services.scope = environment_.scope;
   return services;
@@ -155,7 +156,9 @@ void AppController::redraw() {
 void AppController::writeHealth() { writeHealth(moment()); }
 
 void AppController::writeHealth(const Moment& moment) {
-  if (!moment.snapshot || !environment_.dataFolder) return;
+  if (!moment.snapshot) return;
+  for (const auto& subsystem : subsystems_) subsystem->recordWriting(moment, shownStatus_);
+  if (!environment_.dataFolder) return;
   nlohmann::json record = blankHealthRecord();
   recordBase(record, moment, environment_.version);
   recordScreen(record, shownStatus_, trayShown_);

@@ -35,6 +35,7 @@ struct ControllerEnvironment {
   std::string language = "en";
   std::string version = "unknown";
   std::optional<std::string> dataFolder;  // where health.json goes; absent: not written
+  std::optional<std::string> widgetFolder;  // the widgets' shared folder; absent: no summary
   std::chrono::milliseconds tickInterval{5000};
   std::function<void(const std::string&)> log;  // the diagnostic log, or nothing
 };

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 
 #include "app/AppController.h"
 #include "app/Subsystems.h"
@@ -30,6 +31,7 @@
 #include "core/L10n.h"
 #include "core/OrdinaryAccounts.h"
 #include "core/ui/StatusView.h"
+#include "core/widgets/WidgetSnapshot.h"
 #include "native/Desktop.h"
 #include "native/NativeMetrics.h"
 
@@ -92,6 +94,7 @@ ControllerEnvironment liveEnvironment() {
   environment.language = L10n::language();
   environment.version = std::string(buildProfile.shortVersion);
   environment.dataFolder = dataFolderPath();
+  if (auto folder = WidgetSnapshot::containerFolder(std::getenv)) environment.widgetFolder = folder->string();
   environment.log = logToStandardError;
   return environment;
 }

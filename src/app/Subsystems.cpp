@@ -8,6 +8,7 @@
 #include "app/notify/NotificationsSubsystem.h"
 #include "app/response/ResponseSubsystem.h"
 #include "app/ssd/SSDSubsystem.h"
+#include "app/widgets/WidgetsSubsystem.h"
 
 namespace hollin {
 
@@ -19,6 +20,7 @@ void registerSubsystems(AppController& controller, const Services& services, boo
   controller.add(std::make_unique<AccountsSubsystem>(services));
   controller.add(std::make_unique<SSDSubsystem>(services, liveSSDSources()));
   controller.add(std::make_unique<EarlySubsystem>(services, EarlyWatch::liveSources()));
+  controller.add(std::make_unique<WidgetsSubsystem>(services.widgetFolder));
 }
 
 }  // namespace hollin

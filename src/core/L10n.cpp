@@ -15,6 +15,7 @@ constexpr std::size_t tableSizeLimit = 4 * 1024 * 1024;  // bytes; our tables ar
 
 std::mutex configurationMutex;
 std::optional<std::filesystem::path> installedDataDirectory;
+std::optional<std::filesystem::path> onlyDataDirectory;
 
 struct Tables {
   StringTable ja, en;
@@ -26,9 +27,13 @@ const Tables& tables() {
     std::vector<std::filesystem::path> folders;
     {
       std::lock_guard lock(configurationMutex);
-      if (installedDataDirectory) folders.push_back(*installedDataDirectory);
+      if (onlyDataDirectory) {
+        folders.push_back(*onlyDataDirectory);
+      } else {
+        if (installedDataDirectory) folders.push_back(*installedDataDirectory);
+        folders.push_back(sourceResourcesDirectory());
+      }
     }
-    folders.push_back(sourceResourcesDirectory());
     Tables t;
     for (const auto& folder : folders) {
       std::error_code ec;
@@ -189,6 +194,11 @@ std::vector<std::string> preferredLanguages(
 void setInstalledDataDirectory(std::filesystem::path directory) {
   std::lock_guard lock(configurationMutex);
   installedDataDirectory = std::move(directory);
+}
+
+void useOnlyDataDirectory(std::filesystem::path directory) {
+  std::lock_guard lock(configurationMutex);
+  onlyDataDirectory = std::move(directory);
 }
 
 std::optional<StringTable> loadTable(const std::filesystem::path& file) {

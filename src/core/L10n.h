@@ -44,6 +44,11 @@ std::vector<std::string> preferredLanguages(
 // source tree's resources; takes effect only when called before the first rendering.
 void setInstalledDataDirectory(std::filesystem::path directory);
 
+// A program that ships its own tables (the widget program) takes them from `directory` alone:
+// the installed folder and the source tree's resources are never consulted, and without tables
+// there the keys show as they are. Takes effect only when called before the first rendering.
+void useOnlyDataDirectory(std::filesystem::path directory);
+
 // Reads one string-table file: a property list of string pairs. Anything else gives nothing.
 std::optional<StringTable> loadTable(const std::filesystem::path& file);
 

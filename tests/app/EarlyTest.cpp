@@ -23,17 +23,6 @@ using testing::waitUntil;
 
 const WallTime start = WallTime{} + std::chrono::hours(24 * 20000);
 
-// A battery on power that loses 1.2 A at 70 %, unless told otherwise.
-BatteryReading drainingOnPower() {
-  BatteryReading reading;
-  reading.externalConnected = true;
-  reading.charging = false;
-  reading.amperage = -1200;
-  reading.percent = 70;
-  reading.notChargingReason = 0;
-  return reading;
-}
-
 // Sources that count their calls; the slow ones can be held until the test lets them go.
 struct CountingSources {
   EarlyWatch::Sources sources() {
@@ -59,7 +48,7 @@ struct CountingSources {
     };
   }
   bool present = true;
-  BatteryReading reading = drainingOnPower();
+  BatteryReading reading{true, false, -1200, 70, 0, {}, {}, {}};  // on power, losing 1.2 A at 70 %
   std::optional<BatteryHealth> healthRead = BatteryHealth{91, "Normal", 300};
   std::vector<CrashRecord> crashRecords;
   std::atomic<bool> holdHealth = false;
@@ -129,22 +118,17 @@ TEST_F(EarlyWatchTest, WithoutABatteryThereIsNoHealthJobAndNoCharger) {
 }
 
 // The history file through the recorder, on a real file system.
-class EarlyHistoryTest : public ::testing::Test {
- protected:
-  std::string path() const { return folder_.path().toStdString() + "/Hollin/" + EarlyWatchRecorder::fileName; }
+TEST(EarlyHistoryTest, FrequentPointsWaitTenMinutesAndWhatWaitsIsWrittenAtTheEnd) {
+  QTemporaryDir folder;
+  const QString path = folder.filePath(QString("Hollin/") + EarlyWatchRecorder::fileName);
   // A recent point at `at`, saved as frequent points are.
-  static void addRecent(EarlyWatchRecorder& recorder, WallTime at) {
+  const auto addRecent = [](EarlyWatchRecorder& recorder, WallTime at) {
     recorder.update(true, at, [at](EarlyWatchArchive& archive) { return archive.recordRecent(1000, std::nullopt, at); });
-  }
+  };
   // The recent points the file holds now.
-  std::size_t saved() const { return earlyArchiveFromJson(testing::readJson(QString::fromStdString(path())))->recent.size(); }
-
-  QTemporaryDir folder_;
-};
-
-TEST_F(EarlyHistoryTest, FrequentPointsWaitTenMinutesAndWhatWaitsIsWrittenAtTheEnd) {
+  const auto saved = [&] { return earlyArchiveFromJson(testing::readJson(path))->recent.size(); };
   {
-    EarlyWatchRecorder recorder(path());
+    EarlyWatchRecorder recorder(path.toStdString());
     addRecent(recorder, start);
     EXPECT_EQ(saved(), 1u) << "the first save is never deferred";
     addRecent(recorder, start + 2min);
@@ -173,15 +157,13 @@ class EarlyNoticeTest : public ::testing::Test {
   void evaluate(const Snapshot& snapshot, WallTime now) {
     Moment moment;
     moment.snapshot = std::make_shared<Snapshot>(snapshot);
-    moment.wallNow = now;
-    notifier_.now = now;
-    moment.uid = 1000;
-    moment.consoleUID = 1000;
+    moment.wallNow = notifier_.now = now;
+    moment.uid = moment.consoleUID = 1000;
     moment.language = "en";
     subsystem_->evaluate(moment);
     QCoreApplication::processEvents();  // the service's answers
   }
-  // Five applications that crashed three times today, and a battery that drains on power.
+  // Five applications that crashed three times today (the battery already drains on power).
   void troubles(WallTime now) {
     for (const char* name : {"alpha", "bravo", "charlie", "delta", "echo"})
       for (int i = 1; i <= 3; ++i) sources_.crashRecords.push_back({name, now - std::chrono::minutes(i)});

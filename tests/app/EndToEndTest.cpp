@@ -10,12 +10,18 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <regex>
+#include <set>
 
 #include "TestSupport.h"
 #include "app/platform/SingleInstance.h"
+#include "core/BuildProfile.h"
 #include "core/memory/MenuBarStatus.h"
+#include "core/widgets/WidgetSnapshot.h"
 
 namespace hollin {
 namespace {
@@ -66,6 +72,66 @@ class EndToEndTest : public ::testing::Test {
   QProcess hollin_;
 };
 
+// Each key of the self-health record with its kind: S text, I whole number, N number, B truth
+// value, M map, LS and LI lists, U the accounts' maps; "?" allows null.
+const std::map<std::string, std::string>& recordTable() {
+  static const std::map<std::string, std::string> table = {
+      {"version", "S"}, {"sampledAt", "S"}, {"uid", "I"}, {"consoleUID", "I"}, {"processes", "I"},
+      {"enumerationError", "I"}, {"users", "U"}, {"physicalBytes", "I"}, {"pressure", "I"},
+      {"accountProfile", "S"}, {"menuBarLevel", "S"}, {"menuBarText", "S"}, {"menuBarIconVisible", "B"},
+      {"menuBarToolTip", "S"}, {"statusMenuTitle", "S"}, {"statusMenuText", "S"},
+      {"menuBarHoverInstalled", "B"}, {"menuBarHoverEnteredCount", "I"}, {"menuBarHoverShownCount", "I"},
+      {"menuBarHoverVisible", "B"}, {"ssdHealthInStatusMenu", "B"}, {"analysisStatusText", "S"},
+      {"widgetExportHealthy", "B"}, {"ssdHealthReadable", "B"}, {"ssdHistoryPersistenceOK", "B"},
+      {"ssdHistoryCount", "I"}, {"ssdHealthEventCount", "I"}, {"ssdHealthCheckedAt", "S"},
+      {"ssdCriticalWarning", "I?"}, {"ssdWearPercent", "I?"}, {"earlyBatteryPresent", "B?"},
+      {"earlyChargerState", "S"}, {"earlyChargeLimitReadable", "B"}, {"earlyBatteryHealthReadable", "B"},
+      {"earlyCrashReportsReadable", "B"}, {"earlyBackupSource", "S"}, {"earlyBackupConfigured", "B?"},
+      {"earlyDiskForecast", "S"}, {"diskAlertLevel", "S?"}, {"diskDrainSecondsLeft", "I?"},
+      {"earlyRecentPoints", "I"}, {"earlyDiskPoints", "I"}, {"earlyHistoryPersistenceOK", "B"},
+      {"earlyActiveWarnings", "LS"}, {"earlyTableConcerns", "I"}, {"cpuUsageFraction", "N?"},
+      {"cpuTemperatureCelsius", "N?"}, {"thermalState", "I?"}, {"swapChangeFiveMinutesBytes", "I?"},
+      {"ssdTemperatureCelsius", "N?"}, {"memoryUsedBytes", "I?"}, {"appMemorySort", "S"},
+      {"diskAvailableBytes", "I?"}, {"diskTotalBytes", "I?"}, {"sampleAgeSeconds", "N"},
+      {"sampleUptime", "N"}, {"isStale", "B"}, {"compressedBytes", "I?"}, {"swapUsedBytes", "I?"},
+      {"ownResidentBytes", "I?"}, {"ownFootprintBytes", "I?"}, {"accessibilityGranted", "B"},
+      {"notificationsAllowed", "B"}, {"sharingEnabled", "B"}, {"loginEnabled", "B"},
+      {"notificationDiagnostics", "M"}, {"lastNotificationSubmission", "M"}, {"receivedUIDs", "LI"}};
+  return table;
+}
+
+bool hasKind(const json& value, std::string_view kind) {
+  if (kind.ends_with('?')) return value.is_null() || hasKind(value, kind.substr(0, kind.size() - 1));
+  const auto all = [&](auto test) { return value.is_array() && std::all_of(value.begin(), value.end(), test); };
+  if (kind == "S") return value.is_string();
+  if (kind == "I") return value.is_number_integer();
+  if (kind == "N") return value.is_number();
+  if (kind == "B") return value.is_boolean();
+  if (kind == "M") return value.is_object();
+  if (kind == "LS") return all([](const json& item) { return item.is_string(); });
+  if (kind == "LI") return all([](const json& item) { return item.is_number_unsigned(); });
+  return all([](const json& user) {  // "U"
+    static const std::set<std::string> states = {"使用中", "ログイン中・背後", "未ログイン", "確認できません"};
+    return user.size() == 5 && user["uid"].is_number_unsigned() && states.contains(user.value("state", "")) &&
+           user["processes"].is_number_unsigned() && user["footprintReadable"].is_number_unsigned() &&
+           user["residentReadable"].is_number_unsigned();
+  });
+}
+
+// Every key of the table, each of its kind, and nothing else. The thermal state has no source on
+// any Linux machine and stays null.
+void expectFollowsTable(const json& record) {
+  EXPECT_EQ(record.size(), recordTable().size());
+  for (const auto& [key, kind] : recordTable()) {
+    ASSERT_TRUE(record.contains(key)) << key;
+    EXPECT_TRUE(hasKind(record[key], kind)) << key << " is " << record[key].dump();
+  }
+  EXPECT_TRUE(record["thermalState"].is_null());
+  EXPECT_TRUE(std::regex_match(record["sampledAt"].get<std::string>(), std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ)")));
+  EXPECT_GE(record["pressure"].get<int>(), -1);
+  EXPECT_LE(record["pressure"].get<int>(), 2);
+}
+
 TEST_F(EndToEndTest, HeadlessRunWritesWholeRecordsTakesHandOversAndEndsOnSigterm) {
   run(hollin_, {});
   // Two ticks: the record of the start, then one sampled again about 5 s later.
@@ -79,7 +145,16 @@ TEST_F(EndToEndTest, HeadlessRunWritesWholeRecordsTakesHandOversAndEndsOnSigterm
   EXPECT_TRUE(menuBarLevelFromRawValue(record["menuBarLevel"].get<std::string>()));
   EXPECT_EQ(record["menuBarIconVisible"], false) << "no display, no icon";
   EXPECT_LT(record["sampleAgeSeconds"].get<double>(), 6.0);
-  EXPECT_EQ(record.size(), 68u);
+  expectFollowsTable(record);
+  EXPECT_EQ(record["accountProfile"], "current");
+  EXPECT_EQ(record["loginEnabled"], false) << "no autostart entry in this home";
+  EXPECT_EQ(record["receivedUIDs"], json::array({::getuid()})) << "this account's own report";
+  // The widget summary is written with the record, into the widgets' own folder.
+  EXPECT_EQ(record["widgetExportHealthy"], true);
+  const auto summary = WidgetSnapshot::read(
+      home_.filePath(QString("XDG_DATA_HOME/%1/widget-summary.json").arg(AppGroupIdentifier.data())).toStdString());
+  ASSERT_TRUE(summary);
+  EXPECT_EQ(summary->level, record["menuBarLevel"]);
 
   // A plain second start hands over and ends; so does one with the application URL.
   for (const QStringList& arguments : {QStringList{}, QStringList{"hollin://analysis"}}) {

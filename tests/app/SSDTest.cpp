@@ -39,10 +39,6 @@ ino_t inode(const std::string& path) {
 class SSDHistoryFileTest : public ::testing::Test {
  protected:
   std::string path() const { return folder_.path().toStdString() + "/Hollin/" + SSDHealthRecorder::fileName; }
-  void plant(const std::string& text) const {
-    fs::create_directories(fs::path(path()).parent_path());
-    std::ofstream(path(), std::ios::binary) << text;
-  }
   QTemporaryDir folder_;
 };
 
@@ -68,8 +64,9 @@ TEST_F(SSDHistoryFileTest, AFileItCannotTrustIsLeftByteForByteAndNeverOverwritte
   // A link in the place of the file is not followed: what it leads to stays as it is.
   const std::string elsewhere = folder_.path().toStdString() + "/elsewhere.json", empty = R"({"schema":1})";
   std::ofstream(elsewhere) << empty;
+  fs::create_directories(fs::path(path()).parent_path());
   for (const std::string& planted : {std::string(2 << 20, ' '), std::string("{\"schema\":1,"), std::string()}) {
-    plant(planted);
+    std::ofstream(path(), std::ios::binary) << planted;
     if (planted.empty()) {
       fs::remove(path());
       fs::create_symlink(elsewhere, path());
@@ -117,8 +114,7 @@ class SSDNoticeTest : public ::testing::Test {
     subsystem_->reader()->read(snapshot, {0, when, slow});
     Moment moment;
     moment.snapshot = std::make_shared<Snapshot>(snapshot);
-    moment.wallNow = when;
-    notifier_.now = when;
+    moment.wallNow = notifier_.now = when;
     moment.uid = 1000;
     moment.consoleUID = console_;
     moment.language = "ja";

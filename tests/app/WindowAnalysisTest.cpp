@@ -101,91 +101,6 @@ class AnalysisWindowTest : public ::testing::Test {
   std::unique_ptr<AppController> controller_;
 };
 
-TEST_F(AnalysisWindowTest, EveryTabInBothLanguages) {
-  const QString folder = QString(HOLLIN_BINARY_DIR) + "/screenshots";
-  QDir().mkpath(folder);
-  for (const std::string language : {"ja", "en"}) {
-    build(language);
-    AnalysisWindow* window = presenter_->window();
-    presenter_->showAnalysis();
-    ASSERT_TRUE(testing::waitUntil([&] { return window->table()->rowCount() > 0; })) << "rows once shown";
-    EXPECT_EQ(window->windowTitle(), text(msg("ホリン"), language) + " — " + text(versionLine("1.0", "42"), language));
-    EXPECT_EQ(window->header()->title()->text(), text(title(MenuBarLevel::green), language));
-    EXPECT_EQ(window->cards()[0]->value()->text(), "16 GB") << language;
-    EXPECT_EQ(window->cards()[4]->detail()->text(), "61 °C");
-
-    const int segmentWidth = window->segment(AnalysisTab::apps)->width();
-    AnalysisTab previous = AnalysisTab::apps;
-    for (AnalysisTab tab : tabOrder(AccountScope::current)) {
-      const int rebuilds = window->table()->columnRebuilds();
-      window->segment(tab)->click();
-      QApplication::processEvents();
-      const std::string where = language + " tab " + std::to_string(static_cast<int>(tab));
-      EXPECT_TRUE(window->segment(tab)->isChecked()) << where;
-      QStringList header, expected;
-      for (int i = 0; i < window->table()->columnCount(); ++i) header << window->table()->horizontalHeaderItem(i)->text();
-      for (const auto& title : tableHeader(tab)) expected << text(title, language);
-      EXPECT_EQ(header, expected) << where;
-      EXPECT_EQ(window->settingsPanel()->isVisible(), tab == AnalysisTab::settings) << where;
-      EXPECT_EQ(window->table()->columnRebuilds(), rebuilds + (columnLayout(previous) != columnLayout(tab))) << where;
-      EXPECT_EQ(window->segment(AnalysisTab::apps)->width(), segmentWidth) << "labels never shift the row";
-      EXPECT_TRUE(window->grab().save(folder + QString("/analysis-%1-%2.png").arg(language.c_str()).arg(int(tab))));
-      previous = tab;
-    }
-    // Clicking the selected apps tab again toggles the sort shown in its label.
-    window->segment(AnalysisTab::apps)->click();
-    window->segment(AnalysisTab::apps)->click();
-    EXPECT_EQ(window->segment(AnalysisTab::apps)->text().toStdString(), appsLabel(AppMemorySort::name, language));
-    window->close();
-    EXPECT_FALSE(window->isVisible()) << "closing hides the window";
-    presenter_->showAnalysis();
-    EXPECT_TRUE(window->isVisible());
-  }
-}
-
-TEST_F(AnalysisWindowTest, SSDCardsAndTheHistoryWindowInBothLanguages) {
-  const QString folder = QString(HOLLIN_BINARY_DIR) + "/screenshots";
-  QDir().mkpath(folder);
-  // A worn drive with a few errors, its history a day and more long.
-  const SSDHealth health{0, 100, 10, 82, {2, 0}, {14, 0}, {38'123'456, 0}, {4'321, 0}, 41.2};
-  auto archive = std::make_shared<SSDHealthArchive>();
-  for (int hour = 30; hour > 0; --hour) {
-    SSDHealth earlier = health;
-    earlier.wear = static_cast<std::uint8_t>(hour > 10 ? 81 : 82), earlier.mediaErrors = {hour > 3 ? 1u : 2u, 0};
-    archive->observe(earlier, recordedAt - std::chrono::hours(hour));
-  }
-  archive->observe(std::nullopt, recordedAt - 30min);
-  archive->observe(health, recordedAt - 20s);
-  for (const std::string language : {"ja", "en"}) {
-    build(language, [&](Snapshot& snapshot) {
-      snapshot.ssdHealth = health;
-      snapshot.ssdCelsius = health.celsius;
-      snapshot.ssdCheckedAt = recordedAt - 20s;
-      snapshot.ssdArchive = archive;
-    });
-    AnalysisWindow* window = presenter_->window();
-    presenter_->showAnalysis();
-    ASSERT_TRUE(testing::waitUntil([&] { return window->isVisible(); }));
-    MetricCard* card = window->cards()[static_cast<std::size_t>(CardSlot::ssdHealth)];
-    ASSERT_TRUE(card->button()) << "the health card's, and no other's";
-    EXPECT_FALSE(window->cards()[static_cast<std::size_t>(CardSlot::ssdTemperature)]->button());
-    EXPECT_TRUE(window->grab().save(folder + QString("/ssd-cards-%1.png").arg(language.c_str())));
-
-    card->button()->click();
-    DocumentWindow* history = presenter_->document("ssd-history");
-    ASSERT_TRUE(history);
-    EXPECT_EQ(history->windowTitle(), text(msg("SSDの健康履歴"), language));
-    EXPECT_TRUE(history->text()->isReadOnly());
-    QApplication::processEvents();
-    EXPECT_TRUE(history->grab().save(folder + QString("/ssd-history-%1.png").arg(language.c_str())));
-    history->close();
-    card->button()->click();
-    EXPECT_EQ(presenter_->document("ssd-history"), history) << "one window, shown again";
-    EXPECT_TRUE(history->isVisible());
-    history->close();
-  }
-}
-
 // A laptop with something to say in every row of the health tab.
 EarlyWatchSnapshot troubledLaptop() {
   EarlyWatchSnapshot early;
@@ -217,23 +132,85 @@ EarlyWatchSnapshot troubledLaptop() {
   return early;
 }
 
-TEST_F(AnalysisWindowTest, TheHealthTabWithEveryRowInBothLanguages) {
+// One window per language with a troubled laptop and a worn drive: every tab, the health tab's
+// rows, the SSD cards and their history window.
+TEST_F(AnalysisWindowTest, EveryTabTheHealthRowsAndTheSSDHistoryInBothLanguages) {
   const QString folder = QString(HOLLIN_BINARY_DIR) + "/screenshots";
   QDir().mkpath(folder);
+  const auto shot = [&](QWidget* widget, const QString& name) { return widget->grab().save(folder + "/" + name + ".png"); };
+  // A worn drive with a few errors, its history a day and more long.
+  const SSDHealth health{0, 100, 10, 82, {2, 0}, {14, 0}, {38'123'456, 0}, {4'321, 0}, 41.2};
+  auto archive = std::make_shared<SSDHealthArchive>();
+  for (int hour = 30; hour > 0; --hour) {
+    SSDHealth earlier = health;
+    earlier.wear = static_cast<std::uint8_t>(hour > 10 ? 81 : 82), earlier.mediaErrors = {hour > 3 ? 1u : 2u, 0};
+    archive->observe(earlier, recordedAt - std::chrono::hours(hour));
+  }
+  archive->observe(std::nullopt, recordedAt - 30min);
+  archive->observe(health, recordedAt - 20s);
   for (const std::string language : {"ja", "en"}) {
-    build(language, [](Snapshot& snapshot) {
+    build(language, [&](Snapshot& snapshot) {
       snapshot.early = troubledLaptop();
-      snapshot.system.disk_available = 8'500'000'000;
+      snapshot.ssdHealth = health;
+      snapshot.ssdCelsius = health.celsius;
+      snapshot.ssdCheckedAt = recordedAt - 20s;
+      snapshot.ssdArchive = archive;
     });
     AnalysisWindow* window = presenter_->window();
     presenter_->showAnalysis();
-    window->segment(AnalysisTab::early)->click();
-    ASSERT_TRUE(testing::waitUntil([&] { return window->table()->rowCount() > 0; }));
-    QApplication::processEvents();
-    EXPECT_EQ(window->table()->rowCount(), 9) << "power, battery, space, SSD, forecast, two crashes, backup, history";
+    ASSERT_TRUE(testing::waitUntil([&] { return window->table()->rowCount() > 0; })) << "rows once shown";
+    EXPECT_EQ(window->windowTitle(), text(msg("ホリン"), language) + " — " + text(versionLine("1.0", "42"), language));
+    EXPECT_EQ(window->header()->title()->text(), text(title(MenuBarLevel::green), language));
+    EXPECT_EQ(window->cards()[0]->value()->text(), "16 GB") << language;
+    EXPECT_EQ(window->cards()[4]->detail()->text(), "61 °C");
     EXPECT_TRUE(window->segment(AnalysisTab::early)->text().contains(QString::fromUtf8("\u26A0")));
-    EXPECT_TRUE(window->earlySummary()->isVisible());
-    EXPECT_TRUE(window->grab().save(folder + QString("/health-tab-%1.png").arg(language.c_str())));
+
+    const int segmentWidth = window->segment(AnalysisTab::apps)->width();
+    AnalysisTab previous = AnalysisTab::apps;
+    for (AnalysisTab tab : tabOrder(AccountScope::current)) {
+      const int rebuilds = window->table()->columnRebuilds();
+      window->segment(tab)->click();
+      QApplication::processEvents();
+      const std::string where = language + " tab " + std::to_string(static_cast<int>(tab));
+      EXPECT_TRUE(window->segment(tab)->isChecked()) << where;
+      QStringList header, expected;
+      for (int i = 0; i < window->table()->columnCount(); ++i) header << window->table()->horizontalHeaderItem(i)->text();
+      for (const auto& title : tableHeader(tab)) expected << text(title, language);
+      EXPECT_EQ(header, expected) << where;
+      EXPECT_EQ(window->settingsPanel()->isVisible(), tab == AnalysisTab::settings) << where;
+      if (tab == AnalysisTab::early) {
+        EXPECT_EQ(window->table()->rowCount(), 9) << "power, battery, space, SSD, forecast, two crashes, backup, history";
+        EXPECT_TRUE(window->earlySummary()->isVisible());
+      }
+      EXPECT_EQ(window->table()->columnRebuilds(), rebuilds + (columnLayout(previous) != columnLayout(tab))) << where;
+      EXPECT_EQ(window->segment(AnalysisTab::apps)->width(), segmentWidth) << "labels never shift the row";
+      EXPECT_TRUE(shot(window, QString("analysis-%1-%2").arg(language.c_str()).arg(int(tab))));
+      previous = tab;
+    }
+    // Clicking the selected apps tab again toggles the sort shown in its label.
+    window->segment(AnalysisTab::apps)->click();
+    window->segment(AnalysisTab::apps)->click();
+    EXPECT_EQ(window->segment(AnalysisTab::apps)->text().toStdString(), appsLabel(AppMemorySort::name, language));
+
+    MetricCard* card = window->cards()[static_cast<std::size_t>(CardSlot::ssdHealth)];
+    ASSERT_TRUE(card->button()) << "the health card's, and no other's";
+    EXPECT_FALSE(window->cards()[static_cast<std::size_t>(CardSlot::ssdTemperature)]->button());
+    card->button()->click();
+    DocumentWindow* history = presenter_->document("ssd-history");
+    ASSERT_TRUE(history);
+    EXPECT_EQ(history->windowTitle(), text(msg("SSDの健康履歴"), language));
+    EXPECT_TRUE(history->text()->isReadOnly());
+    QApplication::processEvents();
+    EXPECT_TRUE(shot(history, QString("ssd-history-%1").arg(language.c_str())));
+    history->close();
+    card->button()->click();
+    EXPECT_EQ(presenter_->document("ssd-history"), history) << "one window, shown again";
+    EXPECT_TRUE(history->isVisible());
+    history->close();
+    window->close();
+    EXPECT_FALSE(window->isVisible()) << "closing hides the window";
+    presenter_->showAnalysis();
+    EXPECT_TRUE(window->isVisible());
   }
 }
 

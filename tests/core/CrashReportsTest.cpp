@@ -24,20 +24,16 @@ TEST(CrashReportsParse, TheNameIsTheShortestThatLetsTheDateEndTheName) {
     std::string file;
     std::optional<CrashRecord> record;
   } cases[] = {
-      {"local time of the zone", "Safari-2024-05-01-101530.ips",
-       CrashRecord{"Safari", utc(2024, 5, 1, 1, 15, 30)}},
-      {"a fraction and trailing digits", "Safari-2024-05-01-1015304.123.ips",
-       CrashRecord{"Safari", utc(2024, 5, 1, 1, 15, 30)}},
+      {"local time of the zone", "Safari-2024-05-01-101530.ips", CrashRecord{"Safari", utc(2024, 5, 1, 1, 15, 30)}},
+      {"a fraction and trailing digits", "Safari-2024-05-01-1015304.123.ips", CrashRecord{"Safari", utc(2024, 5, 1, 1, 15, 30)}},
       {"a fraction of 7 digits", "Safari-2024-05-01-101530.1234567.ips", std::nullopt},
       {"another extension", "Safari-2024-05-01-101530.crash", std::nullopt},
       {"no 30 February", "Safari-2024-02-30-000000.ips", std::nullopt},
       {"only spaces", "   -2024-05-01-101530.ips", std::nullopt},
-      {"trimmed", "\u3000My App -2024-05-01-101530.ips",
-       CrashRecord{"My App", utc(2024, 5, 1, 1, 15, 30)}},
+      {"trimmed", "\u3000My App -2024-05-01-101530.ips", CrashRecord{"My App", utc(2024, 5, 1, 1, 15, 30)}},
       {"dashes in the name", "A-2024-05-01-101530-2024-05-02-000000.ips",
        CrashRecord{"A-2024-05-01-101530", utc(2024, 5, 1, 15, 0, 0)}},
-      {"200 characters", kana + "-2024-05-01-101530.ips",
-       CrashRecord{kana, utc(2024, 5, 1, 1, 15, 30)}},
+      {"200 characters", kana + "-2024-05-01-101530.ips", CrashRecord{kana, utc(2024, 5, 1, 1, 15, 30)}},
       {"201 characters", "x" + kana + "-2024-05-01-101530.ips", std::nullopt},
   };
   for (const auto& c : cases)
@@ -47,10 +43,8 @@ TEST(CrashReportsParse, TheNameIsTheShortestThatLetsTheDateEndTheName) {
 TEST(CrashReportsParse, SystemdCoreDumpAndApportNames) {
   using Dump = CrashReports::CoreDumpName;
   const auto dump = [](const std::string& name) { return CrashReports::parseCoreDumpName(name); };
-  EXPECT_EQ(dump("core.Web\\x20Content.1000." + bootId + ".7.8"), (Dump{"Web Content", 1000, 7, 8}))
-      << "unescaped";
-  EXPECT_EQ(dump("core.a.b\\x2ec.0." + bootId + ".7.8.xz"), (Dump{"a.b.c", 0, 7, 8}))
-      << "dots, written or escaped";
+  EXPECT_EQ(dump("core.Web\\x20Content.1000." + bootId + ".7.8"), (Dump{"Web Content", 1000, 7, 8})) << "unescaped";
+  EXPECT_EQ(dump("core.a.b\\x2ec.0." + bootId + ".7.8.xz"), (Dump{"a.b.c", 0, 7, 8})) << "dots, written or escaped";
   EXPECT_EQ(dump("core.x\\xZZ.1000." + bootId + ".7.8"), (Dump{"x\\xZZ", 1000, 7, 8}));
   for (const std::string& bad :
        {".#core.gedit.1000." + bootId + ".7.8", "core.gedit.1000." + bootId + ".7",
@@ -64,11 +58,9 @@ TEST(CrashReportsParse, SystemdCoreDumpAndApportNames) {
   EXPECT_EQ(report("_usr_bin_gedit.1000.crash"), (Report{"gedit", 1000}));
   EXPECT_EQ(report("_usr_sbin_cupsd.0.crash"), (Report{"cupsd", 0}));
   EXPECT_EQ(report("_usr_bin_python3.11.1000.crash"), (Report{"python3.11", 1000}));
-  EXPECT_EQ(report("_usr_lib_firefox_firefox.1000.crash"),
-            (Report{"usr_lib_firefox_firefox", 1000}));
-  for (const char* bad :
-       {"_usr_bin_gedit.1000.upload", "_usr_bin_gedit.crash", "_usr_bin_gedit.x.crash",
-        "usr_bin_gedit.1000.crash", "_usr_bin_.1000.crash"})
+  EXPECT_EQ(report("_usr_lib_firefox_firefox.1000.crash"), (Report{"usr_lib_firefox_firefox", 1000}));
+  for (const char* bad : {"_usr_bin_gedit.1000.upload", "_usr_bin_gedit.crash", "_usr_bin_gedit.x.crash",
+                          "usr_bin_gedit.1000.crash", "_usr_bin_.1000.crash"})
     EXPECT_FALSE(report(bad)) << bad;
 }
 

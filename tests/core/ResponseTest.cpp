@@ -16,38 +16,30 @@ ProbeResult result(ProbeOutcome outcome, std::int32_t pid = 812, std::uint64_t s
   return {{pid, start}, "Editor", outcome};
 }
 
-TEST(ResponsePolicy, TwoFailuresOverFifteenSecondsMakeASuspect) {
+TEST(ResponsePolicy, ARunOfFailuresEndsWithAnAnswerAGapOrAStillClockAndFifteenSecondsMakeASuspect) {
+  using enum ProbeOutcome;
+  // One app's outcome at an uptime, then its verdict: failures, first failure, suspected, and
+  // whether this observation made it a suspect.
+  struct Step { ProbeOutcome outcome; double at; int failures; std::optional<double> first; bool suspected, told; const char* why; };
+  const Step steps[] = {
+      {failed, 100, 1, 100, false, false, "a first failure"},
+      {failed, 105, 2, 100, false, false, "5 s is not yet 15"},
+      {failed, 115, 3, 100, true, true, "15 s make a suspect"},
+      {failed, 120, 4, 100, true, false, "suspected once, told once"},
+      {responsive, 125, 0, {}, false, false, "an answer ends the run"},
+      {failed, 130, 1, 130, false, false, "a new run"},
+      {failed, 161, 1, 161, false, false, "31 s after the last look starts afresh"},
+      {failed, 161, 1, 161, false, false, "the same uptime is no continuation"},
+      {unavailable, 165, 0, {}, false, false, "an unavailable answer is no failure either"},
+  };
   ResponsePolicy policy;
-  EXPECT_FALSE(policy.observe(result(ProbeOutcome::failed), 100));
-  EXPECT_FALSE(policy.observe(result(ProbeOutcome::failed), 105));
-  const AppResponse& verdict = policy.apps().at({812, 5});
-  EXPECT_EQ(verdict.failures, 2);
-  EXPECT_FALSE(verdict.suspected()) << "5 s is not yet 15";
-  EXPECT_TRUE(policy.observe(result(ProbeOutcome::failed), 115));
-  EXPECT_EQ(policy.apps().at({812, 5}).failures, 3);
-  EXPECT_EQ(policy.apps().at({812, 5}).firstFailure, 100.0);
-  EXPECT_FALSE(policy.observe(result(ProbeOutcome::failed), 120)) << "suspected once, told once";
-  EXPECT_TRUE(policy.apps().at({812, 5}).suspected());
-}
-
-TEST(ResponsePolicy, ARunEndsWithAnAnswerAGapOrAClockThatDidNotMove) {
-  ResponsePolicy policy;
-  policy.observe(result(ProbeOutcome::failed), 100);
-  policy.observe(result(ProbeOutcome::responsive), 105);
-  EXPECT_EQ(policy.apps().at({812, 5}).failures, 0);
-  EXPECT_FALSE(policy.apps().at({812, 5}).firstFailure);
-  policy.observe(result(ProbeOutcome::failed), 110);
-  EXPECT_EQ(policy.apps().at({812, 5}).failures, 1);
-  EXPECT_EQ(policy.apps().at({812, 5}).firstFailure, 110.0);
-
-  policy.observe(result(ProbeOutcome::failed), 141);
-  EXPECT_EQ(policy.apps().at({812, 5}).failures, 1) << "31 s after the last look starts afresh";
-  EXPECT_EQ(policy.apps().at({812, 5}).firstFailure, 141.0);
-  policy.observe(result(ProbeOutcome::failed), 141);
-  EXPECT_EQ(policy.apps().at({812, 5}).failures, 1) << "the same uptime is no continuation";
-  // An unavailable answer is no failure either.
-  policy.observe(result(ProbeOutcome::unavailable), 145);
-  EXPECT_EQ(policy.apps().at({812, 5}).failures, 0);
+  for (const Step& step : steps) {
+    EXPECT_EQ(policy.observe(result(step.outcome), step.at), step.told) << step.why;
+    const AppResponse& verdict = policy.apps().at({812, 5});
+    EXPECT_EQ(verdict.failures, step.failures) << step.why;
+    EXPECT_EQ(verdict.firstFailure, step.first) << step.why;
+    EXPECT_EQ(verdict.suspected(), step.suspected) << step.why;
+  }
 }
 
 TEST(ResponsePolicy, PruningKeepsLivingProcessesLookedAtWithinThirtySeconds) {

@@ -222,7 +222,9 @@ TEST(ScreenNotes, CoverageAndPermissionsSayWhatIsMissing) {
   EXPECT_NE(presented(moment).coverage.find("UID 501, UID 502, UID 503"), std::string::npos);
 }
 
-TEST(ScreenRecord, EveryKeyOnceAndTheSubsystemsFigures) {
+// That the record holds every key once, each of its kind, is read from the real program in
+// EndToEndTest; here, the figures the subsystems put in it.
+TEST(ScreenRecord, TheSubsystemsFiguresAndWhatIsUnknown) {
   Moment moment = freshMoment();
   moment.now = 990;  // a snapshot from the future is no age at all
   moment.pid = 10;
@@ -231,7 +233,6 @@ TEST(ScreenRecord, EveryKeyOnceAndTheSubsystemsFigures) {
   recordScreen(record, statusTexts(ShownStatus{}, "ja"), false);
   recordMemory(record, moment, figures([](MemoryFigures& f) { f.eventPressure = Pressure::critical; }));
   recordAccounts(record, moment);
-  EXPECT_EQ(record.size(), 68u);
   EXPECT_EQ(record["sampleAgeSeconds"], 0.0);
   EXPECT_EQ(record["pressure"], 2) << "no kernel level read: the last event's";
   EXPECT_EQ(record["ownResidentBytes"], 400 << 20);

@@ -62,26 +62,16 @@ TEST(SharedReport, ValidityRules) {
       {"2049 processes", [](PeerReport& r) { r.memory = processes(2049); }, false},
       {"without monitor status", [](PeerReport& r) { r.monitorStatus.reset(); }, true},
       {"version with a letter", [](PeerReport& r) { r.monitorStatus->version = "1.2a"; }, false},
-      {"received uid twice",
-       [](PeerReport& r) {
-         r.monitorStatus->receivedUIDs = {502, 501, 502};
-       },
-       false},
+      {"received uid twice", [](PeerReport& r) { r.monitorStatus->receivedUIDs = {502, 501, 502}; }, false},
       {"received uid 499", [](PeerReport& r) { r.monitorStatus->receivedUIDs = {499}; }, false},
       {"memory checked 2 s ahead", [](PeerReport& r) { r.memoryCheckedAt = now + 2; }, true},
       {"memory checked 2.1 s ahead", [](PeerReport& r) { r.memoryCheckedAt = now + 2.1; }, false},
       {"a process listed twice", [](PeerReport& r) { r.memory.push_back(r.memory[0]); }, false},
       {"a pid reused in another life",
-       [](PeerReport& r) {
-         r.memory.push_back(r.memory[0]);
-         r.memory.back().identity.start = 6;
-       },
-       true},
+       [](PeerReport& r) { r.memory.push_back(r.memory[0]), r.memory.back().identity.start = 6; }, true},
       {"process pid 0", [](PeerReport& r) { r.memory[0].identity.pid = 0; }, false},
-      {"footprint 2^50 + 1", [](PeerReport& r) { r.memory[0].footprint = maxReportedBytes + 1; },
-       false},
-      {"process name of 101 characters",
-       [](PeerReport& r) { r.memory[0].name = std::string(101, 'x'); }, false},
+      {"footprint 2^50 + 1", [](PeerReport& r) { r.memory[0].footprint = maxReportedBytes + 1; }, false},
+      {"process name of 101 characters", [](PeerReport& r) { r.memory[0].name = std::string(101, 'x'); }, false},
       {"app pid 0", [](PeerReport& r) { r.apps[0].identity.pid = 0; }, false},
       {"verdict 30 s old", [](PeerReport& r) { r.apps[1].checkedAt = now - 30; }, true},
       {"verdict 30.1 s old", [](PeerReport& r) { r.apps[1].checkedAt = now - 30.1; }, false},
@@ -100,8 +90,7 @@ TEST(SharedReport, ValidityRules) {
 
 TEST(SharedReport, BuildingCutsListsAndNames) {
   const auto build = [](std::size_t count, bool complete) {
-    return PeerReport::make(501, now, false, false, {}, processes(count), now, complete,
-                            std::nullopt);
+    return PeerReport::make(501, now, false, false, {}, processes(count), now, complete, std::nullopt);
   };
   const PeerReport cut = build(2049, true), full = build(2048, true);
   EXPECT_EQ(cut.memory.size(), 2048u);
@@ -109,9 +98,7 @@ TEST(SharedReport, BuildingCutsListsAndNames) {
   EXPECT_TRUE(full.memoryComplete);
   EXPECT_FALSE(build(3, false).memoryComplete);
   EXPECT_TRUE(cut.isValid(501, now) && full.isValid(501, now));
-  EXPECT_EQ(PeerReport::make(501, now, true, true, std::vector<AppResponse>(129), {}, 0, false, {})
-                .apps.size(),
-            128u);
+  EXPECT_EQ(PeerReport::make(501, now, true, true, std::vector<AppResponse>(129), {}, 0, false, {}).apps.size(), 128u);
 
   // Accents and joined emoji: a character is several bytes. Stray bytes are mended first.
   for (const std::string& name :
@@ -123,8 +110,7 @@ TEST(SharedReport, BuildingCutsListsAndNames) {
     EXPECT_EQ(characterCount(report.memory[0].name), maxReportedNameLength) << name;
     EXPECT_EQ(report.apps[0].name, report.memory[0].name);
     EXPECT_TRUE(report.isValid(501, now)) << name;
-    EXPECT_EQ(decodePeerReport(encodePeerReport(report)), report)
-        << "what is built is what is read: " << name;
+    EXPECT_EQ(decodePeerReport(encodePeerReport(report)), report) << "what is built is what is read: " << name;
   }
 }
 
@@ -138,21 +124,17 @@ TEST(SharedReport, BuildingKeepsTheReportWithinAReadableFile) {
   const Row rows[] = {
       {"2048 names of 100 letters", repeated("x", 100), 2048, 0, true},
       {"2048 names of 100 Japanese characters", repeated("漢", 100), 2048, 0, false},
-      {"128 apps of 100 heavily accented letters", repeated("a" + repeated("\u0301", 60), 100), 0,
-       128, false},
+      {"128 apps of 100 heavily accented letters", repeated("a" + repeated("\u0301", 60), 100), 0, 128, false},
   };
   for (const Row& row : rows) {
     const AppResponse app{{1, 1}, row.name, ProbeOutcome::responsive, now, std::nullopt, 0};
-    const PeerReport report =
-        PeerReport::make(501, now, true, true, std::vector(row.apps, app),
-                         processes(row.processes, row.name), now, true, std::nullopt);
+    const PeerReport report = PeerReport::make(501, now, true, true, std::vector(row.apps, app),
+                                               processes(row.processes, row.name), now, true, std::nullopt);
     const std::string text = encodePeerReport(report);
     EXPECT_LE(text.size(), reportSizeLimit) << row.label;
-    EXPECT_EQ(report.memory.size() == row.processes && report.apps.size() == row.apps, row.whole)
-        << row.label;
+    EXPECT_EQ(report.memory.size() == row.processes && report.apps.size() == row.apps, row.whole) << row.label;
     EXPECT_EQ(report.memoryComplete, report.memory.size() == row.processes) << row.label;
-    EXPECT_TRUE(row.whole || text.size() > reportSizeLimit - 30000)
-        << "only what does not fit: " << row.label;
+    EXPECT_TRUE(row.whole || text.size() > reportSizeLimit - 30000) << "only what does not fit: " << row.label;
     EXPECT_TRUE(report.isValid(501, now)) << row.label;
     EXPECT_EQ(decodePeerReport(text), report) << row.label;
   }
@@ -189,10 +171,7 @@ TEST(SharedReportJson, ReadsStrictly) {
     EXPECT_NE(at, std::string::npos) << from;
     return at == std::string::npos ? text : text.replace(at, from.size(), to);
   };
-  struct Row {
-    const char* label;
-    std::string from, to;
-  };
+  struct Row { const char* label; std::string from, to; };
   const Row refused[] = {
       {"bool for a number", R"("uid":501)", R"("uid":true)"},
       {"number for a bool", R"("trusted":true)", R"("trusted":1)"},
@@ -223,8 +202,7 @@ TEST(SharedReportJson, ReadsStrictly) {
   // nlohmann::json keeps its keys sorted, so this is the same report in another order.
   EXPECT_EQ(decodePeerReport(nlohmann::json::parse(good).dump()), sample());
 
-  const auto twice =
-      decodePeerReport(edited(R"("receivedUIDs":[501,502])", R"("receivedUIDs":[502,502])"));
+  const auto twice = decodePeerReport(edited(R"("receivedUIDs":[501,502])", R"("receivedUIDs":[502,502])"));
   ASSERT_TRUE(twice.has_value()) << "a repeated uid is read as written";
   EXPECT_FALSE(twice->isValid(501, now)) << "and rejects the whole report";
 }

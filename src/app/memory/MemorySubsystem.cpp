@@ -74,6 +74,11 @@ void MemorySubsystem::assess(const Moment& moment, std::optional<Pressure> event
   if (notifier) notifier->notify(request->id, L10n::text(request->title), L10n::text(request->body), request->urgent);
 }
 
+void MemorySubsystem::contribute(Moment& moment) {
+  moment.cpuFraction = figures_.cpuFraction;
+  moment.swapChange = figures_.swapChange;
+}
+
 void MemorySubsystem::present(Screen& screen, const Moment& moment) {
   if (!moment.snapshot) return;
   const HLSystem& system = moment.snapshot->system;

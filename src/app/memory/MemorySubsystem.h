@@ -21,6 +21,7 @@ class MemorySubsystem final : public QObject, public Subsystem {
 
   void start() override;
   void evaluate(const Moment& moment) override;
+  void contribute(Moment& moment) override;
   void present(Screen& screen, const Moment& moment) override;
   void record(nlohmann::json& record, const Moment& moment) const override;
   void tabSelected(AnalysisTab previous, AnalysisTab selected) override;

@@ -2,7 +2,7 @@
 // its subsystems, in the order they were registered, at each step:
 //
 //   tick ──► tickStarting ─► [sampling thread: the base take, then each reader()] ─► evaluate
-//        ─► contribute ─► present ─► (views) ─► contribute ─► record ─► (health.json)
+//        ─► contribute ─► present ─► (views) ─► recordWriting ─► record ─► (health.json)
 //
 // A subsystem brings what it reads during the take, what it decides on the main thread, what
 // it shows and its keys of the self-health record; it touches nothing of the others'. Slow or
@@ -53,6 +53,7 @@ struct Services {
   // handed back.
   std::function<void(std::function<void()> job, std::function<void()> then)> onSamplingQueue;
   std::optional<std::string> dataFolder;        // where history files live; absent: none are kept
+  std::optional<std::string> widgetFolder;      // the widgets' shared folder; absent: no summary
   std::uint32_t uid = 0;
   AccountScope scope;
 };
@@ -73,6 +74,9 @@ class Subsystem {
   virtual void contribute(Moment&) {}
   // Fills this subsystem's parts of the screen: cards, notes, its tabs' labels and rows.
   virtual void present(Screen&, const Moment&) {}
+  // The self-health record is about to be written with a snapshot held: what leaves the
+  // program with it (the widget summary) describes the same snapshot and the status on screen.
+  virtual void recordWriting(const Moment&, const StatusTexts& /*shown*/) {}
   // Writes this subsystem's keys of the self-health record.
   virtual void record(nlohmann::json&, const Moment&) const {}
   // A card's button was pressed.

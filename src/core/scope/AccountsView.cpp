@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <set>
 #include <map>
 
 #include "core/L10n.h"
@@ -149,8 +150,10 @@ void recordAccounts(nlohmann::json& record, const Moment& moment) {
   };
   std::map<std::uint32_t, Counts> byUID;  // ascending uid
   const AccountRange accounts = ordinaryAccounts();
+  // The sharing profile's accounts count even where their ids lie below this machine's range.
+  const auto shared = moment.scope.supportsSharing() ? moment.scope.allowedUIDs(moment.uid) : std::set<std::uint32_t>{};
   for (const auto& process : moment.combinedProcesses()) {
-    if (!accounts.contains(process.uid)) continue;
+    if (!accounts.contains(process.uid) && !shared.contains(process.uid)) continue;
     Counts& counts = byUID[process.uid];
     ++counts.processes;
     counts.footprintReadable += process.footprint ? 1 : 0;
@@ -166,6 +169,7 @@ void recordAccounts(nlohmann::json& record, const Moment& moment) {
   record["users"] = std::move(users);
   record["accountProfile"] = std::string(moment.scope.rawValue());
   record["sharingEnabled"] = moment.sharing;
+  record["loginEnabled"] = moment.loginEnabled;
   // Null until reports are shared: nobody could have sent one.
   if (moment.reports) record["receivedUIDs"] = receivedUIDs(moment);
 }

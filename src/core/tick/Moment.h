@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,8 @@ struct Moment {
   bool workerHealthy = true;                               // [response]
   bool accessibilityBusMissing = false;                    // [response] no bus to switch on
   std::shared_ptr<const std::vector<AppResponse>> responses;  // [response] by pid
+  std::optional<double> cpuFraction;                          // [memory] busy share 0…1
+  std::optional<std::int64_t> swapChange;                     // [memory] bytes over about 5 min
 
   // Asleep, no snapshot yet, or the snapshot older than staleAfter.
   bool stale() const { return !snapshot || isStale(asleep, now, snapshot->uptime); }

@@ -39,6 +39,8 @@ ShownStatus shownStatus(MenuBarLevel level, LocalizedMessage explanation) {
   return {static_cast<StatusColour>(level), title(level), std::move(explanation)};
 }
 
+MenuBarLevel shownLevel(const StatusTexts& texts) { return static_cast<MenuBarLevel>(texts.colour); }
+
 const std::array<ShownStatus, 5>& levelGuide() {
   static const std::array<ShownStatus, 5> guide = [] {
     std::array<ShownStatus, 5> levels;

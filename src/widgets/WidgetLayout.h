@@ -11,11 +11,15 @@
 
 #include <functional>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "core/widgets/UsageWidgetFace.h"
 
 namespace hollin {
+
+// The core's UTF-8 text as Qt's.
+inline QString qText(const std::string& text) { return QString::fromStdString(text); }
 
 // The widget fonts, in pixels, all the system font.
 struct WidgetFonts {

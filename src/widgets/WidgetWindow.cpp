@@ -19,8 +19,6 @@
 namespace hollin {
 namespace {
 
-QString qText(const std::string& text) { return QString::fromStdString(text); }
-
 xcb_atom_t internAtom(xcb_connection_t* connection, const char* name) {
   const auto cookie = xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(std::strlen(name)), name);
   xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(connection, cookie, nullptr);

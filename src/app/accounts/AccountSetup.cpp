@@ -28,7 +28,6 @@ using namespace std::chrono_literals;
 
 constexpr const char* processFolder = "/proc";
 constexpr std::string_view programName = "hollin";
-constexpr std::string_view deletedMark = " (deleted)";
 constexpr std::string_view probeWorkerSwitch = "--probe-worker";
 constexpr std::size_t commandLineLimit = 64 * 1024;  // bytes of /proc/<pid>/cmdline looked at
 // A busy instance answers within this; a stopped or foreign one is given up on.

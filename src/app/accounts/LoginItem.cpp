@@ -17,7 +17,6 @@ namespace hollin {
 namespace {
 
 constexpr std::size_t entryLimit = 64 * 1024;  // bytes; ours is a few hundred
-constexpr std::string_view deletedMark = " (deleted)";
 
 std::string configHome() {
   if (const char* config = std::getenv("XDG_CONFIG_HOME"); config != nullptr && config[0] == '/') return config;

@@ -3,16 +3,10 @@
 #include <algorithm>
 
 namespace hollin {
-namespace {
-
-// The bus daemon, the launcher and the registry answer at once when they answer at all.
-constexpr std::chrono::milliseconds serviceTimeout{500};
-
-}  // namespace
 
 Workspace LiveWorkspace::read() {
   Workspace workspace;
-  if (!bus_) bus_ = native::AccessibilityBus::connect(serviceTimeout);
+  if (!bus_) bus_ = native::AccessibilityBus::connect(accessibilityServiceTimeout);
   workspace.busMissing = !bus_;
   workspace.trusted = bus_ && bus_->enabled();
   if (!workspace.trusted) return workspace;

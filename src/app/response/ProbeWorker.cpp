@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "app/response/LiveWorkspace.h"
 #include "native/NativeMetrics.h"
 
 namespace hollin {
@@ -14,8 +15,6 @@ namespace {
 
 // The accessibility interface's time-out for one question to an application.
 constexpr std::chrono::microseconds questionTimeout{150000};
-// For the bus daemon, the bus launcher and the registry, which answer at once when they answer.
-constexpr std::chrono::milliseconds serviceTimeout{500};
 
 ProbeOutcome outcomeOf(native::Answer answer) {
   switch (answer) {
@@ -77,7 +76,7 @@ void runProbeWorker() {
   std::exit(0);
 }
 
-ProbeDesktop::ProbeDesktop() : bus_(native::AccessibilityBus::connect(serviceTimeout)) {
+ProbeDesktop::ProbeDesktop() : bus_(native::AccessibilityBus::connect(accessibilityServiceTimeout)) {
   trusted_ = bus_ && bus_->enabled();
   if (trusted_) accessible_ = bus_->applications().value_or(std::vector<native::AccessibleApplication>{});
 }

@@ -14,7 +14,6 @@ namespace hollin {
 namespace {
 
 constexpr std::int64_t maximumCapacityPercent = 150;
-constexpr std::int64_t maximumCycles = 100000;
 
 // A JSON number that is not a Boolean, as an integer (a real is cut toward zero).
 std::optional<std::int64_t> jsonInteger(const Json& value) {

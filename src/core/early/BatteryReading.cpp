@@ -8,7 +8,6 @@ namespace hollin {
 namespace {
 
 constexpr std::int64_t maximumMilliamps = 20000;
-constexpr std::int64_t maximumCycles = 100000;
 constexpr std::int64_t maximumWatts = 1000;
 
 }  // namespace

@@ -7,6 +7,9 @@
 
 namespace hollin {
 
+// The most charge cycles a battery's counter plausibly shows; more is a misread.
+inline constexpr std::int64_t maximumCycles = 100000;
+
 // The figure when it lies within low…high, else nothing.
 inline std::optional<std::int64_t> within(std::optional<std::int64_t> value, std::int64_t low, std::int64_t high) {
   if (value && (*value < low || *value > high)) return std::nullopt;

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFontMetricsF>
 
+#include <ctime>
 #include <tuple>
 
 #include "WidgetTestSupport.h"
@@ -19,10 +20,23 @@ using namespace std::chrono_literals;
 
 const QString screenshots = QStringLiteral(HOLLIN_BINARY_DIR "/screenshots");
 
+// Today at 12:23 on the local clock, so that a reading 25 minutes old is shown at 11:58 AM, the
+// widest time of day in English; a test that took the real clock passed or failed with the hour.
+WallTime localNoonish() {
+  std::time_t today = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&today, &local);
+  local.tm_hour = 12;
+  local.tm_min = 23;
+  local.tm_sec = 0;
+  local.tm_isdst = -1;
+  return std::chrono::system_clock::from_time_t(std::mktime(&local));
+}
+
 class WidgetViewsTest : public ::testing::Test {
  protected:
   void SetUp() override { testing::widgetsApplication(); }
-  const WallTime now = std::chrono::system_clock::now();
+  const WallTime now = localNoonish();
 };
 
 TEST_F(WidgetViewsTest, EveryWidgetFitsItsFamilyInBothLanguagesAndIsDrawnInBothPalettes) {

@@ -90,13 +90,19 @@ class ResponseDesktopTest : public ::testing::Test {
     auto app = std::make_unique<Program>(responsiveApp, QStringList{}, environment);
     EXPECT_TRUE(app->process().waitForReadyRead(10000) && app->process().readLine().startsWith("shown"));
     // Ready once the window manager manages its window and, when it has one, the registry lists it.
+    // A loaded machine can start the application so late that the window manager no longer hands
+    // it the focus by itself; after a while it is asked to, as a pager would.
     LiveWorkspace workspace;
+    Workspace read;
+    const auto began = std::chrono::steady_clock::now();
     EXPECT_TRUE(testing::waitUntil([&] {
-      const auto read = workspace.read();
+      read = workspace.read();
+      if (read.frontmost != app->pid() && std::chrono::steady_clock::now() - began > 3s)
+        QProcess::execute("xdotool", {"search", "--onlyvisible", "--pid", QString::number(app->pid()), "windowactivate"});
       return read.frontmost == app->pid() &&
              std::any_of(read.applications.begin(), read.applications.end(),
                          [&](const RunningApplication& listed) { return listed.pid == app->pid() && !listed.name.empty(); });
-    }, 10s));
+    }, 10s)) << "frontmost " << read.frontmost.value_or(0) << ", " << read.applications.size() << " listed";
     return app;
   }
 
@@ -127,7 +133,7 @@ TEST_F(ResponseDesktopTest, TheWorkspaceListsApplicationsWithTheirClassAndTheFro
                                    [&](const RunningApplication& a) { return a.pid == app->pid(); });
   ASSERT_NE(listed, workspace.applications.end());
   EXPECT_EQ(listed->name, "hollin-test-responsive-app") << "WM_CLASS, never the window's title";
-  EXPECT_EQ(workspace.frontmost, app->pid()) << "the window manager activated the new window";
+  EXPECT_EQ(workspace.frontmost, app->pid()) << "the active window's application";
 
   // Switched off again, nothing is trusted any more (the worker then answers nothing).
   QDBusMessage off = QDBusMessage::createMethodCall("org.a11y.Bus", "/org/a11y/bus", "org.freedesktop.DBus.Properties", "Set");

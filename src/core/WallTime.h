@@ -14,6 +14,11 @@ inline double secondsBetween(WallTime from, WallTime to) {
   return std::chrono::duration<double>(to - from).count();
 }
 
+// `time` moved on by `seconds` (back for a negative count).
+inline WallTime addingSeconds(WallTime time, double seconds) {
+  return time + std::chrono::duration_cast<WallTime::duration>(std::chrono::duration<double>(seconds));
+}
+
 // Stored dates are seconds since 1 January 2001 00:00:00 UTC, the reference date of the
 // history files. Values beyond ±8e9 s (some 250 years either way, within what the nanosecond
 // clock holds) are not dates and are refused.

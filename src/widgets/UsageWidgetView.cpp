@@ -22,16 +22,6 @@ QColor tintColour(WidgetTint tint, const QPalette& palette) {
   return tint == WidgetTint::grey ? secondaryText(palette) : colour(rgba(tint));
 }
 
-const QFont& fontOf(const WidgetFonts& fonts, WidgetFont which) {
-  switch (which) {
-    case WidgetFont::title: return fonts.title;
-    case WidgetFont::caption: return fonts.caption;
-    case WidgetFont::value: return fonts.value;
-    case WidgetFont::ringTemperature: return fonts.ringTemperature;
-  }
-  return fonts.caption;
-}
-
 void paintRing(QPainter& painter, const LaidRing& ring, const QPalette& palette) {
   QColor track = secondaryText(palette);
   track.setAlphaF(track.alphaF() * 0.2f);
@@ -50,7 +40,7 @@ void paintRing(QPainter& painter, const LaidRing& ring, const QPalette& palette)
 }
 
 void paintText(QPainter& painter, const LaidText& text, const WidgetFonts& fonts, const QPalette& palette) {
-  QFont font = fontOf(fonts, text.font);
+  QFont font = fonts[text.font];
   if (text.scale < 1) font.setPixelSize(std::max(1, static_cast<int>(std::lround(font.pixelSize() * text.scale))));
   painter.setFont(font);
   painter.setPen(text.secondary ? secondaryText(palette) : palette.color(QPalette::WindowText));

@@ -26,15 +26,7 @@ class Layouter {
   Layouter(const WidgetFonts& fonts, const std::function<bool(const QString&)>& hasIcon, WidgetLayout& out)
       : fonts_(fonts), hasIcon_(hasIcon), out_(out) {}
 
-  const QFont& font(WidgetFont which) const {
-    switch (which) {
-      case WidgetFont::title: return fonts_.title;
-      case WidgetFont::caption: return fonts_.caption;
-      case WidgetFont::value: return fonts_.value;
-      case WidgetFont::ringTemperature: return fonts_.ringTemperature;
-    }
-    return fonts_.caption;
-  }
+  const QFont& font(WidgetFont which) const { return fonts_[which]; }
   double lineHeight(WidgetFont which) const { return std::ceil(QFontMetricsF(font(which)).height()); }
   double width(WidgetFont which, const QString& text) const { return QFontMetricsF(font(which)).horizontalAdvance(text); }
 
@@ -146,6 +138,16 @@ class Layouter {
 WidgetFonts WidgetFonts::system() {
   return {widgetFont(14, QFont::DemiBold), widgetFont(14, QFont::Normal), widgetFont(26, QFont::DemiBold),
           widgetFont(22, QFont::DemiBold)};
+}
+
+const QFont& WidgetFonts::operator[](WidgetFont which) const {
+  switch (which) {
+    case WidgetFont::title: return title;
+    case WidgetFont::caption: return caption;
+    case WidgetFont::value: return value;
+    case WidgetFont::ringTemperature: return ringTemperature;
+  }
+  return caption;
 }
 
 bool WidgetLayout::clipped() const {

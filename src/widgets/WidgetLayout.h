@@ -22,12 +22,13 @@ namespace hollin {
 inline QString qText(const std::string& text) { return QString::fromStdString(text); }
 
 // The widget fonts, in pixels, all the system font.
+enum class WidgetFont { title, caption, value, ringTemperature };
+
 struct WidgetFonts {
   QFont title, caption, value, ringTemperature;
   static WidgetFonts system();
+  const QFont& operator[](WidgetFont which) const;
 };
-
-enum class WidgetFont { title, caption, value, ringTemperature };
 
 struct LaidText {
   QRectF rect;

@@ -24,15 +24,9 @@ bool offered(const std::string& kind, WidgetFamily family) {
 
 std::vector<ConfiguredWidget> defaultWidgets() { return {{"HollinCombined", WidgetFamily::medium, std::nullopt}}; }
 
-QString widgetSettingsFile(const std::function<const char*(const char*)>& lookup) {
-  auto absolute = [&lookup](const char* name) -> std::optional<QString> {
-    const char* value = lookup(name);
-    if (value == nullptr || value[0] != '/') return std::nullopt;
-    return QString::fromLocal8Bit(value);
-  };
-  if (auto config = absolute("XDG_CONFIG_HOME")) return *config + "/Hollin/Widgets.ini";
-  if (auto home = absolute("HOME")) return *home + "/.config/Hollin/Widgets.ini";
-  return {};
+QString widgetSettingsFile(const EnvironmentLookup& lookup) {
+  const auto config = configHome(lookup);
+  return config ? QString::fromStdString((*config / "Hollin" / "Widgets.ini").string()) : QString();
 }
 
 std::vector<ConfiguredWidget> loadWidgets(const QString& file) {

@@ -6,11 +6,11 @@
 #include <QPoint>
 #include <QString>
 
-#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "core/BaseDirectories.h"
 #include "core/widgets/UsageWidgetFace.h"
 
 namespace hollin {
@@ -27,7 +27,7 @@ std::vector<ConfiguredWidget> defaultWidgets();
 
 // The file; empty when neither XDG_CONFIG_HOME nor HOME gives an absolute folder. `lookup`
 // reads one environment variable (nullptr when unset).
-QString widgetSettingsFile(const std::function<const char*(const char*)>& lookup);
+QString widgetSettingsFile(const EnvironmentLookup& lookup);
 
 // The widgets of `file`, skipping any whose kind is unknown or whose family that kind does not
 // come in; a position that is not two whole numbers is left for the program to choose. No

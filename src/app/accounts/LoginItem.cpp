@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "app/platform/AtomicFile.h"
+#include "core/BaseDirectories.h"
 #include "core/BuildProfile.h"
 #include "core/scope/AutostartEntry.h"
 
@@ -18,9 +19,9 @@ namespace {
 
 constexpr std::size_t entryLimit = 64 * 1024;  // bytes; ours is a few hundred
 
-std::string configHome() {
-  if (const char* config = std::getenv("XDG_CONFIG_HOME"); config != nullptr && config[0] == '/') return config;
-  if (const char* home = std::getenv("HOME"); home != nullptr && home[0] == '/') return std::string(home) + "/.config";
+// The configuration folder; without the variables, the account's home folder stands in.
+std::string configFolder() {
+  if (const auto config = configHome(std::getenv)) return config->string();
   const passwd* account = ::getpwuid(::getuid());
   return account != nullptr && account->pw_dir != nullptr ? std::string(account->pw_dir) + "/.config" : std::string();
 }
@@ -47,7 +48,7 @@ LoginItem::LoginItem(std::string path, std::string executable)
     : path_(std::move(path)), executable_(std::move(executable)) {}
 
 std::string LoginItem::defaultPath() {
-  const std::string config = configHome();
+  const std::string config = configFolder();
   return config.empty() ? std::string() : config + "/autostart/" + std::string(AppIdentifier) + ".desktop";
 }
 

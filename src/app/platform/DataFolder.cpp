@@ -9,15 +9,10 @@
 #include <cstdlib>
 
 #include "app/platform/AtomicFile.h"
+#include "core/BaseDirectories.h"
 
 namespace hollin {
 namespace {
-
-std::optional<std::string> absoluteVariable(const char* name) {
-  const char* value = std::getenv(name);
-  if (value == nullptr || value[0] != '/') return std::nullopt;
-  return std::string(value);
-}
 
 // A parent may be a symbolic link (a home folder on another disk); it only has to be a folder.
 int makeParent(const std::string& path) {
@@ -49,9 +44,9 @@ int secureFolder(const std::string& path) {
 }  // namespace
 
 std::optional<std::string> dataFolderPath() {
-  if (auto base = absoluteVariable("XDG_DATA_HOME")) return *base + "/Hollin";
-  if (auto home = absoluteVariable("HOME")) return *home + "/.local/share/Hollin";
-  return std::nullopt;
+  const auto base = dataHome(std::getenv);
+  if (!base) return std::nullopt;
+  return (*base / "Hollin").string();
 }
 
 int createDataFolder(const std::string& path) {

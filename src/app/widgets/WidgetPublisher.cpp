@@ -11,11 +11,11 @@ void WidgetPublisher::publish(const Snapshot& snapshot, const WidgetSummaryInput
   const double now = inputs.now;
   if (now - lastWrite_ < writeInterval) return;
   lastWrite_ = now;
-  const WidgetSnapshot summary = widgetSummary(snapshot, inputs);
   if (!folder_) {
     healthy_ = false;
     return;
   }
+  const WidgetSnapshot summary = widgetSummary(snapshot, inputs);
   // The folder is made once; a write that finds it gone makes it again on the next try.
   const std::string& folder = *folder_;
   int error = folderReady_ ? 0 : createDataFolder(folder);

@@ -3,8 +3,8 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
-#include <set>
 #include <map>
+#include <set>
 
 #include "core/L10n.h"
 #include "core/scope/LoginState.h"

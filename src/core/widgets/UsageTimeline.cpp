@@ -1,15 +1,9 @@
 #include "core/widgets/UsageTimeline.h"
 
-#include <chrono>
-
 #include "core/PropertyList.h"
 
 namespace hollin {
 namespace {
-
-WallTime after(WallTime time, double seconds) {
-  return time + std::chrono::duration_cast<WallTime::duration>(std::chrono::duration<double>(seconds));
-}
 
 // An information list is a few hundred bytes; anything this large is not one.
 constexpr std::size_t infoSizeLimit = 256 * 1024;
@@ -23,10 +17,10 @@ UsageTimeline usageTimeline(WallTime now, std::optional<WidgetSnapshot> summary)
   timeline.entries.push_back({now, summary});
   if (summary) {
     // The end of the recency window: from then on the views show the figures as unknown.
-    const WallTime stale = after(summary->measuredAt, WidgetSnapshot::recentFor);
+    const WallTime stale = addingSeconds(summary->measuredAt, WidgetSnapshot::recentFor);
     if (stale > now) timeline.entries.push_back({stale, std::move(summary)});
   }
-  timeline.reloadAfter = after(now, timelineReloadInterval);
+  timeline.reloadAfter = addingSeconds(now, timelineReloadInterval);
   return timeline;
 }
 

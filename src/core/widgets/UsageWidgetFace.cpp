@@ -87,9 +87,9 @@ std::optional<double> cpuValue(const Context& context) {
 // The recent summary's SSD temperature, read within the recency window and plausible.
 std::optional<double> ssdTemperature(const Context& context) {
   const WidgetSnapshot* recent = context.recent();
-  if (!recent || !recent->ssdMeasuredAt || !recent->ssdCelsius) return std::nullopt;
-  const double age = secondsBetween(*recent->ssdMeasuredAt, context.date);
-  if (!(age >= -WidgetSnapshot::aheadAllowed && age < WidgetSnapshot::recentFor)) return std::nullopt;
+  if (!recent || !recent->ssdMeasuredAt || !recent->ssdCelsius ||
+      !WidgetSnapshot::withinRecency(*recent->ssdMeasuredAt, context.date))
+    return std::nullopt;
   const double celsius = *recent->ssdCelsius;
   if (!std::isfinite(celsius) || celsius < lowTemperature || celsius > highTemperature) return std::nullopt;
   return celsius;

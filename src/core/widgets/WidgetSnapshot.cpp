@@ -19,19 +19,6 @@
 namespace hollin {
 namespace {
 
-// Seconds from `from` to `to` lie within the recency window: up to 5 s ahead, under 20 min old.
-bool withinRecency(WallTime from, WallTime to) {
-  const double age = secondsBetween(from, to);
-  return age >= -WidgetSnapshot::aheadAllowed && age < WidgetSnapshot::recentFor;
-}
-
-std::optional<std::filesystem::path> absoluteVariable(
-    const std::function<const char*(const char*)>& lookup, const char* name) {
-  const char* value = lookup(name);
-  if (value == nullptr || value[0] != '/') return std::nullopt;
-  return std::filesystem::path(value);
-}
-
 // The seconds to write for `time`: a value that reads back as the same time. Reading goes
 // through a double, so far from the reference date the nearest value may be a step of its last
 // digit away from what referenceSeconds gives.
@@ -55,24 +42,20 @@ double storedSeconds(WallTime time) {
 // A wall-clock moment `seconds` before `now`; an age that is no number counts as none.
 WallTime before(WallTime now, double seconds) {
   if (!(std::abs(seconds) <= largestReferenceSeconds)) return now;
-  return now - std::chrono::duration_cast<WallTime::duration>(std::chrono::duration<double>(seconds));
+  return addingSeconds(now, -seconds);
 }
 
 }  // namespace
 
 std::optional<std::filesystem::path> WidgetSnapshot::containerFolder(
-    const std::function<const char*(const char*)>& lookup) {
-  std::optional<std::filesystem::path> base = absoluteVariable(lookup, "XDG_DATA_HOME");
-  if (!base) {
-    const auto home = absoluteVariable(lookup, "HOME");
-    if (!home) return std::nullopt;
-    base = *home / ".local" / "share";
-  }
+    const EnvironmentLookup& lookup) {
+  auto base = dataHome(lookup);
+  if (!base) return std::nullopt;
   return *base / std::string(AppGroupIdentifier);
 }
 
 std::optional<std::filesystem::path> WidgetSnapshot::containerFile(
-    const std::function<const char*(const char*)>& lookup) {
+    const EnvironmentLookup& lookup) {
   auto folder = containerFolder(lookup);
   if (!folder) return std::nullopt;
   return *folder / std::string(fileName);
@@ -109,6 +92,11 @@ std::optional<WidgetSnapshot> WidgetSnapshot::read(const std::optional<std::file
   const auto bytes = readSmallFile(*file, sizeLimit);
   if (!bytes) return std::nullopt;
   return decodeWidgetSnapshot(*bytes);
+}
+
+bool WidgetSnapshot::withinRecency(WallTime measured, WallTime now) {
+  const double age = secondsBetween(measured, now);
+  return age >= -aheadAllowed && age < recentFor;
 }
 
 bool WidgetSnapshot::isRecent(WallTime now) const { return withinRecency(measuredAt, now); }

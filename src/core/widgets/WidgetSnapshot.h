@@ -6,11 +6,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
-#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "core/BaseDirectories.h"
 #include "core/WallTime.h"
 #include "core/memory/MenuBarStatus.h"
 
@@ -53,14 +53,16 @@ struct WidgetSnapshot {
   // "$HOME/.local/share"; relative values do not count). Absent when neither gives a place.
   // `lookup` reads one environment variable (nullptr when unset).
   static std::optional<std::filesystem::path> containerFolder(
-      const std::function<const char*(const char*)>& lookup);
+      const EnvironmentLookup& lookup);
   // containerFolder() / fileName.
   static std::optional<std::filesystem::path> containerFile(
-      const std::function<const char*(const char*)>& lookup);
+      const EnvironmentLookup& lookup);
   // The summary in `file`: absent when there is no file, it cannot be read, it has more than
   // sizeLimit bytes, or it does not decode.
   static std::optional<WidgetSnapshot> read(const std::optional<std::filesystem::path>& file);
 
+  // A reading taken at `measured` is recent at `now`: up to 5 s ahead, under 20 minutes old.
+  static bool withinRecency(WallTime measured, WallTime now);
   bool isRecent(WallTime now) const;
   // cpuCelsius when the summary and the temperature's own reading are both recent and the
   // value is finite and above 20 up to 120 °C.

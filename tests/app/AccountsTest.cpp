@@ -22,16 +22,10 @@ class AccountsTest : public ::testing::Test {
     services_.settings = &settings_;
     services_.uid = sharingUIDs[0];
     services_.scope = AccountScope::m2Recording;
-    services_.ask = [this](const AlertView& alert) {
-      asked_.push_back(alert.title);
-      return std::optional<int>(answer_);
-    };
-    services_.moment = [this] {
-      Moment moment = moment_;
-      subsystem_->contribute(moment);
-      return moment;
-    };
-    subsystem_ = std::make_unique<AccountsSubsystem>(services_, AccountsPlaces{folder(), root_.filePath("autostart/org.hollin.Hollin.desktop").toStdString()});
+    services_.ask = [this](const AlertView& alert) { asked_.push_back(alert.title); return std::optional<int>(answer_); };
+    services_.moment = [this] { Moment moment = moment_; subsystem_->contribute(moment); return moment; };
+    const std::string autostart = root_.filePath("autostart/org.hollin.Hollin.desktop").toStdString();
+    subsystem_ = std::make_unique<AccountsSubsystem>(services_, AccountsPlaces{folder(), autostart});
     snapshot_.uptime = 100;
     snapshot_.processes = {{7, sharingUIDs[0], 1, "editor", 1 << 20, 2 << 20}, {8, 0, 1, "daemon", 1, 1}};
     moment_.snapshot = std::make_shared<const Snapshot>(snapshot_);
@@ -48,12 +42,12 @@ class AccountsTest : public ::testing::Test {
 
   QTemporaryDir root_;
   MemorySettings settings_;
-  Services services_;
-  std::unique_ptr<AccountsSubsystem> subsystem_;
   Snapshot snapshot_;
   Moment moment_;
   int answer_ = 0;
   std::vector<std::string> asked_;
+  std::unique_ptr<AccountsSubsystem> subsystem_;
+  Services services_;
 };
 
 TEST_F(AccountsTest, SharingSwitchAsksPublishesAtOnceAndWithdrawsWhenSwitchedOff) {

@@ -2,7 +2,7 @@
 // gsettings, Timeshift over a recorded machine, and the choice between them.
 #include <gtest/gtest.h>
 
-#include <ctime>
+#include <QDateTime>
 
 #include "TestSupport.h"
 #include "../native/FixtureTree.h"
@@ -23,11 +23,7 @@ const std::string schemaFile = "org.gnome.DejaDup.gschema.xml";
 
 // As Déjà Dup writes it, in UTC (its fraction is read in the core's tests).
 std::string isoText(WallTime when) {
-  const std::time_t time = system_clock::to_time_t(when);
-  std::tm parts{};
-  char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", ::gmtime_r(&time, &parts));
-  return text;
+  return QDateTime::fromSecsSinceEpoch(system_clock::to_time_t(when), Qt::UTC).toString(Qt::ISODate).toStdString();
 }
 
 // Déjà Dup's schema compiled into a folder of the test's, and a settings store of its own.
@@ -55,11 +51,9 @@ class DejaDupSettings : public ::testing::Test {
 
 TEST_F(DejaDupSettings, TheLastBackupReachesTheTiers) {
   const auto now = floor<seconds>(system_clock::now());
-  const struct {
-    const char* name;
-    system_clock::duration age;
-    const char* signature;  // empty: no warning
-  } rows[] = {{"6 days 23 hours", 6 * day + hours(23), ""}, {"7 days", 7 * day, "7"}, {"30 days", 30 * day, "30"}};
+  // The warning's signature; empty: no warning.
+  const struct { const char* name; system_clock::duration age; const char* signature; } rows[] = {
+      {"6 days 23 hours", 6 * day + hours(23), ""}, {"7 days", 7 * day, "7"}, {"30 days", 30 * day, "30"}};
   ASSERT_TRUE(set("periodic", "false"));
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);

@@ -64,38 +64,33 @@ struct ProbeSubsystem final : Subsystem {
   void present(Screen&, const Moment& moment) override { note("present", moment); }
   // The hook, and whether the moment it was handed already held the facts of contribute.
   void note(const std::string& hook, const Moment& moment) { hooks.push_back(moment.accessibilityTrusted ? hook + "+" : hook); }
-  void record(json& record, const Moment& moment) const override {
-    record["thermalState"] = moment.snapshot->ssdCelsius.value_or(0);  // any key of the record
-  }
+  // The reader's figure, under any key of the record.
+  void record(json& out, const Moment& moment) const override { out["thermalState"] = moment.snapshot->ssdCelsius.value_or(0); }
   std::shared_ptr<Reader> reader_ = std::make_shared<Reader>();
   std::vector<std::string> hooks;
 };
 
 class ControllerTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    testing::ensureApplication();
-    gate_->next.uptime = 100;
-    gate_->next.system.pressure_valid = 1;  // each case sets the kernel's level it needs
-  }
+  // Each case sets the kernel's level it needs.
+  void SetUp() override { testing::ensureApplication(); gate_->next.uptime = 100, gate_->next.system.pressure_valid = 1; }
   void TearDown() override { gate_->open(); }  // no take may stay blocked after the test
 
   // The controller with the registration's subsystems; its takes wait for the gate when `held`.
   std::unique_ptr<AppController> makeController(bool held = false) {
     if (!held) gate_->open();
-    ControllerEnvironment environment;
-    environment.take = [gate = gate_](auto readers) { return (*gate)(readers); };
-    environment.uptime = [this] { return uptime_; };
-    environment.wallNow = [this] { return wallNow_; };
-    environment.consoleUID = [this] { return consoleUID_; };
-    environment.uid = 1000;
-    environment.dataFolder = folder_.filePath("Hollin").toStdString();
-    environment.tickInterval = 1h;  // the tests tick by hand
-    environment.log = [this](const std::string& line) {
+    const auto log = [this](const std::string& line) {
       if (line.starts_with("notice ")) notices_.push_back(line.substr(7, line.find(':') - 7));
       else diagnostics_.push_back(line);
     };
-    auto controller = std::make_unique<AppController>(std::move(environment), presenter_, settings_);
+    // An hour between ticks: the tests tick by hand.
+    auto controller = std::make_unique<AppController>(
+        ControllerEnvironment{.take = [gate = gate_](auto readers) { return (*gate)(readers); },
+                              .uptime = [this] { return uptime_; }, .wallNow = [this] { return wallNow_; },
+                              .consoleUID = [this] { return consoleUID_; }, .uid = 1000, .scope = {},
+                              .dataFolder = folder_.filePath("Hollin").toStdString(), .widgetFolder = {},
+                              .tickInterval = 1h, .log = log},
+        presenter_, settings_);
     // Kept hold of, the memory watch can be sent pressure events.
     const Services services = controller->services(nullptr);
     auto memory = std::make_unique<MemorySubsystem>(services, false);
@@ -164,47 +159,36 @@ TEST_F(ControllerTest, AnotherAccountAtTheConsoleRestartsTheNoticeEpisode) {
   EXPECT_EQ(notices_, (std::vector<std::string>{"memory-warning"}));
 }
 
-TEST_F(ControllerTest, TrackersAndTheDiskOverrideCarryFromTickToTick) {
+TEST_F(ControllerTest, SubsystemsAreWalkedInTickOrderOnTheSamplingThreadAndTrackersCarryFromTickToTick) {
   auto controller = makeController();
+  auto probe = std::make_unique<ProbeSubsystem>();
+  ProbeSubsystem* seen = probe.get();
+  controller->add(std::move(probe));
   auto& system = gate_->next.system;
   system.cpu_valid = system.disk_valid = system.pressure = 1;
-  system.cpu_busy = 100;
-  system.cpu_idle = 300;
-  system.disk_available = 9'000'000'000;
-  system.disk_total = 100'000'000'000;
+  system.cpu_busy = 100, system.cpu_idle = 300;
+  system.disk_available = 9'000'000'000, system.disk_total = 100'000'000'000;
   tickAt(*controller, 100);
   EXPECT_EQ(health()["menuBarLevel"], "red");
   EXPECT_TRUE(health()["cpuUsageFraction"].is_null()) << "measuring from the first tick";
 
-  system.cpu_busy = 150;
-  system.cpu_idle = 450;
+  system.cpu_busy = 150, system.cpu_idle = 450;
   system.disk_available = 10'500'000'000;  // under the raised threshold: stays red
   tickAt(*controller, 105);
   const json record = health();
   EXPECT_EQ(record["menuBarLevel"], "red");
   EXPECT_EQ(record["cpuUsageFraction"], 0.25);
   EXPECT_EQ(record["diskAlertLevel"], "attention");
-}
-
-TEST_F(ControllerTest, SubsystemsAreWalkedInTheOrderOfTheTickAndReadOnTheSamplingThread) {
-  auto controller = makeController();
-  auto probe = std::make_unique<ProbeSubsystem>();
-  ProbeSubsystem* seen = probe.get();
-  controller->add(std::move(probe));
-  tickAt(*controller, 100);
-  tickAt(*controller, 105);
-  // Policies judge before the facts are in (the response watch, ahead of this one, asks for
+  // Policies judge before the facts are in (the response watch, ahead of the probe, asks for
   // them for its finished check, whose report the accounts then publish, and for its hang
   // notices); the render and the record of one snapshot share one moment.
-  const std::vector<std::string> oneSnapshot{"tick", "contribute", "contribute", "evaluate", "contribute", "present+"};
-  std::vector<std::string> two = oneSnapshot;
-  two.insert(two.end(), oneSnapshot.begin(), oneSnapshot.end());
-  EXPECT_EQ(seen->hooks, two);
+  EXPECT_EQ(seen->hooks, (std::vector<std::string>{"tick", "contribute", "contribute", "evaluate", "contribute", "present+",
+                                                    "tick", "contribute", "contribute", "evaluate", "contribute", "present+"}));
   EXPECT_FALSE(seen->reader_->onMainThread);
-  EXPECT_EQ(health()["thermalState"], 41) << "the reader's figure, in the subsystem's own key";
+  EXPECT_EQ(record["thermalState"], 41) << "the reader's figure, in the subsystem's own key";
 }
 
-TEST_F(ControllerTest, TickDuringATakeTakesNothingMoreAndASnapshotArrivingAsleepIsDropped) {
+TEST_F(ControllerTest, ATakeRunningIsNotRepeatedAndItsSnapshotIsDroppedAsleepOrWithTheControllerGone) {
   auto controller = makeController(true);
   controller->tick();
   ASSERT_TRUE(waitForTakes(1));
@@ -219,24 +203,22 @@ TEST_F(ControllerTest, TickDuringATakeTakesNothingMoreAndASnapshotArrivingAsleep
   EXPECT_EQ(controller->sample(), nullptr);
   EXPECT_TRUE(presenter_.screens.empty()) << "no snapshot: nothing shown";
   EXPECT_FALSE(QFileInfo::exists(folder_.filePath("Hollin/health.json"))) << "no snapshot, no record";
-  gate_->open();
+  gate_->permits.release();
   controller->didWake();  // with the take done, waking samples again at once
   ASSERT_TRUE(testing::waitUntil([&] { return controller->sample() != nullptr; }));
   EXPECT_EQ(gate_->started, 2);
-}
 
-TEST_F(ControllerTest, ControllerGoneBeforeItsTakeReturnsIsLeftAlone) {
-  auto controller = makeController(true);
   controller->tick();
-  ASSERT_TRUE(waitForTakes(1));
+  ASSERT_TRUE(waitForTakes(3));
+  const std::size_t shown = presenter_.screens.size();
   std::thread release([gate = gate_] { std::this_thread::sleep_for(50ms); gate->permits.release(); });
   controller.reset();  // waits for the sampling thread; the result then finds nobody
   release.join();
   QCoreApplication::processEvents();
-  EXPECT_TRUE(presenter_.screens.empty());
+  EXPECT_EQ(presenter_.screens.size(), shown);
 }
 
-TEST_F(ControllerTest, AnalysisUrlOpensTheWindowAtMostEveryTenSecondsAndStartMarksTheFirstLaunch) {
+TEST_F(ControllerTest, AnalysisUrlOpensTheWindowAtMostEveryTenSeconds) {
   auto controller = makeController();
   // URLs opened 5 s apart, and how often the window has come forward after each.
   const std::pair<QStringList, int> opens[] = {{{"https://example.org", "hollin://elsewhere"}, 0},
@@ -247,20 +229,17 @@ TEST_F(ControllerTest, AnalysisUrlOpensTheWindowAtMostEveryTenSecondsAndStartMar
     EXPECT_EQ(presenter_.shown, shown) << urls.join(' ').toStdString();
     wallNow_ += 5s;
   }
-  controller->start();
-  EXPECT_TRUE(waitForTakes(1));
-  EXPECT_EQ(settings_.boolean(hasOpenedKey), true);
-  controller->terminate();
-  controller->terminate();  // twice is harmless
 }
 
-TEST_F(ControllerTest, RecordWritesLogWhenTheyStartAndStopFailingAndStartClearsOldTemporaries) {
+TEST_F(ControllerTest, StartClearsOldTemporariesAndMarksTheFirstLaunchAndRecordWritesLogWhenTheyFailAndRecover) {
   const QString folder = folder_.filePath("Hollin");
   QDir().mkpath(folder + "/health.json");  // a folder where the record should go
   QFile(folder + "/health.json.Xa3k9Q").open(QIODevice::WriteOnly);  // from a write killed at the rename
   auto controller = makeController();
   controller->start();
   EXPECT_FALSE(QFile::exists(folder + "/health.json.Xa3k9Q"));
+  EXPECT_TRUE(waitForTakes(1)) << "start samples at once";
+  EXPECT_EQ(settings_.boolean(hasOpenedKey), true);
   for (double now : {105.0, 110.0, 115.0}) tickAt(*controller, now);
   ASSERT_EQ(diagnostics_.size(), 1u) << "one line for a lasting failure";
   EXPECT_TRUE(diagnostics_[0].starts_with("cannot write " + folder.toStdString() + "/health.json: Is a directory"));
@@ -271,6 +250,7 @@ TEST_F(ControllerTest, RecordWritesLogWhenTheyStartAndStopFailingAndStartClearsO
   EXPECT_EQ(diagnostics_.back(), "writing " + folder.toStdString() + "/health.json works again");
   EXPECT_TRUE(health().is_object());
   controller->terminate();
+  controller->terminate();  // twice is harmless
 }
 
 }  // namespace

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
-#include <QTemporaryDir>
 
 #include <atomic>
 #include <semaphore>
@@ -32,19 +31,9 @@ struct CountingSources {
           return EarlyWatch::BatteryRead{present, present ? std::optional(reading) : std::nullopt};
         },
         .chargeLimit = [] { return ChargeLimit::none; },
-        .health = [this] {
-          if (holdHealth) release.acquire();
-          ++health;
-          return healthRead;
-        },
-        .crashes = [this] {
-          ++crashes;
-          return crashRecords;
-        },
-        .backup = [this] {
-          ++backup;
-          return EarlyWatch::BackupRead{BackupStatus{}, "none", ""};
-        },
+        .health = [this] { if (holdHealth) release.acquire(); ++health; return healthRead; },
+        .crashes = [this] { ++crashes; return std::optional(crashRecords); },
+        .backup = [this] { ++backup; return EarlyWatch::BackupRead{BackupStatus{}, "none", ""}; },
     };
   }
   bool present = true;
@@ -61,15 +50,13 @@ class EarlyWatchTest : public ::testing::Test {
   void SetUp() override { testing::ensureApplication(); }
   EarlyWatchSnapshot pass(WallTime at) { return watch_.take(50'000'000'000, 500'000'000'000, 100, 40.0, at); }
   // Waits until the background jobs have run `health` and `backup` times in all.
-  bool settled(int health, int backup) {
-    return waitUntil([&] { return sources_.health == health && sources_.backup == backup; });
-  }
+  bool settled(int health, int backup) { return waitUntil([&] { return sources_.health == health && sources_.backup == backup; }); }
 
   CountingSources sources_;
   EarlyWatch watch_{sources_.sources(), std::nullopt};
 };
 
-TEST_F(EarlyWatchTest, EveryJobRunsOnTheFirstPassAndTheSlowOnesAnswerOnePassLater) {
+TEST_F(EarlyWatchTest, SlowJobsAnswerOnePassLaterARunningOneIsNotStartedTwiceAndAFailedHealthReadLastsADay) {
   EarlyWatchSnapshot early = pass(start);
   EXPECT_EQ(sources_.battery, 1);
   EXPECT_EQ(sources_.crashes, 1);
@@ -86,12 +73,6 @@ TEST_F(EarlyWatchTest, EveryJobRunsOnTheFirstPassAndTheSlowOnesAnswerOnePassLate
   EXPECT_EQ(early.archive->batteryHealth.size(), 1u);
   pass(start + 70s);
   EXPECT_EQ(sources_.battery, 2) << "a minute later the battery is read again";
-}
-
-TEST_F(EarlyWatchTest, ARunningHealthJobIsNotStartedTwiceAndAFailedReadKeepsTheLastHealthForADay) {
-  pass(start);
-  ASSERT_TRUE(settled(1, 1));
-  pass(start + 10s);  // the good health arrives
 
   sources_.holdHealth = true;
   sources_.healthRead.reset();
@@ -101,7 +82,7 @@ TEST_F(EarlyWatchTest, ARunningHealthJobIsNotStartedTwiceAndAFailedReadKeepsTheL
   sources_.release.release();
   ASSERT_TRUE(waitUntil([&] { return sources_.health == 2; }));
 
-  EarlyWatchSnapshot early = pass(start + 12h + 30s);  // the failure arrives; a third read starts
+  early = pass(start + 12h + 30s);  // the failure arrives; a third read starts
   EXPECT_EQ(early.health->maximumCapacity, 91) << "a failure within a day keeps the last good health";
   ASSERT_TRUE(waitUntil([&] { return sources_.health == 3; }));
   early = pass(start + 24h + 20s);
@@ -121,21 +102,17 @@ TEST_F(EarlyWatchTest, WithoutABatteryThereIsNoHealthJobAndNoCharger) {
 TEST(EarlyHistoryTest, FrequentPointsWaitTenMinutesAndWhatWaitsIsWrittenAtTheEnd) {
   QTemporaryDir folder;
   const QString path = folder.filePath(QString("Hollin/") + EarlyWatchRecorder::fileName);
-  // A recent point at `at`, saved as frequent points are.
-  const auto addRecent = [](EarlyWatchRecorder& recorder, WallTime at) {
-    recorder.update(true, at, [at](EarlyWatchArchive& archive) { return archive.recordRecent(1000, std::nullopt, at); });
-  };
   // The recent points the file holds now.
   const auto saved = [&] { return earlyArchiveFromJson(testing::readJson(path))->recent.size(); };
   {
     EarlyWatchRecorder recorder(path.toStdString());
-    addRecent(recorder, start);
-    EXPECT_EQ(saved(), 1u) << "the first save is never deferred";
-    addRecent(recorder, start + 2min);
-    EXPECT_EQ(saved(), 1u);
-    addRecent(recorder, start + 11min);
-    EXPECT_EQ(saved(), 3u);
-    addRecent(recorder, start + 12min);
+    // Recent points added so many minutes in, saved as frequent points are, and how many the
+    // file holds after each: the first save is never deferred.
+    for (const auto& [minutes, points] : {std::pair{0, 1u}, {2, 1u}, {11, 3u}, {12, 3u}}) {
+      const WallTime at = start + std::chrono::minutes(minutes);
+      recorder.update(true, at, [at](EarlyWatchArchive& archive) { return archive.recordRecent(1000, std::nullopt, at); });
+      EXPECT_EQ(saved(), points) << minutes << " min";
+    }
   }
   EXPECT_EQ(saved(), 4u) << "the change still waiting is written when the recorder goes";
 }
@@ -159,7 +136,6 @@ class EarlyNoticeTest : public ::testing::Test {
     moment.snapshot = std::make_shared<Snapshot>(snapshot);
     moment.wallNow = notifier_.now = now;
     moment.uid = moment.consoleUID = 1000;
-    moment.language = "en";
     subsystem_->evaluate(moment);
     QCoreApplication::processEvents();  // the service's answers
   }
@@ -231,14 +207,13 @@ TEST(EarlyTickTest, ABackupToolThatHangsForItsWholeTimeLimitLeavesTheTickOnTime)
   } presenter;
   QtSettings settings(home.filePath("settings.ini"));
   ControllerEnvironment environment;
-  environment.take = [](std::span<const std::shared_ptr<SnapshotReader>> readers) {
+  environment.wallNow = [] { return std::chrono::system_clock::now(); };
+  environment.take = [now = environment.wallNow](std::span<const std::shared_ptr<SnapshotReader>> readers) {
     Snapshot snapshot;
-    const TakeMoment moment{1, std::chrono::system_clock::now(), false};
-    for (const auto& reader : readers) reader->read(snapshot, moment);
+    for (const auto& reader : readers) reader->read(snapshot, {1, now(), false});
     return snapshot;
   };
   environment.uptime = [] { return 1.0; };
-  environment.wallNow = [] { return std::chrono::system_clock::now(); };
   environment.consoleUID = [] { return unknownUID; };
   environment.tickInterval = 200ms;
   AppController controller(environment, presenter, settings);

@@ -4,18 +4,13 @@
 #include <QDir>
 #include <QLocalServer>
 
-#include <fcntl.h>
 #include <signal.h>
-#include <sys/file.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <map>
 #include <regex>
 #include <set>
+#include <sstream>
 
 #include "TestSupport.h"
 #include "app/platform/SingleInstance.h"
@@ -31,10 +26,7 @@ using nlohmann::json;
 
 class EndToEndTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    testing::ensureApplication();
-    environment_ = environmentFor(home_);
-  }
+  void SetUp() override { testing::ensureApplication(); environment_ = environmentFor(home_); }
   // The system environment without a desktop, and with a home folder of `home`'s own.
   static QProcessEnvironment environmentFor(const QTemporaryDir& home) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -49,20 +41,23 @@ class EndToEndTest : public ::testing::Test {
     return environment;
   }
   void TearDown() override { hollin_.kill(); hollin_.waitForFinished(2000); }  // one the test left running
-  // Starts the binary; given a status, waits for it to end with that status.
-  void run(QProcess& process, const QStringList& arguments, std::optional<int> status = std::nullopt) {
-    run(process, environment_, arguments, status);
-  }
+  // Starts a program (the binary, unless told); given a status, waits for it to end with that status.
   static void run(QProcess& process, const QProcessEnvironment& environment, const QStringList& arguments,
-                  std::optional<int> status = std::nullopt) {
+                  std::optional<int> status = std::nullopt, const QString& program = HOLLIN_BINARY_DIR "/src/app/hollin") {
     process.setProcessEnvironment(environment);
-    process.start(HOLLIN_BINARY_DIR "/src/app/hollin", arguments);
+    process.start(program, arguments);
     ASSERT_TRUE(process.waitForStarted(5000));
     if (!status) return;
     ASSERT_TRUE(process.waitForFinished(5000)) << arguments.join(' ').toStdString();
     EXPECT_EQ(process.exitCode(), *status) << arguments.join(' ').toStdString();
   }
-  QString folder() const { return folder(home_); }
+  // Runs a program to its end, expecting `status`; what it wrote to its output and its errors.
+  std::pair<QByteArray, QByteArray> finished(const QStringList& arguments, int status,
+                                             const QString& program = HOLLIN_BINARY_DIR "/src/app/hollin") {
+    QProcess process;
+    run(process, environment_, arguments, status, program);
+    return {process.readAllStandardOutput(), process.readAllStandardError()};
+  }
   static QString folder(const QTemporaryDir& home) { return home.filePath("XDG_DATA_HOME/Hollin"); }
   json health() const { return health(home_); }
   static json health(const QTemporaryDir& home) { return testing::readJson(folder(home) + "/health.json"); }
@@ -72,33 +67,22 @@ class EndToEndTest : public ::testing::Test {
   QProcess hollin_;
 };
 
-// Each key of the self-health record with its kind: S text, I whole number, N number, B truth
-// value, M map, LS and LI lists, U the accounts' maps; "?" allows null.
-const std::map<std::string, std::string>& recordTable() {
-  static const std::map<std::string, std::string> table = {
-      {"version", "S"}, {"sampledAt", "S"}, {"uid", "I"}, {"consoleUID", "I"}, {"processes", "I"},
-      {"enumerationError", "I"}, {"users", "U"}, {"physicalBytes", "I"}, {"pressure", "I"},
-      {"accountProfile", "S"}, {"menuBarLevel", "S"}, {"menuBarText", "S"}, {"menuBarIconVisible", "B"},
-      {"menuBarToolTip", "S"}, {"statusMenuTitle", "S"}, {"statusMenuText", "S"},
-      {"menuBarHoverInstalled", "B"}, {"menuBarHoverEnteredCount", "I"}, {"menuBarHoverShownCount", "I"},
-      {"menuBarHoverVisible", "B"}, {"ssdHealthInStatusMenu", "B"}, {"analysisStatusText", "S"},
-      {"widgetExportHealthy", "B"}, {"ssdHealthReadable", "B"}, {"ssdHistoryPersistenceOK", "B"},
-      {"ssdHistoryCount", "I"}, {"ssdHealthEventCount", "I"}, {"ssdHealthCheckedAt", "S"},
-      {"ssdCriticalWarning", "I?"}, {"ssdWearPercent", "I?"}, {"earlyBatteryPresent", "B?"},
-      {"earlyChargerState", "S"}, {"earlyChargeLimitReadable", "B"}, {"earlyBatteryHealthReadable", "B"},
-      {"earlyCrashReportsReadable", "B"}, {"earlyBackupSource", "S"}, {"earlyBackupConfigured", "B?"},
-      {"earlyDiskForecast", "S"}, {"diskAlertLevel", "S?"}, {"diskDrainSecondsLeft", "I?"},
-      {"earlyRecentPoints", "I"}, {"earlyDiskPoints", "I"}, {"earlyHistoryPersistenceOK", "B"},
-      {"earlyActiveWarnings", "LS"}, {"earlyTableConcerns", "I"}, {"cpuUsageFraction", "N?"},
-      {"cpuTemperatureCelsius", "N?"}, {"thermalState", "I?"}, {"swapChangeFiveMinutesBytes", "I?"},
-      {"ssdTemperatureCelsius", "N?"}, {"memoryUsedBytes", "I?"}, {"appMemorySort", "S"},
-      {"diskAvailableBytes", "I?"}, {"diskTotalBytes", "I?"}, {"sampleAgeSeconds", "N"},
-      {"sampleUptime", "N"}, {"isStale", "B"}, {"compressedBytes", "I?"}, {"swapUsedBytes", "I?"},
-      {"ownResidentBytes", "I?"}, {"ownFootprintBytes", "I?"}, {"accessibilityGranted", "B"},
-      {"notificationsAllowed", "B"}, {"sharingEnabled", "B"}, {"loginEnabled", "B"},
-      {"notificationDiagnostics", "M"}, {"lastNotificationSubmission", "M"}, {"receivedUIDs", "LI"}};
-  return table;
-}
+// The keys of the self-health record by kind: S text, I whole number, N number, B truth value,
+// M map, LS and LI lists, U the accounts' maps; "?" allows null.
+const std::pair<const char*, const char*> healthRecordKinds[] = {
+    {"S", "version sampledAt accountProfile menuBarLevel menuBarText menuBarToolTip statusMenuTitle statusMenuText "
+          "analysisStatusText ssdHealthCheckedAt earlyChargerState earlyBackupSource earlyDiskForecast appMemorySort"},
+    {"I", "uid consoleUID processes enumerationError physicalBytes pressure menuBarHoverEnteredCount "
+          "menuBarHoverShownCount ssdHistoryCount ssdHealthEventCount earlyRecentPoints earlyDiskPoints earlyTableConcerns"},
+    {"B", "menuBarIconVisible menuBarHoverInstalled menuBarHoverVisible ssdHealthInStatusMenu widgetExportHealthy "
+          "ssdHealthReadable ssdHistoryPersistenceOK earlyChargeLimitReadable earlyBatteryHealthReadable "
+          "earlyCrashReportsReadable earlyHistoryPersistenceOK isStale accessibilityGranted notificationsAllowed "
+          "sharingEnabled loginEnabled"},
+    {"I?", "ssdCriticalWarning ssdWearPercent diskDrainSecondsLeft thermalState swapChangeFiveMinutesBytes "
+           "memoryUsedBytes diskAvailableBytes diskTotalBytes compressedBytes swapUsedBytes ownResidentBytes ownFootprintBytes"},
+    {"N", "sampleAgeSeconds sampleUptime"}, {"N?", "cpuUsageFraction cpuTemperatureCelsius ssdTemperatureCelsius"},
+    {"B?", "earlyBatteryPresent earlyBackupConfigured"}, {"S?", "diskAlertLevel"}, {"U", "users"},
+    {"M", "notificationDiagnostics lastNotificationSubmission"}, {"LS", "earlyActiveWarnings"}, {"LI", "receivedUIDs"}};
 
 bool hasKind(const json& value, std::string_view kind) {
   if (kind.ends_with('?')) return value.is_null() || hasKind(value, kind.substr(0, kind.size() - 1));
@@ -121,11 +105,15 @@ bool hasKind(const json& value, std::string_view kind) {
 // Every key of the table, each of its kind, and nothing else. The thermal state has no source on
 // any Linux machine and stays null.
 void expectFollowsTable(const json& record) {
-  EXPECT_EQ(record.size(), recordTable().size());
-  for (const auto& [key, kind] : recordTable()) {
-    ASSERT_TRUE(record.contains(key)) << key;
-    EXPECT_TRUE(hasKind(record[key], kind)) << key << " is " << record[key].dump();
+  std::size_t keys = 0;
+  for (const auto& [kind, names] : healthRecordKinds) {
+    std::istringstream in(names);
+    for (std::string key; in >> key; ++keys) {
+      ASSERT_TRUE(record.contains(key)) << key;
+      EXPECT_TRUE(hasKind(record[key], kind)) << key << " is " << record[key].dump();
+    }
   }
+  EXPECT_EQ(record.size(), keys);
   EXPECT_TRUE(record["thermalState"].is_null());
   EXPECT_TRUE(std::regex_match(record["sampledAt"].get<std::string>(), std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ)")));
   EXPECT_GE(record["pressure"].get<int>(), -1);
@@ -133,7 +121,7 @@ void expectFollowsTable(const json& record) {
 }
 
 TEST_F(EndToEndTest, HeadlessRunWritesWholeRecordsTakesHandOversAndEndsOnSigterm) {
-  run(hollin_, {});
+  run(hollin_, environment_, {});
   // Two ticks: the record of the start, then one sampled again about 5 s later.
   ASSERT_TRUE(testing::waitUntil([&] { return health().is_object(); }, 10s)) << hollin_.readAllStandardError().toStdString();
   const double firstUptime = health()["sampleUptime"].get<double>();
@@ -157,17 +145,14 @@ TEST_F(EndToEndTest, HeadlessRunWritesWholeRecordsTakesHandOversAndEndsOnSigterm
   EXPECT_EQ(summary->level, record["menuBarLevel"]);
 
   // A plain second start hands over and ends; so does one with the application URL.
-  for (const QStringList& arguments : {QStringList{}, QStringList{"hollin://analysis"}}) {
-    QProcess second;
-    run(second, arguments, 0);
-  }
+  for (const QStringList& arguments : {QStringList{}, QStringList{"hollin://analysis"}}) finished(arguments, 0);
   ASSERT_EQ(hollin_.state(), QProcess::Running);
   ::kill(static_cast<pid_t>(hollin_.processId()), SIGTERM);
   ASSERT_TRUE(hollin_.waitForFinished(1000)) << "ends within a second";
   EXPECT_EQ(hollin_.exitStatus(), QProcess::NormalExit);
   EXPECT_EQ(hollin_.exitCode(), 0);
   EXPECT_TRUE(health().is_object()) << "the record stays whole";
-  EXPECT_EQ(QDir(folder()).entryList({"health.json.*"}, QDir::Files | QDir::Hidden).size(), 0)
+  EXPECT_EQ(QDir(folder(home_)).entryList({"health.json.*"}, QDir::Files | QDir::Hidden).size(), 0)
       << "no temporary left behind";
 }
 
@@ -179,37 +164,28 @@ TEST_F(EndToEndTest, ASecondStartAgainstASilentHolderFailsAloudAndAKilledInstanc
     ASSERT_EQ(::flock(lock, LOCK_EX | LOCK_NB), 0);
     QLocalServer squatter;
     ASSERT_TRUE(squatter.listen(socket));
-    QProcess second;
-    run(second, {"hollin://analysis"}, 1);
-    EXPECT_TRUE(second.readAllStandardError().contains("another process holds Hollin's socket"));
+    EXPECT_TRUE(finished({"hollin://analysis"}, 1).second.contains("another process holds Hollin's socket"));
     ::close(lock);
   }
   // An instance killed outright leaves its socket and its lock file behind; the next start
   // takes its place.
   const auto answers = [&] { return SingleInstance::handOver(socket, {}, 500ms); };
-  run(hollin_, {});
+  run(hollin_, environment_, {});
   ASSERT_TRUE(testing::waitUntil(answers, 10s)) << hollin_.readAllStandardError().toStdString();
   ::kill(static_cast<pid_t>(hollin_.processId()), SIGKILL);
   ASSERT_TRUE(hollin_.waitForFinished(2000));
   ASSERT_TRUE(QFile::exists(socket) && QFile::exists(socket + ".lock"));
   EXPECT_FALSE(answers());
-  run(hollin_, {"hollin://analysis"});
+  run(hollin_, environment_, {"hollin://analysis"});
   ASSERT_TRUE(testing::waitUntil(answers, 10s)) << hollin_.readAllStandardError().toStdString();
   EXPECT_EQ(hollin_.state(), QProcess::Running);
 }
 
-TEST_F(EndToEndTest, HelpAndVersionPrintAndEndAnUnknownSwitchIsRefused) {
-  for (const auto& [argument, expected] : {std::pair{"--help", "Usage:"}, {"--version", "Hollin — Version"}}) {
-    QProcess process;
-    run(process, {argument}, 0);
-    EXPECT_TRUE(process.readAllStandardOutput().startsWith(expected)) << argument;
-  }
-  QProcess wrong;
-  run(wrong, {"--no-such-switch"}, 2);
-  EXPECT_TRUE(wrong.readAllStandardError().contains("--no-such-switch"));
-}
+TEST_F(EndToEndTest, HelpAndVersionPrintAnUnknownSwitchIsRefusedAndAnInstalledCopyReadsTheTablesInstalledWithIt) {
+  for (const auto& [argument, expected] : {std::pair{"--help", "Usage:"}, {"--version", "Hollin — Version"}})
+    EXPECT_TRUE(finished({argument}, 0).first.startsWith(expected)) << argument;
+  EXPECT_TRUE(finished({"--no-such-switch"}, 2).second.contains("--no-such-switch"));
 
-TEST_F(EndToEndTest, AnInstalledCopyReadsTheTablesInstalledWithIt) {
   const QString prefix = home_.filePath("prefix");
   ASSERT_EQ(QProcess::execute("cmake", {"--install", HOLLIN_BINARY_DIR, "--prefix", prefix}), 0);
   // The installed English table says something the source tree's does not.
@@ -217,17 +193,8 @@ TEST_F(EndToEndTest, AnInstalledCopyReadsTheTablesInstalledWithIt) {
   std::string text = testing::contents(table.toStdString());
   const std::size_t usage = text.find("<string>Usage:");
   ASSERT_NE(usage, std::string::npos);
-  text.insert(usage + 8, "Installed ");
-  QFile file(table);
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-  file.write(text.data(), static_cast<qint64>(text.size()));
-  file.close();
-
-  QProcess installed;
-  installed.setProcessEnvironment(environment_);
-  installed.start(prefix + "/bin/hollin", {"--help"});
-  ASSERT_TRUE(installed.waitForFinished(5000));
-  EXPECT_TRUE(installed.readAllStandardOutput().startsWith("Installed Usage:"));
+  ASSERT_TRUE(std::ofstream(table.toStdString()) << text.insert(usage + 8, "Installed "));
+  EXPECT_TRUE(finished({"--help"}, 0, prefix + "/bin/hollin").first.startsWith("Installed Usage:"));
 }
 
 // A laptop whose battery drains although its adapter is connected (the charging fixture with its
@@ -237,8 +204,7 @@ QString drainingLaptop(const QString& root, const QString& display) {
   namespace fs = std::filesystem;
   const fs::path fixtures = HOLLIN_FIXTURES_DIR "/native";
   const auto options = fs::copy_options::recursive | fs::copy_options::copy_symlinks | fs::copy_options::overwrite_existing;
-  fs::copy(fixtures / "desktop", root.toStdString(), options);
-  fs::copy(fixtures / "power/charging", root.toStdString(), options);
+  for (const char* fixture : {"desktop", "power/charging"}) fs::copy(fixtures / fixture, root.toStdString(), options);
   std::ofstream(root.toStdString() + "/sys/class/power_supply/BAT0/status") << "Discharging\n";
   fs::create_directories(root.toStdString() + "/tmp/.X11-unix");
   std::ofstream(root.toStdString() + "/tmp/.X11-unix/X" + display.mid(1).toStdString());
@@ -254,22 +220,18 @@ TEST_F(EndToEndTest, AChargerThatDrainsIsToldOnceAcrossARestartAndAnUnusableHist
   testing::NotificationService service(display.display(), bus);
   ASSERT_TRUE(service.ready());
   const QString root = drainingLaptop(home_.filePath("host"), display.display());
-  environment_.insert("HOLLIN_HOST_ROOT", root);
-  environment_.insert("DISPLAY", display.display());
-  environment_.insert("QT_QPA_PLATFORM", "offscreen");
-  environment_.insert("DBUS_SESSION_BUS_ADDRESS", bus.address());
+  for (const auto& [name, value] : {std::pair<QString, QString>{"HOLLIN_HOST_ROOT", root}, {"DISPLAY", display.display()},
+                                    {"QT_QPA_PLATFORM", "offscreen"}, {"DBUS_SESSION_BUS_ADDRESS", bus.address()}})
+    environment_.insert(name, value);
   const auto chargerNotices = [&] {
-    int count = 0;
-    for (const QStringList& notice : service.received())
-      count += notice.value(2) == "The battery is draining although the power is connected";
-    return count;
+    return std::ranges::count_if(service.received(), [](const QStringList& notice) {
+      return notice.value(2) == "The battery is draining although the power is connected";
+    });
   };
-  const auto draining = [](const json& record) {
-    return record.is_object() && record["earlyChargerState"] == "draining";
-  };
+  const auto draining = [](const json& record) { return record.is_object() && record["earlyChargerState"] == "draining"; };
 
   // The drain is confirmed by the second battery reading, a minute after the first.
-  run(hollin_, {});
+  run(hollin_, environment_, {});
   ASSERT_TRUE(testing::waitUntil([&] { return chargerNotices() == 1; }, 100s)) << hollin_.readAllStandardError().toStdString();
   ASSERT_TRUE(testing::waitUntil([&] { return draining(health()); }, 10s));
   EXPECT_EQ(health()["earlyActiveWarnings"], json::array({"charger"}));
@@ -277,7 +239,7 @@ TEST_F(EndToEndTest, AChargerThatDrainsIsToldOnceAcrossARestartAndAnUnusableHist
   EXPECT_EQ(health()["earlyHistoryPersistenceOK"], true);
   ::kill(static_cast<pid_t>(hollin_.processId()), SIGTERM);
   ASSERT_TRUE(hollin_.waitForFinished(2000));
-  const json history = testing::readJson(folder() + "/watch-history.json");
+  const json history = testing::readJson(folder(home_) + "/watch-history.json");
   ASSERT_TRUE(history["receipts"].contains("charger"));
 
   // The restarted instance confirms the drain again and finds it told. Beside it, an account
@@ -290,7 +252,7 @@ TEST_F(EndToEndTest, AChargerThatDrainsIsToldOnceAcrossARestartAndAnUnusableHist
   std::ofstream((folder(other) + "/watch-history.json").toStdString()) << unusable;
   QProcess broken;
   run(broken, otherEnvironment, {});
-  run(hollin_, {});
+  run(hollin_, environment_, {});
   ASSERT_TRUE(testing::waitUntil([&] { return health(other).is_object(); }, 10s));
   EXPECT_EQ(health(other)["earlyHistoryPersistenceOK"], false);
   ASSERT_TRUE(testing::waitUntil([&] { return health()["earlyChargerState"] == "checking"; }, 10s));

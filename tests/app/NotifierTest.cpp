@@ -3,12 +3,6 @@
 // is logged, so what arrived (id, urgency, title, body, actions) is read back from dunst itself.
 #include <gtest/gtest.h>
 
-#include <QDBusConnectionInterface>
-
-#include <unistd.h>
-
-#include <vector>
-
 #include "TestSupport.h"
 #include "app/notify/DBusNotifier.h"
 
@@ -29,29 +23,24 @@ class NotifierTest : public ::testing::Test {
       if (!testing::installed(program)) GTEST_SKIP() << program << " is not installed";
     testing::ensureApplication();
     ASSERT_TRUE(bus_.running()) << "dbus-daemon did not start";
-    if (withService) startService();
-    NotifierEnvironment environment{me, [this] { return console; }, [this] { return now; },
-                                    [] { return 1000.0; }, {me, other},
-                                    [this](DesktopTool tool) { opened.push_back(tool); return true; },
-                                    monitorInstalled};
-    notifier_ = std::make_unique<DBusNotifier>(QDBusConnection::connectToBus(bus_.address(), connection),
-                                               std::move(environment));
+    if (withService) {
+      ASSERT_FALSE(display_.display().isEmpty()) << "Xvfb did not start";
+      dunst_ = std::make_unique<testing::NotificationService>(display_.display(), bus_);
+      ASSERT_TRUE(dunst_->ready());
+    }
+    notifier_ = std::make_unique<DBusNotifier>(
+        QDBusConnection::connectToBus(bus_.address(), connection),
+        NotifierEnvironment{me, [this] { return console; }, [this] { return now; }, [] { return 1000.0; }, {me, other},
+                            [this](DesktopTool tool) { opened.push_back(tool); return true; }, monitorInstalled});
     QObject::connect(notifier_.get(), &Notifier::stateRefreshed, [this] { ++refreshes; });
     QObject::connect(notifier_.get(), &Notifier::answered, [this] { ++answers; });
     EXPECT_FALSE(notifier_->notificationsAllowed()) << "nothing is allowed before the first look";
     refresh();
   }
-  void startService() {
-    ASSERT_FALSE(display_.display().isEmpty()) << "Xvfb did not start";
-    dunst_ = std::make_unique<testing::NotificationService>(display_.display(), bus_);
-    ASSERT_TRUE(dunst_->ready());
-  }
   void TearDown() override { notifier_.reset(); QDBusConnection::disconnectFromBus(connection); }
 
   std::vector<QStringList> received() const { return dunst_->received(); }
-  bool waitForReceived(std::size_t count) const {
-    return waitUntil([&] { return received().size() >= count; });
-  }
+  bool waitForReceived(std::size_t count) const { return waitUntil([&] { return received().size() >= count; }); }
   // dunstctl with its arguments; its output.
   QString control(const QStringList& arguments) const {
     QProcess control;
@@ -81,14 +70,12 @@ class NotifierTest : public ::testing::Test {
   // Posts and waits for the answer; nothing when notify declined.
   std::optional<bool> post(const std::string& id, const std::string& title, bool urgent = false) {
     std::optional<bool> accepted;
-    if (!notifier_->notify(id, title, "body of " + title, urgent, [&](bool a) { accepted = a; }))
-      return std::nullopt;
+    if (!notifier_->notify(id, title, "body of " + title, urgent, [&](bool a) { accepted = a; })) return std::nullopt;
     waitUntil([&] { return accepted.has_value(); });
     return accepted;
   }
 
-  const std::uint32_t me = static_cast<std::uint32_t>(::getuid());
-  const std::uint32_t other = me + 1;
+  const std::uint32_t me = static_cast<std::uint32_t>(::getuid()), other = me + 1;
   const QString connection = "notifier-test";
   std::uint32_t console = me;
   bool monitorInstalled = true;
@@ -149,10 +136,18 @@ TEST_F(NotifierTest, NoticesArriveReplaceByIdentifierAnswerTheirActionsAndKeepTo
   EXPECT_EQ(answers, 5) << "a declined posting has no answer";
 }
 
-TEST_F(NotifierTest, HangNoticesAreListedUntilTheServiceClosesThemAndAServiceGoneRefuses) {
+// Without a system monitor installed.
+struct NotifierWithoutSystemMonitorTest : NotifierTest {
+  NotifierWithoutSystemMonitorTest() { monitorInstalled = false; }
+};
+
+TEST_F(NotifierWithoutSystemMonitorTest, HangNoticesOfferNoMonitorAreListedUntilClosedAndAServiceGoneRefuses) {
   const std::string mine = "hang-" + std::to_string(me) + "-42-7";
   ASSERT_EQ(post(mine, "hang"), true);
   ASSERT_EQ(post("hang-" + std::to_string(me + 50) + "-43-7", "another hang"), true);  // dunst merges equal texts
+  const QString menu = chooseFromMenu("no such action");
+  EXPECT_TRUE(menu.contains("mute-ten-minutes]")) << menu.toStdString();
+  EXPECT_FALSE(menu.contains("open-activity-monitor]")) << menu.toStdString();
   refresh();
   const Json present = notifier_->notificationDiagnostics()["hangNoticesPresentInNotificationCenter"];
   ASSERT_EQ(present.size(), 1u) << "only the accounts this scope watches";
@@ -171,17 +166,6 @@ TEST_F(NotifierTest, HangNoticesAreListedUntilTheServiceClosesThemAndAServiceGon
   EXPECT_EQ(refused["errorDomain"], "org.freedesktop.DBus.Error.ServiceUnknown");
   EXPECT_EQ(refused["errorCode"], static_cast<int>(QDBusError::ServiceUnknown));
   EXPECT_TRUE(waitUntil([&] { return !notifier_->notificationsAllowed(); }));
-}
-
-struct NotifierWithoutSystemMonitorTest : NotifierTest {
-  NotifierWithoutSystemMonitorTest() { monitorInstalled = false; }
-};
-
-TEST_F(NotifierWithoutSystemMonitorTest, NoNoticeOffersToOpenOne) {
-  ASSERT_EQ(post("memory-warning", "first"), true);
-  const QString menu = chooseFromMenu("no such action");
-  EXPECT_TRUE(menu.contains("mute-ten-minutes]")) << menu.toStdString();
-  EXPECT_FALSE(menu.contains("open-activity-monitor]")) << menu.toStdString();
 }
 
 struct NotifierWithoutServiceTest : NotifierTest {

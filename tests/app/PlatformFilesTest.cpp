@@ -8,16 +8,12 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
 
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <csignal>
-#include <cstdlib>
 
 namespace hollin {
 namespace {
@@ -30,22 +26,15 @@ mode_t modeOf(const std::string& path) {
   return ::stat(path.c_str(), &status) == 0 ? status.st_mode & 07777 : 0;
 }
 
-TEST(AtomicFile, ReplacesWholeFileWithOwnerOnlyModeAndLeavesNoTemporary) {
-  QTemporaryDir folder;
-  std::string path = folder.filePath("health.json").toStdString();
-  for (Durability durability : {Durability::durable, Durability::replaceOnly}) {
-    ASSERT_EQ(writeFileAtomically(path, "first, and longer than the second", durability), 0);
-    ASSERT_EQ(writeFileAtomically(path, "second", durability), 0);
-    EXPECT_EQ(contents(path), "second");
-    EXPECT_EQ(modeOf(path), 0600u);
-    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), QStringList{"health.json"});
-  }
-}
-
-TEST(AtomicFile, FailuresLeaveThePreviousFileAndNoTemporary) {
+TEST(AtomicFile, WritesWholeOwnerOnlyFilesAndAFailureKeepsThePreviousOneAndNoTemporary) {
   QTemporaryDir folder;
   std::string path = folder.filePath("kept.json").toStdString();
-  ASSERT_EQ(writeFileAtomically(path, "old"), 0);
+  for (Durability durability : {Durability::durable, Durability::replaceOnly}) {
+    ASSERT_EQ(writeFileAtomically(path, "first, and longer than the second", durability), 0);
+    ASSERT_EQ(writeFileAtomically(path, "old", durability), 0);
+    EXPECT_EQ(contents(path), "old");
+    EXPECT_EQ(modeOf(path), 0600u);
+  }
   // A write cut short by the file-size limit, which holds for root too.
   rlimit previous{};
   ::getrlimit(RLIMIT_FSIZE, &previous);
@@ -65,22 +54,13 @@ TEST(AtomicFile, FailuresLeaveThePreviousFileAndNoTemporary) {
   EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), QStringList{"kept.json"});
 }
 
-TEST(DataFolder, PathFollowsTheBaseDirectoryRules) {
-  struct Row { const char* name; const char* dataHome; const char* home; std::optional<std::string> expected; };
-  const Row rows[] = {
-      {"XDG_DATA_HOME wins", "/data", "/home/a", "/data/Hollin"},
-      {"unset falls back to HOME", nullptr, "/home/a", "/home/a/.local/share/Hollin"},
-      {"empty falls back to HOME", "", "/home/a", "/home/a/.local/share/Hollin"},
-      {"relative is ignored", "rel/data", "/home/a", "/home/a/.local/share/Hollin"},
-      {"nothing absolute gives none", nullptr, "relative", std::nullopt},
-  };
-  for (const auto& row : rows) {
-    ScopedVariable data("XDG_DATA_HOME", row.dataHome), home("HOME", row.home);
-    EXPECT_EQ(dataFolderPath(), row.expected) << row.name;
+// Which base folder applies is BaseDirectories' rule; the data folder is "Hollin" under it.
+TEST(DataFolder, IsHollinUnderTheDataHomeCreatedOwnerOnlyAndRefusedWhenNotThisUsersAlone) {
+  {
+    ScopedVariable unset("XDG_DATA_HOME", nullptr), home("HOME", "relative");
+    EXPECT_EQ(dataFolderPath(), std::nullopt);
+    EXPECT_EQ(ensureDataFolder(), std::nullopt);
   }
-}
-
-TEST(DataFolder, IsCreatedOwnerOnlyAndRefusedWhenNotThisUsersAlone) {
   QTemporaryDir base;
   ScopedVariable data("XDG_DATA_HOME", base.filePath("deep/share").toLocal8Bit().constData());
   auto folder = ensureDataFolder();
@@ -141,11 +121,9 @@ TEST(QtSettings, ValuesSurviveChangesFromOtherWritersShowAtOnceAndHandEditsMustB
   QtSettings(path).setBoolean(shareResponseStatusKey, true);
   EXPECT_EQ(settings.boolean(shareResponseStatusKey), true);
 
-  QFile edited(folder.filePath("edited.conf"));
-  ASSERT_TRUE(edited.open(QIODevice::WriteOnly));
-  edited.write("[General]\nhasOpened=yes\nshareResponseStatus=false\nsetupGuideCompleted=1\n");
-  edited.close();
-  const QtSettings read(edited.fileName());
+  std::ofstream(folder.filePath("edited.conf").toStdString())
+      << "[General]\nhasOpened=yes\nshareResponseStatus=false\nsetupGuideCompleted=1\n";
+  const QtSettings read(folder.filePath("edited.conf"));
   EXPECT_EQ(read.boolean(hasOpenedKey), std::nullopt);
   EXPECT_EQ(read.boolean(shareResponseStatusKey), false);
   EXPECT_EQ(read.boolean("setupGuideCompleted"), std::nullopt);

@@ -6,8 +6,6 @@
 
 #include <QLocalSocket>
 
-#include <unistd.h>
-
 #include <future>
 
 namespace hollin {
@@ -23,13 +21,16 @@ class SingleInstanceTest : public ::testing::Test {
     QObject::connect(&instance_, &SingleInstance::urlReceived, [this](const QString& url) { received_ << url; });
     QObject::connect(&instance_, &SingleInstance::reopenRequested, [this] { ++reopened_; });
   }
-  // A hand-over from a thread of its own, as a later start makes it from its own process, while
-  // this thread's loop serves whoever listens here.
-  bool handOverServed(const QStringList& urls, std::chrono::milliseconds deadline = 2s) const {
-    auto done = std::async(std::launch::async, [&] { return SingleInstance::handOver(path_, urls, deadline); });
+  // A starter's call (a hand-over, a quit request) from a thread of its own, as a later start
+  // makes it from its own process, while this thread's loop serves whoever listens here.
+  static bool served(const std::function<bool()>& call, std::chrono::milliseconds deadline = 2s) {
+    auto done = std::async(std::launch::async, call);
     EXPECT_TRUE(testing::waitUntil([&] { return done.wait_for(0s) == std::future_status::ready; }, deadline + 2s))
         << "the starter waits no longer than its deadline";
     return done.get();
+  }
+  bool handOverServed(const QStringList& urls, std::chrono::milliseconds deadline = 2s) const {
+    return served([&] { return SingleInstance::handOver(path_, urls, deadline); }, deadline);
   }
   // A peer of the instance that has written `bytes`.
   std::unique_ptr<QLocalSocket> peer(const QByteArray& bytes) const {
@@ -48,7 +49,7 @@ class SingleInstanceTest : public ::testing::Test {
   int reopened_ = 0;
 };
 
-TEST_F(SingleInstanceTest, ClaimReplacesACrashedOnesSocketAndTheInstanceAnswersOnceItHasTheUrls) {
+TEST_F(SingleInstanceTest, ClaimReplacesACrashedOnesSocketAndTheInstanceAnswersHandOversAndQuitsForItselfOnly) {
   EXPECT_FALSE(SingleInstance::handOver(path_, {"hollin://analysis"}, 200ms)) << "nobody to hand over to";
   {
     // A server that goes away without removing its socket file, as a killed process leaves it.
@@ -59,6 +60,8 @@ TEST_F(SingleInstanceTest, ClaimReplacesACrashedOnesSocketAndTheInstanceAnswersO
     QFile placeholder(path_);
     ASSERT_TRUE(placeholder.open(QIODevice::WriteOnly));  // still a file on disk, nobody listening
   }
+  int quits = 0;
+  QObject::connect(&instance_, &SingleInstance::quitRequested, [&] { ++quits; });
   ASSERT_TRUE(instance_.claim());
   EXPECT_FALSE(SingleInstance(path_).claim());
   ASSERT_TRUE(handOverServed({"hollin://analysis", "hollin://other"}));
@@ -66,7 +69,14 @@ TEST_F(SingleInstanceTest, ClaimReplacesACrashedOnesSocketAndTheInstanceAnswersO
   EXPECT_EQ(reopened_, 0);
   ASSERT_TRUE(handOverServed({}));
   EXPECT_EQ(reopened_, 1) << "a plain launch asks for the window";
-  EXPECT_EQ(received_.size(), 2);
+
+  const auto askToQuit = [&](qint64 pid) { return served([&] { return SingleInstance::askToQuit(path_, pid, 2s); }); };
+  EXPECT_FALSE(askToQuit(::getpid() + 1)) << "another process listens here";
+  EXPECT_EQ(quits, 0);
+  EXPECT_TRUE(askToQuit(::getpid()));
+  EXPECT_EQ(quits, 1);
+  EXPECT_EQ(received_.size(), 2) << "no URL";
+  EXPECT_EQ(reopened_, 1) << "no window";
 }
 
 TEST_F(SingleInstanceTest, OversizedOrUnfinishedRequestsAreDroppedAndLaterPeersStillServed) {
@@ -83,38 +93,20 @@ TEST_F(SingleInstanceTest, OversizedOrUnfinishedRequestsAreDroppedAndLaterPeersS
   EXPECT_EQ(reopened_, 0) << "a peer cut off or gone early is no plain launch";
 }
 
-TEST_F(SingleInstanceTest, AQuitRequestIsAnsweredOnlyByTheProcessItNames) {
-  int quits = 0;
-  QObject::connect(&instance_, &SingleInstance::quitRequested, [&] { ++quits; });
-  ASSERT_TRUE(instance_.claim());
-  const auto asked = [&](qint64 pid) {
-    auto done = std::async(std::launch::async, [&] { return SingleInstance::askToQuit(path_, pid, 2s); });
-    EXPECT_TRUE(testing::waitUntil([&] { return done.wait_for(0s) == std::future_status::ready; }));
-    return done.get();
-  };
-  EXPECT_FALSE(asked(::getpid() + 1)) << "another process listens here";
-  EXPECT_EQ(quits, 0);
-  EXPECT_TRUE(asked(::getpid()));
-  EXPECT_EQ(quits, 1);
-  EXPECT_TRUE(received_.isEmpty() && reopened_ == 0) << "no URL, no window";
-}
-
-// Something else listens on the socket: it takes the connection and then stays silent, says
-// something else, or hangs up.
+// Something else listens on the socket: it takes the connection and then hangs up, stays
+// silent, or says something else.
 TEST_F(SingleInstanceTest, HandOverFailsWithinItsDeadlineWhenTheListenerIsNoInstance) {
-  for (const QByteArray& reply : {QByteArray(), QByteArray("no\n"), QByteArray("okay, sure\n"), QByteArray("ok")}) {
+  const std::optional<QByteArray> replies[] = {std::nullopt, "", "no\n", "okay, sure\n", "ok"};
+  for (const auto& reply : replies) {
     QLocalServer foreign;
     ASSERT_TRUE(foreign.listen(path_));
     QObject::connect(&foreign, &QLocalServer::newConnection, [&] {
       QLocalSocket* client = foreign.nextPendingConnection();
-      if (!reply.isEmpty()) client->write(reply);
+      if (!reply) client->abort();
+      else if (!reply->isEmpty()) client->write(*reply);
     });
-    EXPECT_FALSE(handOverServed({"hollin://analysis"}, 500ms)) << reply.toStdString();
+    EXPECT_FALSE(handOverServed({"hollin://analysis"}, 500ms)) << (reply ? reply->toStdString() : "hangs up");
   }
-  QLocalServer hangsUp;
-  ASSERT_TRUE(hangsUp.listen(path_));
-  QObject::connect(&hangsUp, &QLocalServer::newConnection, [&] { hangsUp.nextPendingConnection()->abort(); });
-  EXPECT_FALSE(handOverServed({"hollin://analysis"}, 500ms));
 }
 
 }  // namespace

@@ -3,10 +3,7 @@
 // test stops.
 #include <gtest/gtest.h>
 
-#include <QProcess>
-
 #include <signal.h>
-#include <unistd.h>
 
 #include "TestSupport.h"
 #include "app/AppController.h"
@@ -40,12 +37,13 @@ class Program : public testing::Child {
   }
   QProcess& process() { return process_; }
   std::int32_t pid() const { return static_cast<std::int32_t>(process_.processId()); }
-  AppIdentity identity() const {
-    std::uint32_t owner = 0;
+  // Its identity, noting the account it runs as in `owner`.
+  AppIdentity identity() {
     std::uint64_t start = 0;
     hl_identity(pid(), &owner, &start);
     return {pid(), start};
   }
+  std::uint32_t owner = 0;
   // "block <seconds>": its main thread stops answering for that long.
   void block(int seconds) {
     process_.write(QByteArray("block ") + QByteArray::number(seconds) + "\n");
@@ -74,11 +72,8 @@ class ResponseDesktopTest : public ::testing::Test {
     ASSERT_TRUE(native::AccessibilityBus::enable(2000ms));
     // A window mapped before the window manager is ready stays unmanaged.
     ASSERT_TRUE(testing::waitUntil([&] {
-      QProcess xprop;
-      xprop.setProcessEnvironment(environment);
-      xprop.start("xprop", {"-root", "_NET_SUPPORTING_WM_CHECK"});
-      xprop.waitForFinished();
-      return xprop.readAllStandardOutput().contains("window id");
+      Program xprop("xprop", {"-root", "_NET_SUPPORTING_WM_CHECK"}, environment);
+      return xprop.process().waitForFinished() && xprop.process().readAllStandardOutput().contains("window id");
     }, 10s)) << windowManager_->process().readAllStandardError().toStdString();
   }
 
@@ -89,7 +84,8 @@ class ResponseDesktopTest : public ::testing::Test {
     environment.insert("QT_QPA_PLATFORM", "xcb");  // this test program itself runs offscreen
     auto app = std::make_unique<Program>(responsiveApp, QStringList{}, environment);
     EXPECT_TRUE(app->process().waitForReadyRead(10000) && app->process().readLine().startsWith("shown"));
-    // Ready once the window manager manages its window and, when it has one, the registry lists it.
+    // Ready once the window manager manages its window, it is the active window's application and
+    // it is listed by its class (WM_CLASS, never the window's title).
     // A loaded machine can start the application so late that the window manager no longer hands
     // it the focus by itself; after a while it is asked to, as a pager would.
     LiveWorkspace workspace;
@@ -100,8 +96,9 @@ class ResponseDesktopTest : public ::testing::Test {
       if (read.frontmost != app->pid() && std::chrono::steady_clock::now() - began > 3s)
         QProcess::execute("xdotool", {"search", "--onlyvisible", "--pid", QString::number(app->pid()), "windowactivate"});
       return read.frontmost == app->pid() &&
-             std::any_of(read.applications.begin(), read.applications.end(),
-                         [&](const RunningApplication& listed) { return listed.pid == app->pid() && !listed.name.empty(); });
+             std::any_of(read.applications.begin(), read.applications.end(), [&](const RunningApplication& listed) {
+               return listed.pid == app->pid() && listed.name == "hollin-test-responsive-app";
+             });
     }, 10s)) << "frontmost " << read.frontmost.value_or(0) << ", " << read.applications.size() << " listed";
     return app;
   }
@@ -123,28 +120,13 @@ class ResponseDesktopTest : public ::testing::Test {
   std::unique_ptr<Program> launcher_, windowManager_;
 };
 
-TEST_F(ResponseDesktopTest, TheWorkspaceListsApplicationsWithTheirClassAndTheFrontmost) {
-  const auto app = startApp();
-  LiveWorkspace live;
-  const Workspace workspace = live.read();
-  EXPECT_TRUE(workspace.trusted);
-  EXPECT_FALSE(workspace.busMissing);
-  const auto listed = std::find_if(workspace.applications.begin(), workspace.applications.end(),
-                                   [&](const RunningApplication& a) { return a.pid == app->pid(); });
-  ASSERT_NE(listed, workspace.applications.end());
-  EXPECT_EQ(listed->name, "hollin-test-responsive-app") << "WM_CLASS, never the window's title";
-  EXPECT_EQ(workspace.frontmost, app->pid()) << "the active window's application";
-
-  // Switched off again, nothing is trusted any more (the worker then answers nothing).
-  QDBusMessage off = QDBusMessage::createMethodCall("org.a11y.Bus", "/org/a11y/bus", "org.freedesktop.DBus.Properties", "Set");
-  off << "org.a11y.Status" << "IsEnabled" << QVariant::fromValue(QDBusVariant(false));
-  bus_.connect("switch").call(off);
-  EXPECT_FALSE(live.read().trusted);
-}
-
-TEST_F(ResponseDesktopTest, AnApplicationWhoseMainThreadStopsHasFailedAndOthersCannotBeAsked) {
+// Each application started is listed by its class and frontmost (startApp waits for that).
+TEST_F(ResponseDesktopTest, TheWorkspaceListsAppsByClassAStoppedMainThreadFailsAndOthersCannotBeAsked) {
   const auto app = startApp();
   const auto windowOnly = startApp(false);
+  LiveWorkspace live;
+  EXPECT_TRUE(live.read().trusted);
+  EXPECT_FALSE(live.read().busMissing);
   EXPECT_EQ(ask({app->identity(), windowOnly->identity()}),
             (std::vector{ProbeOutcome::responsive, ProbeOutcome::responsive}));
 
@@ -164,14 +146,16 @@ TEST_F(ResponseDesktopTest, AnApplicationWhoseMainThreadStopsHasFailedAndOthersC
   Program stranger("setpriv", {"--reuid=65534", "--regid=65534", "--clear-groups", "--", "sleep", "30"},
                    QProcessEnvironment::systemEnvironment());
   ASSERT_TRUE(stranger.process().waitForStarted());
-  ASSERT_TRUE(testing::waitUntil([&] {
-    std::uint32_t owner = 0;
-    std::uint64_t start = 0;
-    return hl_identity(stranger.pid(), &owner, &start) && owner == 65534;
-  }));
+  ASSERT_TRUE(testing::waitUntil([&] { return stranger.identity().start != 0 && stranger.owner == 65534; }));
   AppIdentity replaced = app->identity();
   replaced.start -= 1'000'000;
   EXPECT_EQ(ask({stranger.identity(), replaced}), (std::vector{ProbeOutcome::unavailable, ProbeOutcome::unavailable}));
+
+  // Switched off again, nothing is trusted any more (the worker then answers nothing).
+  QDBusMessage off = QDBusMessage::createMethodCall("org.a11y.Bus", "/org/a11y/bus", "org.freedesktop.DBus.Properties", "Set");
+  off << "org.a11y.Status" << "IsEnabled" << QVariant::fromValue(QDBusVariant(false));
+  bus_.connect("switch").call(off);
+  EXPECT_FALSE(live.read().trusted);
 }
 
 TEST_F(ResponseDesktopTest, AStuckApplicationIsSuspectedAndToldOnceAtARealNotificationServer) {
@@ -182,9 +166,7 @@ TEST_F(ResponseDesktopTest, AStuckApplicationIsSuspectedAndToldOnceAtARealNotifi
 
   // The clocks are moved by hand: the wall clock stands 40 s ahead, so the new application counts
   // as settled, and uptime runs four times as fast, so 15 s of failures take under 4.
-  const auto began = std::chrono::steady_clock::now();
-  const double bootAt = hl_uptime();
-  const auto uptime = [=] {
+  const auto uptime = [began = std::chrono::steady_clock::now(), bootAt = hl_uptime()] {
     return bootAt + 4 * std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
   };
   const auto me = static_cast<std::uint32_t>(::getuid());
@@ -201,9 +183,7 @@ TEST_F(ResponseDesktopTest, AStuckApplicationIsSuspectedAndToldOnceAtARealNotifi
   environment.pid = ::getpid();
   environment.tickInterval = 500ms;
   std::vector<std::string> notices;
-  environment.log = [&](const std::string& line) {
-    if (line.starts_with("notice hang-")) notices.push_back(line);
-  };
+  environment.log = [&](const std::string& line) { if (line.starts_with("notice hang-")) notices.push_back(line); };
   DBusNotifier notifier(QDBusConnection::connectToBus(bus_.address(), "response-notices"),
                         {me, [me] { return me; }, [] { return std::chrono::system_clock::now(); }, uptime, {me},
                          [](DesktopTool) { return false; }, false});

@@ -10,17 +10,11 @@
 
 #include <gtest/gtest.h>
 
-#include <QProcess>
-
-#include <pwd.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 
 namespace hollin {
 namespace {
@@ -39,11 +33,7 @@ PeerReport validReport(std::uint32_t uid, double uptime) {
   return PeerReport::make(uid, uptime, true, true, {}, {{{1, 1}, "one", 1, 1}}, uptime, true, MonitorStatus{"1.0", false, true, {}});
 }
 
-struct ToolRun {
-  int exit = -1;
-  bool killed = false;
-  std::string output;
-};
+struct ToolRun { int exit = -1; bool killed = false; std::string output; };
 
 class SharedReportsTest : public ::testing::Test {
  protected:
@@ -63,9 +53,7 @@ class SharedReportsTest : public ::testing::Test {
     ::chmod(base, 01777);  // as /var/tmp: the accounts may make the shared folder in it
     folder_ = root_ + "/Hollin";
   }
-  void TearDown() override {
-    if (!root_.empty()) fs::remove_all(root_);
-  }
+  void TearDown() override { if (!root_.empty()) fs::remove_all(root_); }
 
   // The report tool as `uid`, with its own group and no others.
   ToolRun as(std::uint32_t uid, const std::vector<std::string>& arguments) {
@@ -163,28 +151,17 @@ TEST_F(SharedReportsTest, FailedOrKilledPublishKeepsThePreviousReportWhole) {
 
 // The report's own rules (its age, its lists, its version) are read in SharedReportTest; one
 // row shows the reader applies them at the time it is given.
-TEST_F(SharedReportsTest, ReadIgnoresFilesThatCannotBeTrusted) {
+TEST_F(SharedReportsTest, ReadIgnoresUntrustedFilesAndPublishRefusesUntrustedFoldersOtherScopesAndAccounts) {
   enum class Placement { plain, hardLink, symbolicLink };
-  struct Row {
-    const char* name;
-    long size = -1;  // the JSON cut or padded with spaces to this many bytes
-    std::uint32_t owner = second;
-    mode_t mode = 0600;
-    Placement placement = Placement::plain;
-    double now = 100;
-    bool read = false;
-  };
+  // `size`: the JSON cut or padded with spaces to this many bytes.
+  struct Row { const char* name; long size = -1; std::uint32_t owner = second; mode_t mode = 0600;
+               Placement placement = Placement::plain; double now = 100; bool read = false; };
   const Row rows[] = {
-      {.name = "a trusted file is read", .read = true},
-      {.name = "524,288 bytes are read", .size = 524288, .read = true},
-      {.name = "mode 0664", .mode = 0664},
-      {.name = "a second hard link", .placement = Placement::hardLink},
+      {.name = "a trusted file is read", .read = true}, {.name = "524,288 bytes are read", .size = 524288, .read = true},
+      {.name = "mode 0664", .mode = 0664}, {.name = "a second hard link", .placement = Placement::hardLink},
       {.name = "a symbolic link in its place", .placement = Placement::symbolicLink},
-      {.name = "another account's file", .owner = third},
-      {.name = "0 bytes", .size = 0},
-      {.name = "524,289 bytes", .size = 524289},
-      {.name = "25.1 s old", .now = 125.1},
-  };
+      {.name = "another account's file", .owner = third}, {.name = "0 bytes", .size = 0},
+      {.name = "524,289 bytes", .size = 524289}, {.name = "25.1 s old", .now = 125.1}};
   const PeerReport valid = validReport(second, 100);
   const SharedReports reader(AccountScope::m2Recording, first, folder_);
   for (const Row& row : rows) {
@@ -201,22 +178,13 @@ TEST_F(SharedReportsTest, ReadIgnoresFilesThatCannotBeTrusted) {
     }
     EXPECT_EQ(reader.read(second, row.now), row.read ? std::optional(valid) : std::nullopt) << row.name;
   }
-}
 
-TEST_F(SharedReportsTest, PublishRefusesUntrustedFoldersOtherScopesAndOtherAccounts) {
-  struct Row {
-    const char* name;
-    mode_t mode;
-    std::uint32_t owner;
-    bool symbolicLink;
-  };
-  const Row rows[] = {
-      {"a folder of mode 0755", 0755, 0, false},
-      {"a folder an outsider owns", 01777, outsider, false},
-      {"a symbolic link to a good folder", 01777, 0, true},
-  };
+  struct Folder { const char* name; mode_t mode; std::uint32_t owner; bool symbolicLink; };
+  const Folder folders[] = {{"a folder of mode 0755", 0755, 0, false},
+                            {"a folder an outsider owns", 01777, outsider, false},
+                            {"a symbolic link to a good folder", 01777, 0, true}};
   const PeerReport own = validReport(first, 100);
-  for (const Row& row : rows) {
+  for (const Folder& row : folders) {
     fs::remove_all(folder_);
     fs::remove_all(root_ + "/real");
     const std::string made = row.symbolicLink ? root_ + "/real" : folder_;

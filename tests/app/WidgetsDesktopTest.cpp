@@ -4,12 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
-#include <QGuiApplication>
 #include <QImage>
 #include <QScreen>
 
 #include <filesystem>
-#include <fstream>
 #include <regex>
 
 #include "TestSupport.h"
@@ -49,8 +47,7 @@ int pixelsNear(const QRect& area, QColor colour) {
 }
 
 void setMemory(const fs::path& root, const char* available, const char* swapFree) {
-  std::ifstream in(root / "proc/meminfo");
-  std::string text((std::istreambuf_iterator<char>(in)), {});
+  std::string text = testing::contents(root / "proc/meminfo");
   text = std::regex_replace(text, std::regex(R"(MemAvailable:\s+\d+)"), std::string("MemAvailable: ") + available);
   text = std::regex_replace(text, std::regex(R"(SwapFree:\s+\d+)"), std::string("SwapFree: ") + swapFree);
   std::ofstream(root / "proc/meminfo.new") << text;

@@ -6,10 +6,6 @@
 #include <QDir>
 #include <QSignalSpy>
 
-#include <nlohmann/json.hpp>
-
-#include <fstream>
-
 #include "TestSupport.h"
 #include "app/AppController.h"
 #include "app/Subsystems.h"
@@ -58,34 +54,24 @@ class AnalysisWindowTest : public ::testing::Test {
     testing::useDesktop(display_->display(), "unix:path=/nonexistent/hollin-test-bus");
   }
   static void TearDownTestSuite() { delete display_; }
-  void SetUp() override {
-    if (display_->display().isEmpty()) GTEST_SKIP() << "Xvfb could not be started";
-  }
+  void SetUp() override { if (display_->display().isEmpty()) GTEST_SKIP() << "Xvfb could not be started"; }
 
   // The desktop presenter with the real controller over the recorded tick, in `language`.
   // `reading` adds what the slow readers would have found.
   void build(const std::string& language, std::function<void(Snapshot&)> reading = {}) {
     controller_.reset();  // before the presenter it shows on
-    const ViewSetup setup{language, AccountScope::current, "1.0", "42"};
     PresenterActions actions;
     actions.tabChanged = [this](AnalysisTab tab) { controller_->selectTab(tab); };
     actions.windowShown = [this](bool shown) { controller_->windowShown(shown); };
     actions.cardAction = [this](CardSlot slot) { controller_->cardAction(slot); };
     actions.resumeTitle = [language] { return resumeRow(recordedAt + 10min, recordedAt, language); };
-    presenter_ = std::make_unique<DesktopPresenter>(setup, actions);
-    ControllerEnvironment environment;
-    environment.take = [reading](auto) {
-      Snapshot snapshot = recordedSnapshot();
-      if (reading) reading(snapshot);
-      return snapshot;
-    };
-    environment.uptime = [] { return 5121.0; };
-    environment.wallNow = [] { return recordedAt; };
-    environment.consoleUID = [] { return 1000u; };
-    environment.uid = 1000;
-    environment.language = language;
-    environment.tickInterval = 1h;
-    controller_ = std::make_unique<AppController>(std::move(environment), *presenter_, settings_);
+    presenter_ = std::make_unique<DesktopPresenter>(ViewSetup{language, AccountScope::current, "1.0", "42"}, actions);
+    const auto take = [reading](auto) { Snapshot taken = recordedSnapshot(); if (reading) reading(taken); return taken; };
+    controller_ = std::make_unique<AppController>(
+        ControllerEnvironment{.take = take, .uptime = [] { return 5121.0; }, .wallNow = [] { return recordedAt; },
+                              .consoleUID = [] { return 1000u; }, .uid = 1000, .scope = {}, .language = language,
+                              .dataFolder = {}, .widgetFolder = {}, .tickInterval = 1h, .log = {}},
+        *presenter_, settings_);
     registerSubsystems(*controller_, controller_->services(nullptr), false);
     QSignalSpy applied(controller_.get(), &AppController::sampleApplied);
     controller_->tick();
@@ -103,33 +89,22 @@ class AnalysisWindowTest : public ::testing::Test {
 
 // A laptop with something to say in every row of the health tab.
 EarlyWatchSnapshot troubledLaptop() {
-  EarlyWatchSnapshot early;
-  early.checkedAt = recordedAt - 5s;
-  early.batteryPresent = true;
-  early.battery = BatteryReading{true, false, -1400, 35, 0, 65, 412, 1000};
-  early.charger = ChargerState::draining(true);
-  early.chargeLimit = ChargeLimit::none;
-  early.health = BatteryHealth{76, "Service Recommended", 412};
-  early.crashes.emplace();
+  std::vector<CrashRecord> crashes;
   for (const char* name : {"Thunderbird", "gnome-calculator"})
-    for (int i = 1; i <= 3; ++i) early.crashes->push_back({name, recordedAt - std::chrono::hours(i)});
-  early.backup = BackupStatus::with(true, true, recordedAt - 24h * 16, false);
-  early.backupSource = "deja-dup";
-  early.backupTool = "Déjà Dup";
+    for (int i = 1; i <= 3; ++i) crashes.push_back({name, recordedAt - std::chrono::hours(i)});
+  const BatteryHealth health{76, "Service Recommended", 412};
   auto archive = std::make_shared<EarlyWatchArchive>();
   archive->recordBattery(BatteryHealth{88, "Normal", 300}, std::nullopt, recordedAt - 24h * 200);
-  archive->recordBattery(early.health, std::nullopt, recordedAt - 1h);
+  archive->recordBattery(health, std::nullopt, recordedAt - 1h);
   for (int minutes = 300; minutes >= 0; minutes -= 10) {
     archive->recordRecent(9'000'000'000 + minutes * 10'000'000ull, 44.0 + minutes % 7, recordedAt - std::chrono::minutes(minutes));
     archive->recordTemperature(44.0 + minutes % 7, recordedAt - std::chrono::minutes(minutes));
   }
-  early.archive = archive;
-  early.diskForecast = DiskForecast::days(9);
-  early.persistenceOK = false;
-  early.diskAvailable = 8'500'000'000;
-  early.diskDrain = DiskDrain{6'000'000'000, 1234};
-  early.ssdCelsius = 47.5;
-  return early;
+  return {.checkedAt = recordedAt - 5s, .batteryPresent = true, .battery = BatteryReading{true, false, -1400, 35, 0, 65, 412, 1000},
+          .charger = ChargerState::draining(true), .chargeLimit = ChargeLimit::none, .health = health, .crashes = crashes,
+          .backup = BackupStatus::with(true, true, recordedAt - 24h * 16, false), .backupSource = "deja-dup",
+          .backupTool = "Déjà Dup", .archive = archive, .diskForecast = DiskForecast::days(9), .persistenceOK = false,
+          .diskAvailable = 8'500'000'000, .diskDrain = DiskDrain{6'000'000'000, 1234}, .ssdCelsius = 47.5};
 }
 
 // One window per language with a troubled laptop and a worn drive: every tab, the health tab's
@@ -149,12 +124,9 @@ TEST_F(AnalysisWindowTest, EveryTabTheHealthRowsAndTheSSDHistoryInBothLanguages)
   archive->observe(std::nullopt, recordedAt - 30min);
   archive->observe(health, recordedAt - 20s);
   for (const std::string language : {"ja", "en"}) {
-    build(language, [&](Snapshot& snapshot) {
-      snapshot.early = troubledLaptop();
-      snapshot.ssdHealth = health;
-      snapshot.ssdCelsius = health.celsius;
-      snapshot.ssdCheckedAt = recordedAt - 20s;
-      snapshot.ssdArchive = archive;
+    build(language, [&](Snapshot& taken) {
+      taken.early = troubledLaptop(), taken.ssdHealth = health, taken.ssdCelsius = health.celsius;
+      taken.ssdCheckedAt = recordedAt - 20s, taken.ssdArchive = archive;
     });
     AnalysisWindow* window = presenter_->window();
     presenter_->showAnalysis();

@@ -26,24 +26,19 @@ PlistDictionary preferences(const std::string& name) {
 
 const WallTime now = utc(2024, 6, 1, 12);
 
-BackupStatus status(std::optional<bool> configured, std::optional<bool> autoBackup, std::optional<WallTime> latest,
-                    bool readable, bool mounted = false) {
-  return {configured, autoBackup, latest, readable, mounted};
-}
-
 TEST(TimeMachineParse, PreferencesGiveTheNewestDateOfAllDestinations) {
   EXPECT_EQ(TimeMachine::parse(preferences("preferences-two-destinations.plist")),
-            status(true, true, utc(2024, 5, 1, 10, 15, 30), true));
-  EXPECT_EQ(TimeMachine::parse(preferences("preferences-autobackup-only.plist")), status(false, false, nullopt, false));
-  EXPECT_EQ(TimeMachine::parse({{"Destinations", "Backup Disk"}, {"AutoBackup", true}}), status(nullopt, true, nullopt, false))
+            (BackupStatus{true, true, utc(2024, 5, 1, 10, 15, 30), true}));
+  EXPECT_EQ(TimeMachine::parse(preferences("preferences-autobackup-only.plist")), (BackupStatus{false, false, nullopt, false}));
+  EXPECT_EQ(TimeMachine::parse({{"Destinations", "Backup Disk"}, {"AutoBackup", true}}), (BackupStatus{nullopt, true, nullopt, false}))
       << "destinations of another type say nothing";
 
   const PlistDictionary mixed{{"SnapshotDates", PlistArray{PlistDate{0}, "yesterday"}}};
   const PlistDictionary empty{{"SnapshotDates", PlistArray{}}};
   const PlistDictionary beyondTime{{"SnapshotDates", PlistArray{PlistDate{1e300}}}};
-  EXPECT_EQ(TimeMachine::parse({{"Destinations", PlistArray{mixed, beyondTime}}}), status(true, nullopt, nullopt, false))
+  EXPECT_EQ(TimeMachine::parse({{"Destinations", PlistArray{mixed, beyondTime}}}), (BackupStatus{true, nullopt, nullopt, false}))
       << "a dates array with anything else in it is passed over";
-  EXPECT_EQ(TimeMachine::parse({{"Destinations", PlistArray{mixed, empty}}}), status(true, nullopt, nullopt, true))
+  EXPECT_EQ(TimeMachine::parse({{"Destinations", PlistArray{mixed, empty}}}), (BackupStatus{true, nullopt, nullopt, true}))
       << "an empty dates array is read: no backup yet";
 }
 
@@ -133,29 +128,20 @@ TEST(BackupRow, SaysHowLongAgoAndWhatCannotBeRead) {
   EarlyWatchArchive watched;
   watched.backupWatchSince = now - 8 * day;
   const auto date = [](WallTime when, const char* language) { return shortDateTimeText(when, language, "UTC"); };
-  const struct {
-    const char* name;
-    BackupStatus status;
-    EarlyWatchArchive archive;
-    const char* tool;
-    const char* language;
-    EarlyTableRow row;
-  } rows[] = {
-      {"two days ago in Japanese", status(true, false, now - 2 * day, true), {}, "Déjà Dup", "ja",
+  struct Row { const char* name; BackupStatus status; EarlyWatchArchive archive; const char* tool, *language; EarlyTableRow row; };
+  const Row rows[] = {
+      {"two days ago in Japanese", BackupStatus{true, false, now - 2 * day, true}, {}, "Déjà Dup", "ja",
        {"Déjà Dup", EarlyTone::plain, nullopt, "最後のバックアップから2日・" + date(now - 2 * day, "ja") + "・自動バックアップ：オフ"}},
-      {"eight days ago", status(true, false, now - 8 * day, true), {}, "Timeshift", "ja",
+      {"eight days ago", BackupStatus{true, false, now - 8 * day, true}, {}, "Timeshift", "ja",
        {"Timeshift", EarlyTone::attention, "最後のバックアップから8日", date(now - 8 * day, "ja") + "・自動バックアップ：オフ"}},
-      {"no backup yet", status(true, nullopt, nullopt, true), {}, "", "en",
+      {"no backup yet", BackupStatus{true, nullopt, nullopt, true}, {}, "", "en",
        {"Backup", EarlyTone::plain, "No backups yet", "—"}},
-      {"unreadable", status(true, nullopt, nullopt, false), {}, "Timeshift", "en",
+      {"unreadable", BackupStatus{true, nullopt, nullopt, false}, {}, "Timeshift", "en",
        {"Timeshift", EarlyTone::plain, "Unavailable", "Read while the backup disk is connected and the backup settings can be read"}},
-      {"unreadable for a week", status(true, nullopt, nullopt, false), watched, "Timeshift", "ja",
+      {"unreadable for a week", BackupStatus{true, nullopt, nullopt, false}, watched, "Timeshift", "ja",
        {"Timeshift", EarlyTone::attention, "最後のバックアップの日時を読めません", "バックアップ用のディスクをつないでいて、設定を読めるときに読みます"}},
   };
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.name);
-    EXPECT_EQ(backupRow(row.status, row.archive, now, row.tool, row.language, "UTC"), row.row);
-  }
+  for (const auto& row : rows) EXPECT_EQ(backupRow(row.status, row.archive, now, row.tool, row.language, "UTC"), row.row) << row.name;
 }
 
 TEST(DejaDupParse, SettingsLinesGiveTheStatus) {
@@ -164,24 +150,17 @@ TEST(DejaDupParse, SettingsLinesGiveTheStatus) {
            "\norg.gnome.DejaDup.Local folder 'Backups'\norg.gnome.DejaDup periodic " + periodic + "\n";
   };
   const auto backedUp = utc(2024, 5, 1, 10, 15, 30) + 123456us;
-  const struct {
-    const char* name;
-    std::string text;
-    std::optional<BackupStatus> status;
-  } rows[] = {
-      {"never set up", lines("'auto'", "''", "false"), status(false, false, nullopt, true)},
+  const struct { const char* name; std::string text; std::optional<BackupStatus> status; } rows[] = {
+      {"never set up", lines("'auto'", "''", "false"), BackupStatus{false, false, nullopt, true}},
       {"a backup made before the location was reset", lines("'auto'", "'2024-05-01T10:15:30.123456Z'", "true"),
-       status(true, true, backedUp, true)},
-      {"an unreadable date", lines("'auto'", "'yesterday'", "maybe"), status(true, nullopt, nullopt, false)},
-      {"an escaped quote", lines("'it\\'s \"mine\"'", "\"\"", "true"), status(true, true, nullopt, true)},
-      {"a quote that ends the string early", lines("'a'b'", "''", "true"), status(nullopt, true, nullopt, true)},
+       BackupStatus{true, true, backedUp, true}},
+      {"an unreadable date", lines("'auto'", "'yesterday'", "maybe"), BackupStatus{true, nullopt, nullopt, false}},
+      {"an escaped quote", lines("'it\\'s \"mine\"'", "\"\"", "true"), BackupStatus{true, true, nullopt, true}},
+      {"a quote that ends the string early", lines("'a'b'", "''", "true"), BackupStatus{nullopt, true, nullopt, true}},
       {"only a child schema", "org.gnome.DejaDup.Local folder ''\n", nullopt},
       {"an error", "No such schema \"org.gnome.DejaDup\"\n", nullopt},
   };
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.name);
-    EXPECT_EQ(DejaDup::parse(row.text, "UTC"), row.status);
-  }
+  for (const auto& row : rows) EXPECT_EQ(DejaDup::parse(row.text, "UTC"), row.status) << row.name;
 }
 
 TEST(DejaDupParse, DatesWithAndWithoutAnOffset) {
@@ -210,8 +189,8 @@ TEST(TimeshiftSnapshots, TheNewestValidNameInLocalTime) {
   EXPECT_EQ(Timeshift::latestSnapshot(names, "Asia/Tokyo"), utc(2024, 5, 2));
 
   const Timeshift::Configuration configured{"5d6e", true};
-  EXPECT_EQ(Timeshift::status(configured, {false, false, {}}, "UTC"), status(true, true, nullopt, false, false));
-  EXPECT_EQ(Timeshift::status({"", false}, {true, true, names}, "UTC"), status(false, false, nullopt, false, false));
+  EXPECT_EQ(Timeshift::status(configured, {false, false, {}}, "UTC"), (BackupStatus{true, true, nullopt, false, false}));
+  EXPECT_EQ(Timeshift::status({"", false}, {true, true, names}, "UTC"), (BackupStatus{false, false, nullopt, false, false}));
 }
 
 }  // namespace

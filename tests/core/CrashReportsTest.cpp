@@ -19,11 +19,7 @@ const std::string bootId = "0123456789abcdef0123456789abcdef";
 TEST(CrashReportsParse, TheNameIsTheShortestThatLetsTheDateEndTheName) {
   std::string kana;
   for (int i = 0; i < 200; ++i) kana += "ア";  // 200 characters, 600 bytes
-  const struct {
-    const char* name;
-    std::string file;
-    std::optional<CrashRecord> record;
-  } cases[] = {
+  const struct { const char* name; std::string file; std::optional<CrashRecord> record; } cases[] = {
       {"local time of the zone", "Safari-2024-05-01-101530.ips", CrashRecord{"Safari", utc(2024, 5, 1, 1, 15, 30)}},
       {"a fraction and trailing digits", "Safari-2024-05-01-1015304.123.ips", CrashRecord{"Safari", utc(2024, 5, 1, 1, 15, 30)}},
       {"a fraction of 7 digits", "Safari-2024-05-01-101530.1234567.ips", std::nullopt},
@@ -36,8 +32,7 @@ TEST(CrashReportsParse, TheNameIsTheShortestThatLetsTheDateEndTheName) {
       {"200 characters", kana + "-2024-05-01-101530.ips", CrashRecord{kana, utc(2024, 5, 1, 1, 15, 30)}},
       {"201 characters", "x" + kana + "-2024-05-01-101530.ips", std::nullopt},
   };
-  for (const auto& c : cases)
-    EXPECT_EQ(CrashReports::parse(c.file, "Asia/Tokyo"), c.record) << c.name;
+  for (const auto& c : cases) EXPECT_EQ(CrashReports::parse(c.file, "Asia/Tokyo"), c.record) << c.name;
 }
 
 TEST(CrashReportsParse, SystemdCoreDumpAndApportNames) {

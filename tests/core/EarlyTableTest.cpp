@@ -2,8 +2,6 @@
 // makes, the collection order, staleness, ordering and the concern count.
 #include <gtest/gtest.h>
 
-#include <nlohmann/json.hpp>
-
 #include "core/early/EarlyTable.h"
 #include "core/early/EarlyView.h"
 
@@ -71,7 +69,7 @@ TEST(EarlyTable, BatteryHealthRowInItsThreeShapesWithTheHistoryLine) {
   EXPECT_EQ(row(early, "Battery health")->state, "Unavailable");
 }
 
-// The free-space levels' edges are read through the warnings in DiskForecastTest; the rows
+// The free-space levels' edges are read through the warnings in EarlyArchiveTest; the rows
 // follow them.
 TEST(EarlyTable, FreeSpaceAndForecastTiers) {
   EarlyWatchSnapshot early = laptop({});

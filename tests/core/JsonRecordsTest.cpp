@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <limits>
-#include <nlohmann/json.hpp>
 
 #include "core/LocalizedMessage.h"
 #include "core/memory/AppIdentity.h"

@@ -1,18 +1,172 @@
-#include "core/memory/MenuBarStatus.h"
-
+// Memory pressure over time: the notice policy, the growth trend, the CPU and swap trackers,
+// and the menu bar's level, each fed samples written as a script of spans.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <limits>
+#include <sstream>
 
-#include "MemoryScript.h"
+#include "core/memory/MemoryNotice.h"
+#include "core/memory/MenuBarStatus.h"
+#include "core/memory/UsageTrackers.h"
 
 namespace hollin {
 namespace {
 
-using namespace test;
 using enum MenuBarLevel;
-
 constexpr double nan = std::numeric_limits<double>::quiet_NaN();
+
+constexpr std::uint64_t MiB = 1ull << 20;
+
+MemorySample at(double uptime, Pressure pressure, std::optional<std::uint64_t> swap = {},
+                std::optional<std::uint64_t> compressed = {}) {
+  return {uptime, pressure, swap, compressed};
+}
+
+// Samples every 5 s: "W100..115" is warning from 100 s through 115 s, "N5" one normal sample at
+// 5 s, C critical, U unknown, G normal with swap up 9 MiB and compression up 1 byte per 5 s
+// (531 MiB over 295 s). A time may be "nan" or negative.
+std::vector<MemorySample> samples(const std::string& script) {
+  static const std::map<char, Pressure> kinds{
+      {'N', Pressure::normal}, {'W', Pressure::warning}, {'C', Pressure::critical}, {'U', Pressure::unknown}};
+  std::vector<MemorySample> out;
+  std::istringstream spans(script);
+  for (std::string span; spans >> span;) {
+    const auto dots = span.find("..");
+    const double from = std::stod(span.substr(1, dots - 1));
+    const double to = dots == std::string::npos ? from : std::stod(span.substr(dots + 2));
+    const bool growing = span[0] == 'G';
+    const Pressure pressure = growing ? Pressure::normal : kinds.at(span[0]);  // a typo throws
+    for (double now = from;; now += 5) {
+      const auto ticks = growing ? static_cast<std::uint64_t>(now / 5) : 0;
+      out.push_back(growing ? at(now, pressure, ticks * 9 * MiB, ticks) : at(now, pressure));
+      if (!(now + 5 <= to)) break;
+    }
+  }
+  return out;
+}
+
+TEST(Pressure, TheReadingsKernelLevelElseTheLastEventsPressure) {
+  using enum Pressure;
+  HLSystem reading{};
+  reading.pressure = 2;
+  EXPECT_EQ(kernelPressure(reading, critical), critical) << "not read";
+  reading.pressure_valid = 1;
+  const std::pair<std::int32_t, Pressure> levels[] = {{1, normal}, {2, warning}, {4, critical}, {0, unknown}, {3, unknown}};
+  for (auto [level, pressure] : levels) {
+    reading.pressure = level;
+    EXPECT_EQ(pressureFromKernelLevel(level), pressure) << level;
+    EXPECT_EQ(kernelPressure(reading, critical), pressure == unknown ? critical : pressure) << level;
+  }
+  reading.swap_used = 7;
+  reading.swap_valid = 1;
+  reading.compressed = 9;  // vm_valid is 0: not read
+  EXPECT_EQ(memorySample(reading, 5, normal), at(5, normal, 7, std::nullopt));
+}
+
+TEST(MemoryPolicy, NoticesOfAScriptedRun) {
+  // What a policy with the delay posts fed the script ("uptime notice, ..."), and the episode's
+  // severity after it.
+  struct Run { const char* name; double delay; const char* script; const char* posted; int episode; };
+  const Run runs[] = {
+      {"warning held 9 s posts nothing, at 10 s once", 10, "W100..105 W109 W110..115", "110 warning", 1},
+      {"a normal sample restarts the hold", 10, "W100 N105 W110 W119..124", "124 warning", 1},
+      {"an unusable delay is 30 s", nan, "W0..30", "30 warning", 1},
+      {"critical posts at once, inside warning's 600 s too, and 600 s later", 10, "W100..110 C115..715",
+       "110 warning, 115 critical, 715 critical", 2},
+      {"critical inside a warning run leaves the run's start", 10, "W100 C105 W110", "105 critical, 110 warning", 2},
+      {"unknown ends the warning run", 10, "W100 U105 W110..120", "120 warning", 1},
+      {"an equal uptime breaks the series", 10, "W100..105 W105..115", "115 warning", 1},
+      {"a 21 s gap breaks the series", 10, "W100..105 W126..136", "136 warning", 1},
+      {"a 20 s gap continues it", 10, "W100..105 W125", "125 warning", 1},
+      {"a break keeps the notice history", 10, "W100..110 W500..520", "110 warning", 1},
+      {"a sample with no usable time posts nothing and breaks the series", 10, "W600 Wnan C-1e9 W605..615", "615 warning", 1},
+      {"115 s of normal keeps the episode, 120 s closes it", 0, "W0 N5..120 W125 N130..250 W255", "0 warning, 255 warning", 1},
+      {"a lesser notice waits only for its own 600 s", 0, "W0 C5 W10..600", "0 warning, 5 critical, 600 warning", 2},
+      {"unknown breaks the normal run that would close the episode", 0, "C0 N5..100 U105 N110..210 C215", "0 critical", 2},
+      {"115 s of normal after a gap keeps the episode", 0, "C0 N5..80 N110..225", "0 critical", 2},
+      {"120 s of normal after a gap closes it", 0, "C0 N5..80 N110..230", "0 critical", 0},
+      {"growth posts early 295 s in and every 600 s, opening no episode", 10, "G0..1600", "295 early, 895 early, 1495 early", 0},
+      {"early in a warning episode waits only for its own 600 s", 0, "G0..280 W285 G290..295", "285 warning, 295 early", 1},
+  };
+  for (const Run& run : runs) {
+    MemoryPolicy policy(run.delay);
+    std::string posted;
+    for (const MemorySample& sample : samples(run.script))
+      if (auto notice = policy.observe(sample))
+        posted += (posted.empty() ? "" : ", ") + std::to_string(std::lround(sample.uptime)) + " " +
+                  std::string(rawValue(*notice));
+    EXPECT_EQ(posted, run.posted) << run.name;
+    EXPECT_EQ(policy.episodeSeverity(), run.episode) << run.name;
+  }
+  for (double bad : {-1.0, std::numeric_limits<double>::infinity()}) EXPECT_EQ(MemoryPolicy(bad).warningDelay(), 30);
+}
+
+TEST(MemoryTrend, GrowthNeedsAReferenceAged295To310Seconds) {
+  using enum Pressure;
+  const MemorySample now = at(1000, normal, 1024 * MiB, 101);
+  struct Case { const char* what; std::vector<MemorySample> window; bool growing; };
+  const Case cases[] = {
+      {"no sample in the age range", {at(706, normal, 0, 0), at(689, normal, 0, 0)}, false},
+      {"exactly 512 MiB of swap and 1 byte of compression", {at(700, normal, 512 * MiB, 100)}, true},
+      {"one byte short of 512 MiB", {at(700, normal, 512 * MiB + 1, 100)}, false},
+      {"compression flat", {at(700, normal, 0, 101)}, false},
+      {"swap shrank", {at(700, normal, 2048 * MiB, 0)}, false},
+      {"age 310 is in range", {at(690, normal, 0, 0)}, true},
+      {"the first sample in range decides", {at(695, normal, 600 * MiB, 0), at(700, normal, 0, 0)}, false},
+      {"the reference lacks swap", {at(700, normal, std::nullopt, 0)}, false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(MemoryTrend::isGrowing(c.window, now), c.growing) << c.what;
+  EXPECT_FALSE(MemoryTrend::isGrowing({at(700, normal, 0, 0)}, at(1000, normal, 1024 * MiB))) << "no compression now";
+
+  MemoryPolicy policy(10);  // its window: 360 s, both ends kept
+  for (const MemorySample& sample : samples("N0..400")) policy.observe(sample);
+  EXPECT_EQ(policy.samples().front().uptime, 40);
+  EXPECT_EQ(policy.samples().size(), 73u);
+}
+
+TEST(UsageTrackers, CpuShareAndSwapChangeWithinOneSeries) {
+  CPUUsageTracker cpu;
+  EXPECT_EQ(cpu.observe(100, 900, 10), std::nullopt) << "first tick";
+  EXPECT_DOUBLE_EQ(*cpu.observe(125, 975, 15), 0.25);
+  EXPECT_DOUBLE_EQ(*cpu.observe(135, 975, 35), 1.0) << "exactly 20 s";
+  EXPECT_EQ(cpu.observe(140, 980, 55.001), std::nullopt) << "a gap";
+  EXPECT_DOUBLE_EQ(*cpu.observe(150, 990, 60), 0.5) << "a new series after the gap";
+  EXPECT_EQ(cpu.observe(150, 990, 65), std::nullopt) << "no ticks elapsed";
+  EXPECT_EQ(cpu.observe(100, 995, 70), std::nullopt) << "busy went down";
+  EXPECT_EQ(cpu.observe(110, 1000, 70), std::nullopt) << "same uptime";
+  EXPECT_EQ(cpu.observe(std::nullopt, 1005, 75), std::nullopt);
+  EXPECT_EQ(cpu.observe(130, 1010, 80), std::nullopt) << "an unreadable counter forgets the last tick";
+  EXPECT_EQ(cpu.observe(140, 1015, nan), std::nullopt);
+  EXPECT_EQ(cpu.observe(150, 1025, 85), std::nullopt) << "so does an uptime that is no number";
+
+  // Swap: the change against the newest reading at least 295 s old.
+  SwapChangeTracker swap;
+  for (double now = 0; now < 300; now += 20)
+    EXPECT_EQ(swap.observe(static_cast<std::uint64_t>(now) * MiB, now), std::nullopt) << now;
+  EXPECT_EQ(swap.observe(1000 * MiB, 300), static_cast<std::int64_t>(1000 * MiB)) << "against 0 s";
+  // 0 s is 320 s old and gone, so 20 s is the reference; shrinking is negative.
+  EXPECT_EQ(swap.observe(0, 320), -static_cast<std::int64_t>(20 * MiB));
+  EXPECT_EQ(swap.observe(1 * MiB, 341), std::nullopt) << "a gap starts over";
+
+  // A reading that cannot be used gives nothing and empties the list, so the next one finds no
+  // reference 295 s old; the largest usable one still gives its change.
+  const std::pair<std::optional<std::uint64_t>, double> unusable[] = {{1ull << 63, 295}, {std::nullopt, 295}, {0, nan}};
+  for (auto [bytes, uptime] : unusable) {
+    SwapChangeTracker tracker;
+    for (double now = 0; now < 295; now += 5) tracker.observe(0, now);
+    EXPECT_EQ(tracker.observe(bytes, uptime), std::nullopt) << uptime;
+    EXPECT_EQ(tracker.observe(0, 300), std::nullopt) << uptime;
+  }
+  SwapChangeTracker largest;
+  for (double now = 0; now < 295; now += 5) largest.observe(0, now);
+  EXPECT_EQ(largest.observe(std::numeric_limits<std::int64_t>::max(), 295), std::numeric_limits<std::int64_t>::max());
+
+  // A tick every second: only the newest 128 readings are kept, so none is old enough.
+  SwapChangeTracker dense;
+  for (double now = 0; now <= 400; now += 1) EXPECT_EQ(dense.observe(0, now), std::nullopt) << now;
+}
+
 const LocalizedMessage diskFull = msg("内蔵ストレージの空きがほとんどありません。いらないファイルを消してください。");
 
 MenuBarStatusPolicy fed(const std::string& script) {
@@ -22,7 +176,7 @@ MenuBarStatusPolicy fed(const std::string& script) {
 }
 
 TEST(MenuBarStatusPolicy, MemoryLevelAfterAScriptedRun) {
-  struct Run { const char* name; const char* script; MenuBarLevel level; };  // scripts as in MemoryScript.h
+  struct Run { const char* name; const char* script; MenuBarLevel level; };  // scripts as above
   const Run runs[] = {
       {"warning held 9 s stays yellow", "W100 W109", yellow}, {"warning held 10 s turns orange", "W100 W110", orange},
       {"a normal sample restarts the delay", "W100 N105 W110..115", yellow},
@@ -52,11 +206,7 @@ TEST(MenuBarStatusPolicy, AResetForgetsTheWarningRunAndTheGrowthReference) {
 
 // A report holding one app suspected of hanging (two failures 20 s apart), checked at `checkedAt`.
 PeerReport reportWith(double checkedAt, bool trusted = true, bool workerHealthy = true) {
-  PeerReport report;
-  report.trusted = trusted;
-  report.workerHealthy = workerHealthy;
-  report.apps = {AppResponse{{}, "app", ProbeOutcome::failed, checkedAt, checkedAt - 20, 2}};
-  return report;
+  return {.trusted = trusted, .workerHealthy = workerHealthy, .apps = {{{}, "app", ProbeOutcome::failed, checkedAt, checkedAt - 20, 2}}};
 }
 
 TEST(ShownLevel, SuspectedAppsOfUsableReportsRaiseGreenAndYellowToOrange) {

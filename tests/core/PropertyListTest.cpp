@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <bit>
-#include <cstdint>
 #include <initializer_list>
 
 #include "CoreFixtures.h"
@@ -55,15 +54,16 @@ TEST(PropertyList, RejectsBadInput) {
   EXPECT_TRUE(parsePropertyList(xml, xml.size())) << "exactly at the limit is allowed";
 }
 
+void appendBigEndian32(std::string& to, std::uint64_t v) {
+  for (int shift = 24; shift >= 0; shift -= 8) to += static_cast<char>(v >> shift & 0xFF);
+}
+
 // A binary list of the given encoded objects, the first one the root, with 4-byte offsets and
 // references.
 std::string binaryList(const std::vector<std::string>& objects) {
   std::string bytes = "bplist00", table;
-  auto append32 = [](std::string& to, std::uint64_t v) {
-    for (int shift = 24; shift >= 0; shift -= 8) to += static_cast<char>(v >> shift & 0xFF);
-  };
   for (const std::string& object : objects) {
-    append32(table, bytes.size());
+    appendBigEndian32(table, bytes.size());
     bytes += object;
   }
   const std::uint64_t tableOffset = bytes.size();
@@ -72,7 +72,7 @@ std::string binaryList(const std::vector<std::string>& objects) {
   trailer += "\x04\x04";
   for (std::uint64_t v : {std::uint64_t{objects.size()}, std::uint64_t{0}, tableOffset}) {
     trailer += std::string(4, '\0');
-    append32(trailer, v);
+    appendBigEndian32(trailer, v);
   }
   return bytes + trailer;
 }
@@ -80,8 +80,7 @@ std::string binaryList(const std::vector<std::string>& objects) {
 // An array object holding references to the given objects.
 std::string arrayOf(std::initializer_list<std::uint32_t> children) {
   std::string object(1, static_cast<char>(0xA0 | children.size()));
-  for (std::uint32_t child : children)
-    for (int shift = 24; shift >= 0; shift -= 8) object += static_cast<char>(child >> shift & 0xFF);
+  for (std::uint32_t child : children) appendBigEndian32(object, child);
   return object;
 }
 

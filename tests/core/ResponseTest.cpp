@@ -1,13 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "core/L10n.h"
 #include "core/TextCut.h"
 #include "core/response/HangNotices.h"
 #include "core/response/ProbeMessages.h"
 #include "core/response/ProbeRotation.h"
 #include "core/response/ResponsePolicy.h"
-#include "core/scope/AccountsView.h"
-#include "core/tick/Moment.h"
 
 namespace hollin {
 namespace {
@@ -89,9 +86,7 @@ TEST(ProbeRotation, EightAtATurnInPidOrderWithTheFrontmostEveryTime) {
   EXPECT_EQ(desk.pass(rotation), pids(101, 108));
   EXPECT_EQ(desk.pass(rotation), pids(109, 116));
   EXPECT_EQ(rotation.position(), 16);
-  auto third = pids(117, 120);
-  for (auto pid : pids(101, 104)) third.push_back(pid);
-  EXPECT_EQ(desk.pass(rotation), third);
+  EXPECT_EQ(desk.pass(rotation), (std::vector<std::int32_t>{117, 118, 119, 120, 101, 102, 103, 104})) << "wraps round";
   EXPECT_EQ(rotation.position(), 4);
 
   desk.workspace.frontmost = 110;
@@ -166,11 +161,8 @@ TEST(ProbeMessages, NamesAreCutToAHundredCharactersAsAReaderCountsThem) {
 
 // Account 501's report with one application that has failed for 20 s, checked at `checkedAt`.
 PeerReport suspectReport(std::uint32_t uid, double checkedAt) {
-  PeerReport report;
-  report.uid = uid;
-  report.trusted = report.workerHealthy = true;
-  report.apps.push_back({{812, 5}, "Editor", ProbeOutcome::failed, checkedAt, checkedAt - 20, 3});
-  return report;
+  return {.uid = uid, .trusted = true, .workerHealthy = true,
+          .apps = {{{812, 5}, "Editor", ProbeOutcome::failed, checkedAt, checkedAt - 20, 3}}};
 }
 
 TEST(HangNotices, OnePerProcessEveryTenMinutesFromTheConsoleAccountOnly) {
@@ -199,28 +191,12 @@ TEST(HangNotices, OnePerProcessEveryTenMinutesFromTheConsoleAccountOnly) {
 }
 
 TEST(HangNotices, OnlyFreshSuspectsOfWorkingWatchesCount) {
-  HangNoticeLedger ledger;
-  PeerReport stale = suspectReport(501, 79.9);
-  PeerReport untrusted = suspectReport(502, 100);
-  untrusted.trusted = false;
-  PeerReport broken = suspectReport(503, 100);
-  broken.workerHealthy = false;
-  PeerReport early = suspectReport(504, 100);
-  early.apps[0].firstFailure = 90;  // two failures within 10 s
-  EXPECT_TRUE(ledger.due({stale, untrusted, broken, early}, 100, 501, 501).empty());
-}
-
-TEST(ResponseSettings, ASessionWithoutAnAccessibilityBusIsToldSoRatherThanAskedForAPermission) {
-  Moment moment;
-  moment.language = "en";
-  const auto line = [&] {
-    Screen screen = blankScreen(AnalysisTab::settings, "en");
-    presentAccountNotes(screen, moment);
-    return screen.permissions;
-  };
-  EXPECT_NE(line().find(L10n::render(msg("追加の許可が必要"), "en")), std::string::npos) << line();
-  moment.accessibilityBusMissing = true;
-  EXPECT_NE(line().find(L10n::render(msg("使えません（アクセシビリティバスなし）"), "en")), std::string::npos) << line();
+  std::vector<PeerReport> reports{suspectReport(501, 79.9), suspectReport(502, 100), suspectReport(503, 100),
+                                  suspectReport(504, 100)};  // the first stale
+  reports[1].trusted = false;
+  reports[2].workerHealthy = false;
+  reports[3].apps[0].firstFailure = 90;  // two failures within 10 s
+  EXPECT_TRUE(HangNoticeLedger().due(reports, 100, 501, 501).empty());
 }
 
 }  // namespace

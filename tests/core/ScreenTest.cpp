@@ -2,13 +2,12 @@
 // tabs' labels and rows, the notes, and the self-health record's keys.
 #include <gtest/gtest.h>
 
-#include <nlohmann/json.hpp>
-
 #include "core/L10n.h"
 #include "core/health/HealthRecord.h"
 #include "core/memory/MemoryView.h"
 #include "core/response/ResponseView.h"
 #include "core/scope/AccountsView.h"
+#include "core/ssd/SSDView.h"
 #include "core/ui/StatusView.h"
 
 namespace hollin {
@@ -33,6 +32,9 @@ Moment freshMoment(AnalysisTab tab = AnalysisTab::apps) {
   system.disk_available = 100'000'000'000;
   snapshot->cpuCelsius = 54.4;
   snapshot->cpuMeasuredAt = noon - 30s;
+  snapshot->ssdHealth = SSDHealth{0, 100, 10, 3, {}, {12, 0}, {5'000'000, 0}, {800, 0}, 40.0};  // 3 % worn
+  snapshot->ssdCheckedAt = noon - 30s;
+  snapshot->ssdCelsius = 40.4;
   snapshot->loggedInUIDs = std::set<std::uint32_t>{1000};
   snapshot->processes = {{10, 1000, 1, "editor", 300 << 20, 400 << 20}, {11, 1000, 2, "daemon", {}, {}},
                          {12, 0, 3, "init", 1, 1}};
@@ -67,6 +69,7 @@ MemoryFigures figures(const std::function<void(MemoryFigures&)>& change = {}) {
 Screen presented(const Moment& moment, const MemoryFigures& kept = figures()) {
   Screen screen = blankScreen(moment.selectedTab, moment.language);
   presentMemoryCards(screen, moment, kept);
+  presentSSDCards(screen, moment);
   presentApps(screen, moment, kept.sort);
   presentAccountTables(screen, moment);
   presentAccountNotes(screen, moment);
@@ -138,6 +141,25 @@ TEST(ScreenCards, StaleOrUnknownFiguresAreNeverGuessed) {
   EXPECT_EQ(cardOf(screen, CardSlot::cpu), (CardView{ja(msg("測定中")), "", false})) << "a temperature 121 s old is dropped";
 }
 
+TEST(ScreenCards, TheSSDCardsSayWhatTheReadingSaysAndNothingOld) {
+  const auto ssd = [](const std::function<void(Snapshot&)>& change, bool asleep = false) {
+    Moment moment = withSnapshot(change);
+    moment.asleep = asleep;
+    const Screen screen = presented(moment);
+    return std::pair{cardOf(screen, CardSlot::ssdTemperature), cardOf(screen, CardSlot::ssdHealth)};
+  };
+  auto [temperature, health] = ssd([](Snapshot&) {});
+  EXPECT_EQ(temperature.value, "40 °C");
+  EXPECT_EQ(health, (CardView{"警告なし", "消耗度の目安 3%\nデータエラー累積 0件", false}));
+  EXPECT_EQ(ssd([](Snapshot& s) { s.ssdHealth->warning = 4; }).second,
+            (CardView{"警告あり", "消耗度の目安 3%\nデータエラー累積 0件", true}));
+  EXPECT_EQ(ssd([](Snapshot& s) { s.ssdHealth->wear = 91; }).second.value, "消耗に注意");
+  health = ssd([](Snapshot& s) { s.ssdCheckedAt = noon - 120s, s.ssdPersistenceOK = false; }).second;
+  EXPECT_EQ(health, (CardView{"取得不可", "履歴の保存・読込に問題があります", false})) << "a reading two minutes old";
+  std::tie(temperature, health) = ssd([](Snapshot&) {}, true);
+  EXPECT_EQ(temperature.value + health.value, "取得不可取得不可") << "asleep";
+}
+
 // Reports of the sharing profile's three accounts: 501 working, 502 without permission.
 Moment sharedMoment(AnalysisTab tab) {
   Moment moment = freshMoment(tab);
@@ -161,12 +183,11 @@ TEST(ScreenTabs, AppsRowsLabelsAndTheHealthTab) {
   EXPECT_EQ(screen.table.rows[0], (std::vector<std::string>{"editor", ja(msg("このアカウント（UID {0}）", 1000)), "300 MB",
                                                             "400 MB\u3000" + ja(msg("{0}/{1}件取得", 1, 1))}));
   EXPECT_EQ(screen.table.rows[1][3], ja(msg("取得不可")) + "\u3000" + ja(msg("{0}/{1}件取得", 0, 1)));
-  Moment english = freshMoment();
-  english.language = "en";
-  EXPECT_EQ(presented(english).table.rows[0][3], "400 MB  1 of 1 processes read") << "no ideographic space in English";
-  Moment hidden = freshMoment();
-  hidden.windowShown = false;
-  EXPECT_TRUE(presented(hidden).table.rows.empty()) << "a hidden window's table is not built";
+  Moment moment = freshMoment();
+  moment.language = "en";
+  EXPECT_EQ(presented(moment).table.rows[0][3], "400 MB  1 of 1 processes read") << "no ideographic space in English";
+  moment.windowShown = false;
+  EXPECT_TRUE(presented(moment).table.rows.empty()) << "a hidden window's table is not built";
 
   screen = presented(freshMoment(AnalysisTab::early));
   EXPECT_EQ(screen.tabLabels[0], ja(plainLabel(AnalysisTab::apps)));
@@ -218,6 +239,10 @@ TEST(ScreenNotes, CoverageAndPermissionsSayWhatIsMissing) {
                 ja(msg("状態の共有に失敗しています。フォルダの状態を確認してください。")));
   EXPECT_EQ(screen.permissions, ja(msg("通知：{0}　このアカウントの応答確認：{1}　共有：{2}", ja(msg("許可済み")),
                                        ja(msg("確認処理に失敗")), ja(msg("保存に失敗")))));
+  moment.accessibilityTrusted = false;
+  EXPECT_NE(presented(moment).permissions.find(ja(msg("追加の許可が必要"))), std::string::npos);
+  moment.accessibilityBusMissing = true;  // no bus to grant it on: said so rather than asked for
+  EXPECT_NE(presented(moment).permissions.find(ja(msg("使えません（アクセシビリティバスなし）"))), std::string::npos);
   moment.language = "en";
   EXPECT_NE(presented(moment).coverage.find("UID 501, UID 502, UID 503"), std::string::npos);
 }
@@ -242,6 +267,8 @@ TEST(ScreenRecord, TheSubsystemsFiguresAndWhatIsUnknown) {
   EXPECT_EQ(record["users"], json::parse(R"([{"uid":1000,"state":"使用中","processes":2,"footprintReadable":1,
                                               "residentReadable":1}])"));
   EXPECT_TRUE(record["receivedUIDs"].is_null()) << "no report exchanged: unknown, not none";
+  recordSSD(record, withSnapshot([](Snapshot& snapshot) { snapshot.ssdCheckedAt = distantPast; }));
+  EXPECT_EQ(record["ssdHealthCheckedAt"], nullptr) << "never checked is no date";
 
   moment = withSnapshot([](Snapshot& snapshot) { snapshot.system.disk_valid = 0; }, moment);
   moment.asleep = true;

@@ -112,14 +112,9 @@ TEST(SnapshotUserIDs, OrdinaryAccountsOnlySortedAndDistinct) {
 }
 
 TEST(SnapshotProcessMemory, FlagsDecideWhichFiguresExist) {
-  HLProcess native{};
-  native.pid = 42;
-  native.uid = 1000;
-  native.start = 123;
-  native.resident = 4096;
-  native.resident_valid = 1;
-  native.footprint = 99;  // its flag stays 0: not a reading
-  std::memcpy(native.name, "Écrit", sizeof "Écrit");
+  // The footprint's flag stays 0: not a reading.
+  HLProcess native{.pid = 42, .uid = 1000, .start = 123, .resident = 4096, .footprint = 99, .footprint_valid = 0,
+                   .resident_valid = 1, .name = "Écrit"};
   EXPECT_EQ(processMemory(native), (ProcessMemory{42, 1000, 123, "Écrit", std::nullopt, std::uint64_t{4096}}));
   std::memset(native.name, 'x', sizeof native.name);  // no terminator: stops at the end
   EXPECT_EQ(processMemory(native).name.size(), sizeof native.name);

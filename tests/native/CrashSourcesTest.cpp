@@ -22,36 +22,26 @@ const std::string bootId = "fedcba9876543210fedcba9876543210";
 constexpr std::uint64_t day = 86400'000'000;       // µs
 constexpr std::uint64_t now = 1715342400'000'000;  // 2024-05-10 12:00 UTC
 
-WallTime at(std::uint64_t microseconds) {
-  return WallTime(std::chrono::microseconds(microseconds));
-}
+WallTime at(std::uint64_t microseconds) { return WallTime(std::chrono::microseconds(microseconds)); }
 
-// One entry of the journal export format.
-std::string entry(std::uint64_t realtime, const std::string& fields) {
-  return "__REALTIME_TIMESTAMP=" + std::to_string(realtime) +
-         "\n__MONOTONIC_TIMESTAMP=" + std::to_string(realtime % day) + "\n_BOOT_ID=" + bootId +
-         "\n" + fields + "\n";
-}
-
-std::string coreDump(const std::string& uid, const std::string& more) {
-  return "MESSAGE_ID=fc2e22bc6ee647b6b90729ab34a250b1\nCOREDUMP_UID=" + uid + "\n" + more;
+// One entry of the journal export format: a core dump of uid, or with no uid another message.
+std::string entry(std::uint64_t realtime, const std::string& uid, const std::string& fields) {
+  return "__REALTIME_TIMESTAMP=" + std::to_string(realtime) + "\n__MONOTONIC_TIMESTAMP=" +
+         std::to_string(realtime % day) + "\n_BOOT_ID=" + bootId + "\n" +
+         (uid.empty() ? "" : "MESSAGE_ID=fc2e22bc6ee647b6b90729ab34a250b1\nCOREDUMP_UID=" + uid + "\n") + fields + "\n";
 }
 
 // Writes the export stream into a journal file under the tree, as journald would keep it.
 bool writeJournal(const test::FixtureTree& tree, const std::string& stream) {
   tree.write("export", stream);
   std::filesystem::create_directories(tree.path(journalFolder));
-  return runTool({journalRemote,
-                  {"-o", tree.path(std::string(journalFolder) + "/remote.journal"),
-                   tree.path("export")}})
-      .has_value();
+  const std::string journal = tree.path(std::string(journalFolder) + "/remote.journal");
+  return runTool({journalRemote, {"-o", journal, tree.path("export")}}).has_value();
 }
 
-void touch(const test::FixtureTree& tree, const std::string& relative,
-           std::uint64_t modified = now) {
+void touch(const test::FixtureTree& tree, const std::string& relative, std::uint64_t modified = now) {
   tree.write(relative, "");
-  const timespec times[2] = {{static_cast<time_t>(modified / 1'000'000), 0},
-                             {static_cast<time_t>(modified / 1'000'000), 0}};
+  const timespec time{static_cast<time_t>(modified / 1'000'000), 0}, times[2] = {time, time};
   ASSERT_EQ(::utimensat(AT_FDCWD, tree.path(relative).c_str(), times, 0), 0);
 }
 
@@ -59,40 +49,30 @@ TEST(CrashSources, TheJournalAndTheFoldersGiveThisUsersCrashesOnce) {
   if (::access(journalRemote, X_OK) != 0) GTEST_SKIP() << "systemd-journal-remote is not installed";
   const test::FixtureTree tree("");
   const std::uint64_t crash = now - day / 24;
-  ASSERT_TRUE(writeJournal(
-      tree,
-      entry(now - 9 * day, coreDump("1000", "COREDUMP_COMM=ancient\n")) +
-          entry(crash + 3000, coreDump("1000", "COREDUMP_COMM=gnome-text-edit\nCOREDUMP_PID=4242\n"
-                                               "COREDUMP_TIMESTAMP=" + std::to_string(crash) + "\n")) +
-          entry(now - day, coreDump("1000", "COREDUMP_PID=1\n")) +
-          entry(now - day, coreDump("1001", "COREDUMP_COMM=intruder\n")) +
-          entry(now - day, "MESSAGE=Started something.\n") +
-          entry(now - 2 * day,
-                coreDump("1000", "COREDUMP_EXE=/usr/lib/evince/evince-thumbnailer\n"))));
+  ASSERT_TRUE(writeJournal(tree, entry(now - 9 * day, "1000", "COREDUMP_COMM=ancient\n") +
+                                    entry(crash + 3000, "1000", "COREDUMP_COMM=gnome-text-edit\nCOREDUMP_PID=4242\n"
+                                          "COREDUMP_TIMESTAMP=" + std::to_string(crash) + "\n") +
+                                    entry(now - day, "1000", "COREDUMP_PID=1\n") +
+                                    entry(now - day, "1001", "COREDUMP_COMM=intruder\n") +
+                                    entry(now - day, "", "MESSAGE=Started something.\n") +
+                                    entry(now - 2 * day, "1000", "COREDUMP_EXE=/usr/lib/evince/evince-thumbnailer\n")));
   // The dump of the journal's crash, and a name whose numbers are no time.
-  touch(tree, "var/lib/systemd/coredump/core.gnome-text-edit.1000." + bootId + ".4242." +
-                  std::to_string(crash) + ".zst");
-  touch(tree, "var/lib/systemd/coredump/core.vim.1000." + bootId +
-                  ".18446744073709551615.18446744073709551615");
-  touch(tree, "var/lib/systemd/coredump/core.vim.1000." + bootId + ".77." +
-                  std::to_string(now - 3 * day));
-  touch(tree, "var/lib/systemd/coredump/core.vim.1001." + bootId + ".78." +
-                  std::to_string(now - 3 * day));
+  const std::string dumps = "var/lib/systemd/coredump/core.";
+  touch(tree, dumps + "gnome-text-edit.1000." + bootId + ".4242." + std::to_string(crash) + ".zst");
+  touch(tree, dumps + "vim.1000." + bootId + ".18446744073709551615.18446744073709551615");
+  touch(tree, dumps + "vim.1000." + bootId + ".77." + std::to_string(now - 3 * day));
+  touch(tree, dumps + "vim.1001." + bootId + ".78." + std::to_string(now - 3 * day));
   touch(tree, "var/crash/_usr_bin_nautilus.1000.crash", now - 4 * day);
   touch(tree, "var/crash/_usr_bin_nautilus.1000.upload", now - 4 * day);
   touch(tree, "var/crash/_usr_bin_totem.1001.crash");
   // apport's report of the journal's crash a minute later, under the name the kernel cut short.
   touch(tree, "var/crash/_usr_bin_gnome-text-editor.1000.crash", crash + 60'000'000);
 
-  const auto sources = readCrashSources(tree.root(), 1000, now - 8 * day);
-  auto records = CrashReports::fromSources(sources, 1000);
+  auto records = CrashReports::fromSources(readCrashSources(tree.root(), 1000, now - 8 * day), 1000);
   ASSERT_TRUE(records);
-  std::sort(records->begin(), records->end(),
-            [](const auto& a, const auto& b) { return a.name < b.name; });
-  EXPECT_EQ(*records, (std::vector<CrashRecord>{{"evince-thumbnailer", at(now - 2 * day)},
-                                                {"gnome-text-edit", at(crash)},
-                                                {"nautilus", at(now - 4 * day)},
-                                                {"vim", at(now - 3 * day)}}));
+  std::ranges::sort(*records, {}, &CrashRecord::name);
+  EXPECT_EQ(*records, (std::vector<CrashRecord>{{"evince-thumbnailer", at(now - 2 * day)}, {"gnome-text-edit", at(crash)},
+                                                {"nautilus", at(now - 4 * day)}, {"vim", at(now - 3 * day)}}));
 }
 
 TEST(CrashSources, AbsentOnlyWhenNoSourceCanBeRead) {

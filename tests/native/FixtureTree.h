@@ -30,19 +30,21 @@ class FixtureTree {
   const std::string& root() const { return root_; }
   std::string path(const std::string& relative) const { return root_ + "/" + relative; }
 
-  // Whole files at once: a reader polling in another thread never sees half of one.
-  void write(const std::string& relative, const std::string& text) const {
+  // Whole files at once: a reader polling in another thread never sees half of one. In place,
+  // as the kernel changes its files: a descriptor held open sees the new text.
+  void write(const std::string& relative, const std::string& text, bool inPlace = false) const {
     std::filesystem::create_directories(std::filesystem::path(path(relative)).parent_path());
-    std::ofstream(path(relative) + ".new", std::ios::trunc) << text;
-    std::filesystem::rename(path(relative) + ".new", path(relative));
+    std::ofstream(path(relative) + (inPlace ? "" : ".new"), std::ios::trunc) << text;
+    if (!inPlace) std::filesystem::rename(path(relative) + ".new", path(relative));
   }
   void remove(const std::string& relative) const { std::filesystem::remove_all(path(relative)); }
   // Replaces one line that begins with prefix.
-  void replaceLine(const std::string& relative, const std::string& prefix, const std::string& line) const {
+  void replaceLine(const std::string& relative, const std::string& prefix, const std::string& line,
+                   bool inPlace = false) const {
     std::ifstream in(path(relative));
     std::string text, current;
     while (std::getline(in, current)) text += (current.starts_with(prefix) ? line : current) + "\n";
-    write(relative, text);
+    write(relative, text, inPlace);
   }
 
  private:

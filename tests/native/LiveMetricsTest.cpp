@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <tuple>
 
 static bool listed(pid_t pid) { return hollin::native::test::listing(hl_processes).count(pid) == 1; }
 
@@ -23,9 +24,7 @@ TEST(LiveMetrics, ThisProcessAndItsIdentity) {
     EXPECT_GT(processes.begin()->first, 0) << "pid 0 is never listed";
     ASSERT_EQ(processes.count(getpid()), 1u);
     const auto& self = processes.at(getpid());
-    EXPECT_EQ(self.uid, getuid());
-    EXPECT_EQ(self.start, start) << "round " << round;
-    EXPECT_EQ(self.resident_valid, 1);
+    EXPECT_EQ(std::tuple(self.uid, self.start, self.resident_valid), std::tuple(getuid(), start, 1)) << "round " << round;
     EXPECT_STREQ(self.name, "native_tests");
   }
 }

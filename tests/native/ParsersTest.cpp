@@ -11,10 +11,8 @@ constexpr auto none = std::nullopt;
 
 MemInfo memory(double availableShare, double swapFreeShare, std::uint64_t swap = 4 * gib) {
   MemInfo info;
-  info.memTotal = 16 * gib;
-  info.memAvailable = static_cast<std::uint64_t>(16.0 * gib * availableShare);
-  info.swapTotal = swap;
-  info.swapFree = static_cast<std::uint64_t>(static_cast<double>(swap) * swapFreeShare);
+  info.memTotal = 16 * gib, info.memAvailable = static_cast<std::uint64_t>(16.0 * gib * availableShare);
+  info.swapTotal = swap, info.swapFree = static_cast<std::uint64_t>(static_cast<double>(swap) * swapFreeShare);
   return info;
 }
 

@@ -7,27 +7,20 @@
 #include "native/linux/NativeReaders.h"
 #include "FixtureTree.h"
 
+#include <tuple>
+
 namespace hollin::native {
 namespace {
-
-struct Machine {
-  const char* name;
-  std::optional<BatteryReading> reading;
-  ChargeLimit limit;
-  std::optional<BatteryHealth> health;
-};
 
 BatteryReading reading(std::optional<bool> external, std::optional<bool> charging, std::optional<std::int64_t> mA,
                        std::optional<std::int64_t> percent, std::optional<std::int64_t> cycles,
                        std::optional<std::int64_t> watts = {}, std::optional<std::int64_t> reason = {}) {
-  BatteryReading r;
-  r.externalConnected = external, r.charging = charging, r.amperage = mA, r.percent = percent;
-  r.cycleCount = cycles, r.adapterWatts = watts, r.notChargingReason = reason;
-  return r;
+  return {external, charging, mA, percent, reason, watts, cycles, std::nullopt};
 }
 
 TEST(PowerSupplyClass, RecordedMachinesReadAsOneBatteryAndOneAdapter) {
-  const Machine machines[] = {
+  // Each recorded machine's reading, charge limit and health.
+  const std::tuple<const char*, std::optional<BatteryReading>, ChargeLimit, std::optional<BatteryHealth>> machines[] = {
       {"desktop", std::nullopt, ChargeLimit::none, std::nullopt},
       {"mouse", std::nullopt, ChargeLimit::none, std::nullopt},
       // 15 W at 12.5 V; 35 of 50 Wh; 50 Wh of 57 when new.
@@ -41,14 +34,14 @@ TEST(PowerSupplyClass, RecordedMachinesReadAsOneBatteryAndOneAdapter) {
       // 20 V at 3.25 A; a driver that gives a percent and no capacities.
       {"usb-c", reading(true, true, 2100, 64, 21, 65), ChargeLimit::none, BatteryHealth{std::nullopt, "Good", 21}},
   };
-  for (const auto& machine : machines) {
-    SCOPED_TRACE(machine.name);
-    const test::FixtureTree tree(std::string("power/") + machine.name);
+  for (const auto& [name, battery, limit, health] : machines) {
+    SCOPED_TRACE(name);
+    const test::FixtureTree tree(std::string("power/") + name);
     const auto power = readPower(tree.root());
     ASSERT_TRUE(power);
-    EXPECT_EQ(BatteryReading::parse(BatteryReading::registryEntry(*power)), machine.reading);
-    EXPECT_EQ(ChargeLimit::parseArchive(ChargeLimit::policyArchive(*power)), machine.limit);
-    EXPECT_EQ(BatteryHealth::fromKernel(*power), machine.health);
+    EXPECT_EQ(BatteryReading::parse(BatteryReading::registryEntry(*power)), battery);
+    EXPECT_EQ(ChargeLimit::parseArchive(ChargeLimit::policyArchive(*power)), limit);
+    EXPECT_EQ(BatteryHealth::fromKernel(*power), health);
   }
 }
 
@@ -60,18 +53,17 @@ TEST(PowerSupplyClass, DamagedFilesLeaveTheirFiguresOut) {
   tree.write(battery + "charge_control_end_threshold", "eighty\n");
   tree.write(battery + "energy_full", "");
   tree.remove(battery + "power_now");
-  auto power = readPower(tree.root());
+  const auto power = readPower(tree.root());
   ASSERT_TRUE(power);
-  const auto read = BatteryReading::parse(BatteryReading::registryEntry(*power));
-  EXPECT_EQ(read, reading(true, false, std::nullopt, 85, 40, std::nullopt, 0))
+  EXPECT_EQ(BatteryReading::parse(BatteryReading::registryEntry(*power)),
+            reading(true, false, std::nullopt, 85, 40, std::nullopt, 0))
       << "the percent falls back to the battery's own";
   EXPECT_EQ(ChargeLimit::parseArchive(ChargeLimit::policyArchive(*power)), ChargeLimit::unreadable);
 
   tree.write(battery + "current_now", "-700000\n");  // a driver that signs its current itself
   tree.write(battery + "capacity", "9223372036854775807\n");  // no percent at all
-  power = readPower(tree.root());
-  EXPECT_EQ(BatteryReading::parse(BatteryReading::registryEntry(*power))->amperage, -700);
-  EXPECT_EQ(BatteryReading::parse(BatteryReading::registryEntry(*power))->percent, std::nullopt);
+  EXPECT_EQ(BatteryReading::parse(BatteryReading::registryEntry(readPower(tree.root()).value())),
+            reading(true, false, -700, std::nullopt, 40, std::nullopt, 0));
 }
 
 }  // namespace

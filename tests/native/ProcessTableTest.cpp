@@ -5,7 +5,7 @@
 
 #include <cerrno>
 #include <filesystem>
-#include <fstream>
+#include <tuple>
 
 using namespace hollin::native;
 using hollin::native::test::FixtureTree;
@@ -31,27 +31,32 @@ std::int32_t failedSample(ProcessTable& table) {
 
 }  // namespace
 
-TEST(ProcessTable, RecordedProcesses) {
-  FixtureTree tree;
-  ProcessTable table(tree.root(), 100);
-  auto listing = sample(table);
-  ASSERT_EQ(listing.size(), 3u) << "the kernel thread (pid 2) is not listed";
-  const auto& vim = listing.at(26231);
-  EXPECT_STREQ(vim.name, "vim");
-  EXPECT_EQ(vim.uid, 1000u);
-  EXPECT_EQ(vim.start, bootMicroseconds + 823750000);
-  EXPECT_TRUE(vim.resident_valid && vim.footprint_valid);
-  EXPECT_EQ(vim.resident, 6716u * 1024);
-  EXPECT_EQ(vim.footprint, (2092u + 0 + 660) * 1024) << "anonymous, shared and swapped";
-  EXPECT_STREQ(listing.at(1020).name, "((a b ) ( c d) )");
-  EXPECT_EQ(listing.at(1020).start, bootMicroseconds + 108391750000);
-  EXPECT_STREQ(listing.at(4242).name, "gnome-shell-calendar-server") << "whole name from cmdline";
-  EXPECT_EQ(table.heldDescriptors(), 4u);
-  EXPECT_EQ(sample(table).size(), 3u) << "steady state reads the held descriptors";
+TEST(ProcessTable, RecordedProcessesHeldOrNotAndAReusedPidGetsTheNewStart) {
+  for (std::size_t budget : {0, 100}) {
+    SCOPED_TRACE(budget);
+    FixtureTree tree;
+    ProcessTable table(tree.root(), budget);
+    auto listing = sample(table);
+    ASSERT_EQ(listing.size(), 3u) << "the kernel thread (pid 2) is not listed";
+    const auto& vim = listing.at(26231);
+    EXPECT_STREQ(vim.name, "vim");
+    // The footprint: anonymous, shared and swapped.
+    EXPECT_EQ(std::tuple(vim.uid, vim.start, vim.resident_valid, vim.resident, vim.footprint_valid, vim.footprint),
+              std::tuple(1000u, bootMicroseconds + 823750000, 1, 6716u * 1024, 1, (2092u + 0 + 660) * 1024));
+    EXPECT_STREQ(listing.at(1020).name, "((a b ) ( c d) )");
+    EXPECT_EQ(listing.at(1020).start, bootMicroseconds + 108391750000);
+    EXPECT_STREQ(listing.at(4242).name, "gnome-shell-calendar-server") << "whole name from cmdline";
+    EXPECT_EQ(table.heldDescriptors(), budget == 0 ? 0u : 4u) << "no budget: every file is closed after reading";
+    EXPECT_EQ(sample(table).size(), 3u) << "steady state reads the held descriptors";
 
-  ProcessTable bounded(tree.root(), 2);
-  for (int round = 0; round < 2; ++round) EXPECT_EQ(sample(bounded).size(), 3u) << "over the budget: read afresh";
-  EXPECT_EQ(bounded.heldDescriptors(), 2u);
+    // The process ends; the pid is reused by a process started later.
+    std::filesystem::rename(tree.path("proc/26231"), tree.path("proc/saved"));
+    EXPECT_EQ(sample(table).count(26231), 0u);
+    std::filesystem::rename(tree.path("proc/saved"), tree.path("proc/26231"));
+    tree.replaceLine("proc/26231/stat", "26231", "26231 (vim) R 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 1 0 99900 0 0");
+    EXPECT_EQ(sample(table).at(26231).start, bootMicroseconds + 999000000);
+    EXPECT_EQ(table.heldDescriptors(), budget == 0 ? 0u : 4u);
+  }
 }
 
 TEST(ProcessTable, BrokenProcessesAreLeftOutOrFlagged) {
@@ -67,59 +72,25 @@ TEST(ProcessTable, BrokenProcessesAreLeftOutOrFlagged) {
   auto listing = sample(table);
   ASSERT_EQ(listing.size(), 1u);
   EXPECT_TRUE(listing.at(26231).resident_valid && !listing.at(26231).footprint_valid) << "malformed VmSwap";
-  EXPECT_EQ(table.heldDescriptors(), 0u) << "no budget: every file is closed after reading";
-}
-
-TEST(ProcessTable, ReusedPidGetsTheNewStart) {
-  for (std::size_t budget : {0, 100}) {
-    FixtureTree tree;
-    ProcessTable table(tree.root(), budget);
-    EXPECT_EQ(sample(table).at(26231).start, bootMicroseconds + 823750000);
-    // The process ends; the pid is reused by a process started later.
-    std::filesystem::rename(tree.path("proc/26231"), tree.path("proc/saved"));
-    EXPECT_EQ(sample(table).count(26231), 0u);
-    std::filesystem::rename(tree.path("proc/saved"), tree.path("proc/26231"));
-    tree.replaceLine("proc/26231/stat", "26231", "26231 (vim) R 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 1 0 99900 0 0");
-    EXPECT_EQ(sample(table).at(26231).start, bootMicroseconds + 999000000) << "budget " << budget;
-    EXPECT_EQ(table.heldDescriptors(), budget == 0 ? 0u : 4u);
-  }
-}
-
-TEST(ProcessTable, MissingProcFails) {
-  FixtureTree tree("");
-  ProcessTable table(tree.root(), 10);
-  EXPECT_EQ(failedSample(table), ENOENT);
-  EXPECT_EQ(readIdentity(tree.root(), 1), std::nullopt);
 }
 
 TEST(ProcessTable, StatusIsReadAgainWhenStatmChangesOrItsTurnComes) {
   FixtureTree tree;
-  // In place, as the kernel changes them: a held descriptor sees the new text.
-  const auto overwrite = [&](const std::string& file, const std::string& text) {
-    std::ofstream(tree.path(file), std::ios::trunc) << text;
-  };
   const auto residentKiB = [&](ProcessTable& table) { return sample(table).at(26231).resident / 1024; };
-  const std::string status = [&] {
-    std::ifstream in(tree.path("proc/26231/status"));
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }();
-  const auto withRss = [&](const char* kib) {
-    std::string text = status;
-    text.replace(text.find("6716 kB"), 4, kib);
-    return text;
-  };
-  overwrite("proc/26231/statm", "100 1679 10 5 0 20 0\n");
+  // In place, as the kernel changes them: a held descriptor sees the new text.
+  const auto rss = [&](const std::string& kib) { tree.replaceLine("proc/26231/status", "VmRSS:", "VmRSS:\t" + kib, true); };
+  tree.write("proc/26231/statm", "100 1679 10 5 0 20 0\n", true);
   ProcessTable table(tree.root(), 100);
   EXPECT_EQ(residentKiB(table), 6716u);
   EXPECT_EQ(residentKiB(table), 6716u) << "second sample: statm held, status read";
   EXPECT_EQ(table.heldDescriptors(), 5u);
 
-  overwrite("proc/26231/status", withRss("7000"));
+  rss("7000 kB");
   EXPECT_EQ(residentKiB(table), 6716u) << "statm unchanged: status is not read";
-  overwrite("proc/26231/statm", "100 1750 10 5 0 20 0\n");
+  tree.write("proc/26231/statm", "100 1750 10 5 0 20 0\n", true);
   EXPECT_EQ(residentKiB(table), 7000u) << "statm changed: status read again";
 
-  overwrite("proc/26231/status", withRss("8000"));
+  rss("8000 kB");
   std::uint64_t seen = 0;
   for (std::uint64_t round = 0; round < ProcessTable::statusEvery && seen != 8000; ++round) seen = residentKiB(table);
   EXPECT_EQ(seen, 8000u) << "its turn comes within statusEvery samples";
@@ -156,20 +127,22 @@ TEST(ProcessTable, FiguresBeyond64BitsAreInvalidNotWrapped) {
   std::filesystem::copy(tree.path("proc/26231"), tree.path("proc/77"));
   tree.replaceLine("proc/77/stat", "26231", "77 (late) R 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 1 0 18446744073709551615 0");
   ProcessTable table(tree.root(), 100);
+  const auto validity = [](const HLProcess& process) { return std::pair(process.resident_valid, process.footprint_valid); };
   for (int round = 0; round < 2; ++round) {
     auto listing = sample(table);
     ASSERT_EQ(listing.size(), 3u) << "the late process is left out; garbled VmRSS lines are no kernel threads";
-    EXPECT_TRUE(listing.at(26231).resident_valid);
-    EXPECT_FALSE(listing.at(26231).footprint_valid) << "a footprint that wraps is unknown";
+    EXPECT_EQ(validity(listing.at(26231)), std::pair(1, 0)) << "a footprint that wraps is unknown";
     EXPECT_EQ(listing.at(26231).footprint, 0u);
-    for (std::int32_t pid : {4242, 1020}) {
-      EXPECT_FALSE(listing.at(pid).resident_valid) << pid;
-      EXPECT_TRUE(listing.at(pid).footprint_valid) << pid;
-    }
+    for (std::int32_t pid : {4242, 1020}) EXPECT_EQ(validity(listing.at(pid)), std::pair(0, 1)) << pid;
   }
 }
 
-TEST(ProcessTable, NoUsableBootTimeFailsTheListingAndLosesNothing) {
+TEST(ProcessTable, NoProcOrNoUsableBootTimeFailsTheListingAndLosesNothing) {
+  const FixtureTree empty("");
+  ProcessTable nothing(empty.root(), 10);
+  EXPECT_EQ(failedSample(nothing), ENOENT) << "no /proc";
+  EXPECT_EQ(readIdentity(empty.root(), 1), std::nullopt);
+
   const std::pair<const char*, std::int32_t> rows[] = {
       {"", ENODATA}, {"btime 18446744073710", ENODATA}, {nullptr, ENOENT}};
   for (const auto& [line, expected] : rows) {

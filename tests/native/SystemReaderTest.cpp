@@ -1,13 +1,17 @@
+// The system readers over fixture trees: the system figures, the CPU temperature and the user
+// at the console.
 #include "FixtureTree.h"
 #include "native/linux/NativeReaders.h"
 
 #include <gtest/gtest.h>
 #include <sys/mount.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <tuple>
 
 #include "core/early/DiskAlerts.h"
 
@@ -25,15 +29,12 @@ Flags valid(const HLSystem& s) {
 TEST(SystemReader, RecordedDesktop) {
   FixtureTree tree;
   auto system = readSystem(tree.root(), tree.root());
-  EXPECT_EQ(system.physical, 15666184 * kib);
-  EXPECT_EQ(system.memory_used, (15666184 - 9000000) * kib);
-  EXPECT_EQ(system.wired, (1024 + 69140 + 1616 + 5288) * kib);
-  EXPECT_EQ(system.compressed, 22414 * kib + 1048576) << "zswap pool plus zram memory";
-  EXPECT_EQ(system.swapouts, 2500u * static_cast<std::uint64_t>(sysconf(_SC_PAGESIZE)));
-  EXPECT_EQ(system.swap_used, (2097148 - 1048574) * kib);
-  EXPECT_EQ(system.cpu_busy, 301854u + 612 + 111922 + 2 + 3944);
-  EXPECT_EQ(system.cpu_idle, 8979004u + 3552);
-  EXPECT_EQ(system.pressure, 1);
+  // Compressed: the zswap pool plus zram memory.
+  EXPECT_EQ(std::tuple(system.physical, system.memory_used, system.wired, system.compressed, system.swapouts,
+                       system.swap_used, system.cpu_busy, system.cpu_idle, system.pressure),
+            std::tuple(15666184 * kib, (15666184 - 9000000) * kib, (1024 + 69140 + 1616 + 5288) * kib,
+                       22414 * kib + 1048576, 2500u * static_cast<std::uint64_t>(sysconf(_SC_PAGESIZE)),
+                       (2097148 - 1048574) * kib, 301854u + 612 + 111922 + 2 + 3944, 8979004u + 3552, 1));
   EXPECT_EQ(valid(system), (Flags{1, 1, 1, 1, 1, 1}));
   EXPECT_LE(system.disk_available, system.disk_total);
 }
@@ -84,4 +85,38 @@ TEST(SystemReader, DiskLevelsOfRealSmallFileSystems) {
     EXPECT_NEAR(static_cast<double>(system.disk_total), static_cast<double>(bytes), 4096);
     EXPECT_EQ(hollin::DiskAlerts::level(system.disk_available), level) << bytes;
   }
+}
+
+TEST(CpuTemperature, HottestPlausibleCpuSensor) {
+  FixtureTree tree;
+  EXPECT_EQ(readCpuTemperature(tree.root()), 53.0) << "package zone above both cores; the NVMe drive is not a CPU";
+
+  struct Row { const char* name; const char* first; const char* second; std::optional<double> hottest; };
+  const Row rows[] = {  // two k10temp inputs beside a hotter zone that is no CPU
+      {"20.0 is rejected, 120.0 accepted", "20000", "120000", 120.0},
+      {"only 20.0 gives nothing", "20000", "19000", std::nullopt},
+      {"just above 20 counts", "20001", "19000", 20.001},
+      {"above 120 and garbage are rejected", "120001", "nan", std::nullopt},
+      {"negative readings are rejected", "-5000", "41500", 41.5},
+  };
+  for (const auto& row : rows) {
+    FixtureTree sensors("");
+    sensors.write("sys/class/hwmon/hwmon3/name", "k10temp\n");
+    sensors.write("sys/class/hwmon/hwmon3/temp1_input", std::string(row.first) + "\n");
+    sensors.write("sys/class/hwmon/hwmon3/temp3_input", std::string(row.second) + "\n");
+    sensors.write("sys/class/thermal/thermal_zone0/type", "acpitz\n");
+    sensors.write("sys/class/thermal/thermal_zone0/temp", "60000\n");
+    EXPECT_EQ(readCpuTemperature(sensors.root()), row.hottest) << row.name;
+  }
+}
+
+TEST(ConsoleUid, OwnerOfTheDisplaySocket) {
+  FixtureTree tree("");
+  tree.write("tmp/.X11-unix/X7", "");
+  uid_t owner = getuid() == 0 ? 1234 : getuid();
+  ASSERT_EQ(chown(tree.path("tmp/.X11-unix/X7").c_str(), owner, static_cast<gid_t>(-1)), 0);
+  for (const char* display : {":7", ":7.0", "unix:7"}) EXPECT_EQ(consoleUidFromDisplay(tree.root(), display), owner) << display;
+  for (const char* display : {":8", "remote:7", ":x", "", ":7junk"})
+    EXPECT_EQ(consoleUidFromDisplay(tree.root(), display), 4294967295u) << display;
+  EXPECT_EQ(consoleUidFromDisplay(tree.root(), nullptr), 4294967295u);
 }

@@ -1,6 +1,8 @@
 // The program runner with real children, and the SSD helper program as built.
 #include "native/ToolRunner.h"
 
+#include "FixtureTree.h"
+
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -9,7 +11,6 @@
 
 #include <cerrno>
 #include <chrono>
-#include <filesystem>
 #include <fstream>
 #include <thread>
 
@@ -64,19 +65,15 @@ TEST(ToolRunner, AHangIsKilledAtTheTimeLimitAndReaped) {
 }
 
 TEST(ToolRunner, AChildLeftHoldingTheOutputIsEndedWithTheProgram) {
-  char folder[] = "/tmp/hollin-runner-XXXXXX";
-  ASSERT_TRUE(::mkdtemp(folder));
-  const std::string pidFile = std::string(folder) + "/child";
+  const test::FixtureTree folder("");
   const auto start = Clock::now();
-  EXPECT_FALSE(shell("sleep 30 & echo $! > " + pidFile + "; printf part", 300ms));
+  EXPECT_FALSE(shell("sleep 30 & echo $! > " + folder.path("child") + "; printf part", 300ms));
   EXPECT_LT(Clock::now() - start, 3s);
-  std::ifstream in(pidFile);
   std::string child;
-  in >> child;
+  std::ifstream(folder.path("child")) >> child;
   ASSERT_FALSE(child.empty());
   for (int i = 0; i < 100 && !ended(child); ++i) std::this_thread::sleep_for(10ms);
   EXPECT_TRUE(ended(child)) << "the background child still runs";
-  std::filesystem::remove_all(folder);
   expectNoChildren();
 }
 

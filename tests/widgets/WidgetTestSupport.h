@@ -45,12 +45,11 @@ inline WidgetSnapshot fixtureSummary(WallTime now, std::chrono::seconds age) {
 
 // The widest figures a real machine gives: every digit in use, a full CPU, a large loss of swap.
 inline WidgetSnapshot widestSummary(WallTime now) {
-  const WidgetSnapshot usual = fixtureSummary(now, std::chrono::seconds(30));
-  return {.measuredAt = usual.measuredAt, .memoryUsed = 127'900'000'000, .memoryTotal = 128ULL << 30,
-          .diskAvailable = 1'888'800'000'000, .diskTotal = 7'999'900'000'000, .compressed = usual.compressed, .swap = usual.swap,
-          .level = "red", .status = usual.status,
-          .cpuFraction = 1.0, .thermalState = 3, .swapChange = -18'880'000'000, .ssdCelsius = -20,
-          .ssdMeasuredAt = usual.ssdMeasuredAt, .cpuCelsius = 119.6, .cpuMeasuredAt = usual.cpuMeasuredAt};
+  WidgetSnapshot widest = fixtureSummary(now, std::chrono::seconds(30));
+  widest.memoryUsed = 127'900'000'000, widest.memoryTotal = 128ULL << 30, widest.diskAvailable = 1'888'800'000'000;
+  widest.diskTotal = 7'999'900'000'000, widest.level = "red", widest.cpuFraction = 1.0, widest.thermalState = 3;
+  widest.swapChange = -18'880'000'000, widest.ssdCelsius = -20, widest.cpuCelsius = 119.6;
+  return widest;
 }
 
 // A desktop palette: the card, its texts and its captions.

@@ -23,13 +23,10 @@ const QString screenshots = QStringLiteral(HOLLIN_BINARY_DIR "/screenshots");
 // Today at 12:23 on the local clock, so that a reading 25 minutes old is shown at 11:58 AM, the
 // widest time of day in English; a test that took the real clock passed or failed with the hour.
 WallTime localNoonish() {
-  std::time_t today = std::time(nullptr);
+  const std::time_t today = std::time(nullptr);
   std::tm local{};
   localtime_r(&today, &local);
-  local.tm_hour = 12;
-  local.tm_min = 23;
-  local.tm_sec = 0;
-  local.tm_isdst = -1;
+  local.tm_hour = 12, local.tm_min = 23, local.tm_sec = 0, local.tm_isdst = -1;
   return std::chrono::system_clock::from_time_t(std::mktime(&local));
 }
 
@@ -43,10 +40,8 @@ TEST_F(WidgetViewsTest, EveryWidgetFitsItsFamilyInBothLanguagesAndIsDrawnInBothP
   ASSERT_TRUE(QDir().mkpath(screenshots));
   // Each summary with the ending of its files' names.
   const std::pair<const char*, std::optional<WidgetSnapshot>> summaries[] = {
-      {"", testing::fixtureSummary(now, 60s)},
-      {"-outdated", testing::fixtureSummary(now, 25min)},
-      {"-widest", testing::widestSummary(now)},
-      {"-empty", std::nullopt},
+      {"", testing::fixtureSummary(now, 60s)}, {"-outdated", testing::fixtureSummary(now, 25min)},
+      {"-widest", testing::widestSummary(now)}, {"-empty", std::nullopt},
   };
   const WidgetFonts fonts = WidgetFonts::system();
   int drawn = 0;
@@ -55,18 +50,18 @@ TEST_F(WidgetViewsTest, EveryWidgetFitsItsFamilyInBothLanguagesAndIsDrawnInBothP
       for (const char* language : {"ja", "en"})
         for (const auto& [suffix, summary] : summaries) {
           const UsageFace face = usageFace(kind.mode, family, {now, summary}, language);
-          const WidgetSize size = widgetSize(family);
-          const WidgetLayout layout = layoutWithTheme(face, QSize(size.width, size.height), fonts);
+          const QSize size(widgetSize(family).width, widgetSize(family).height);
           const std::string name = "widget-" + std::to_string(kind.mode) + "-" + std::string(rawValue(family)) + "-" +
                                    language;
-          EXPECT_FALSE(layout.clipped()) << name << suffix;  // nothing cut off, nothing runs over
+          // Nothing cut off, nothing runs over.
+          EXPECT_FALSE(layoutWithTheme(face, size, fonts).clipped()) << name << suffix;
           for (const auto& [shade, palette] : {std::pair{"light", testing::widgetPalette(0xf6f6f6, 0x1d1d1f, 0x6e6e73)},
                                                std::pair{"dark", testing::widgetPalette(0x2c2c2e, 0xf2f2f7, 0x98989f)}}) {
-            const QImage image = renderWidget(face, QSize(size.width, size.height), palette);
+            const QImage image = renderWidget(face, size, palette);
             const QString file = screenshots + "/" + QString::fromStdString(name) + "-" + shade + suffix + ".png";
             EXPECT_TRUE(image.save(file)) << file.toStdString();
             // The card is drawn in the palette's window colour and its corners stay clear.
-            EXPECT_EQ(image.pixelColor(size.width / 2, 2), palette.color(QPalette::Window)) << name;
+            EXPECT_EQ(image.pixelColor(size.width() / 2, 2), palette.color(QPalette::Window)) << name;
             EXPECT_EQ(image.pixelColor(0, 0).alpha(), 0) << name;
             ++drawn;
           }

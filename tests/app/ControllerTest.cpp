@@ -178,7 +178,6 @@ TEST_F(ControllerTest, SubsystemsAreWalkedInTickOrderOnTheSamplingThreadAndTrack
   const json record = health();
   EXPECT_EQ(record["menuBarLevel"], "red");
   EXPECT_EQ(record["cpuUsageFraction"], 0.25);
-  EXPECT_EQ(record["diskAlertLevel"], "attention");
   // Policies judge before the facts are in (the response watch, ahead of the probe, asks for
   // them for its finished check, whose report the accounts then publish, and for its hang
   // notices); the render and the record of one snapshot share one moment.

@@ -127,7 +127,7 @@ class SSDNoticeTest : public ::testing::Test {
   std::uint32_t console_ = 1000;
 };
 
-TEST_F(SSDNoticeTest, AFreshDueIssueIsPostedForThisConsoleUntilAcceptedAndItsReceiptHoldsTheRepeat) {
+TEST_F(SSDNoticeTest, AFreshDueIssueIsPostedForThisConsoleUntilAcceptedAndThenLeavesAReceipt) {
   console_ = 1001;
   tick(start, true);
   console_ = 1000;
@@ -143,9 +143,9 @@ TEST_F(SSDNoticeTest, AFreshDueIssueIsPostedForThisConsoleUntilAcceptedAndItsRec
   tick(start + 4min, true);
   snapshot = tick(start + 4min + 5s, false);
   EXPECT_EQ(notifier_.posted.size(), 2u) << "the next reading tries again";
+  // The receipt is in the history the notice is judged by; how long it holds a repeat is read in
+  // SSDHealthHistory.
   EXPECT_EQ(snapshot.ssdArchive->receipts.at("media").signature, "0:3");
-  tick(start + 5min, true);
-  EXPECT_EQ(notifier_.posted.size(), 2u) << "the next reading finds the notice given";
 }
 
 TEST_F(SSDNoticeTest, TheSensorStandsInOnlyWhenTheLogCannotBeRead) {

@@ -96,10 +96,8 @@ EarlyWatchSnapshot troubledLaptop() {
   auto archive = std::make_shared<EarlyWatchArchive>();
   archive->recordBattery(BatteryHealth{88, "Normal", 300}, std::nullopt, recordedAt - 24h * 200);
   archive->recordBattery(health, std::nullopt, recordedAt - 1h);
-  for (int minutes = 300; minutes >= 0; minutes -= 10) {
-    archive->recordRecent(9'000'000'000 + minutes * 10'000'000ull, 44.0 + minutes % 7, recordedAt - std::chrono::minutes(minutes));
-    archive->recordTemperature(44.0 + minutes % 7, recordedAt - std::chrono::minutes(minutes));
-  }
+  archive->recordRecent(9'000'000'000, 47.0, recordedAt - 5h);
+  archive->recordTemperature(50.0, recordedAt - 1h);
   return {.checkedAt = recordedAt - 5s, .batteryPresent = true, .battery = BatteryReading{true, false, -1400, 35, 0, 65, 412, 1000},
           .charger = ChargerState::draining(true), .chargeLimit = ChargeLimit::none, .health = health, .crashes = crashes,
           .backup = BackupStatus::with(true, true, recordedAt - 24h * 16, false), .backupSource = "deja-dup",
@@ -113,14 +111,10 @@ TEST_F(AnalysisWindowTest, EveryTabTheHealthRowsAndTheSSDHistoryInBothLanguages)
   const QString folder = QString(HOLLIN_BINARY_DIR) + "/screenshots";
   QDir().mkpath(folder);
   const auto shot = [&](QWidget* widget, const QString& name) { return widget->grab().save(folder + "/" + name + ".png"); };
-  // A worn drive with a few errors, its history a day and more long.
+  // A worn drive with a few errors and a short history; what the history lists is SSDHealthView's.
   const SSDHealth health{0, 100, 10, 82, {2, 0}, {14, 0}, {38'123'456, 0}, {4'321, 0}, 41.2};
   auto archive = std::make_shared<SSDHealthArchive>();
-  for (int hour = 30; hour > 0; --hour) {
-    SSDHealth earlier = health;
-    earlier.wear = static_cast<std::uint8_t>(hour > 10 ? 81 : 82), earlier.mediaErrors = {hour > 3 ? 1u : 2u, 0};
-    archive->observe(earlier, recordedAt - std::chrono::hours(hour));
-  }
+  archive->observe(SSDHealth{0, 100, 10, 81, {1, 0}, {14, 0}, {38'000'000, 0}, {4'300, 0}, 40.0}, recordedAt - 30h);
   archive->observe(std::nullopt, recordedAt - 30min);
   archive->observe(health, recordedAt - 20s);
   for (const std::string language : {"ja", "en"}) {
@@ -134,7 +128,6 @@ TEST_F(AnalysisWindowTest, EveryTabTheHealthRowsAndTheSSDHistoryInBothLanguages)
     EXPECT_EQ(window->windowTitle(), text(msg("ホリン"), language) + " — " + text(versionLine("1.0", "42"), language));
     EXPECT_EQ(window->header()->title()->text(), text(title(MenuBarLevel::green), language));
     EXPECT_EQ(window->cards()[0]->value()->text(), "16 GB") << language;
-    EXPECT_EQ(window->cards()[4]->detail()->text(), "61 °C");
     EXPECT_TRUE(window->segment(AnalysisTab::early)->text().contains(QString::fromUtf8("\u26A0")));
 
     const int segmentWidth = window->segment(AnalysisTab::apps)->width();

@@ -67,9 +67,7 @@ TEST(BackupArchive, RemembersTheNewestBackupAndWatchesAConfiguredDestination) {
   EarlyWatchArchive archive;
   const auto mounted = BackupStatus::with(true, nullopt, now - 3 * day, true);
   EXPECT_TRUE(archive.recordBackup(mounted, now));
-  EXPECT_EQ(archive.lastBackup, now - 3 * day);
-  EXPECT_EQ(archive.backupWatchSince, now);
-  EXPECT_EQ(archive.lastMounted, now);
+  EXPECT_EQ(std::tuple(archive.lastBackup, archive.backupWatchSince, archive.lastMounted), std::tuple(now - 3 * day, now, now));
   EXPECT_FALSE(archive.recordBackup(mounted, now + 3599s)) << "the mount is noted at most once an hour";
   EXPECT_TRUE(archive.recordBackup(mounted, now + 3600s));
   EXPECT_FALSE(archive.recordBackup(BackupStatus::with(true, nullopt, now - 4 * day, false), now + 2h)) << "an older backup";
@@ -80,11 +78,11 @@ TEST(BackupArchive, RemembersTheNewestBackupAndWatchesAConfiguredDestination) {
 }
 
 TEST(BackupWarning, DaysWithoutABackupReachTheTiers) {
-  // The lowest tier's edges are read through Déjà Dup's settings in the application's tests.
   const auto tier = [](std::chrono::seconds age) {
     const auto warning = EarlyWarnings::backup(now - age, true, now, "en");
     return warning ? warning->signature + "/" + std::to_string(warning->severity) : "";
   };
+  EXPECT_EQ(tier(7 * day - 1s), "");
   EXPECT_EQ(tier(29 * day + 23h), "14/2");
   EXPECT_EQ(tier(30 * day), "30/3");
   EXPECT_FALSE(EarlyWarnings::backup(now - 40 * day, false, now, "en")) << "not shown";
@@ -117,9 +115,8 @@ TEST(BackupWarning, TurningBackupsOffClearsTheWatchAndTheRow) {
   archive.recordBackup(BackupStatus::with(true, true, now - 40 * day, true), now - 20 * day);
   const auto off = BackupStatus::with(false, false, nullopt, false);
   EXPECT_TRUE(archive.recordBackup(off, now));
-  EXPECT_EQ(archive.backupWatchSince, nullopt);
-  EXPECT_EQ(archive.lastMounted, nullopt);
-  EXPECT_EQ(archive.lastBackup, now - 40 * day);
+  EXPECT_EQ(std::tuple(archive.lastBackup, archive.backupWatchSince, archive.lastMounted), std::tuple(now - 40 * day, nullopt, nullopt))
+      << "the last backup is kept";
   EXPECT_FALSE(EarlyWarnings::backup(off, archive, now, "en"));
   EXPECT_FALSE(backupRow(off, archive, now, "Timeshift", "en"));
 }

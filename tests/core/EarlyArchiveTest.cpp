@@ -125,11 +125,9 @@ TEST(DiskSeries, MedianSlope) {
     return DiskFreePoint{after(hours * hour), static_cast<std::uint64_t>(gigabytes * 1e9), 500 * GB};
   };
   EXPECT_EQ(EarlyWatchArchive::medianSlope({}), std::nullopt);
-  const std::vector<DiskFreePoint> close{point(0, 100), point(0.5, 90)};
-  EXPECT_EQ(EarlyWatchArchive::medianSlope(close), std::nullopt) << "half an hour apart is too close";
+  EXPECT_EQ(EarlyWatchArchive::medianSlope(std::vector{point(0, 100), point(0.5, 90)}), std::nullopt) << "half an hour apart is too close";
   // Slopes per day −24, −12, −8, 0, 0, 0 GB: an even count takes the mean of the middle two.
-  const std::vector<DiskFreePoint> even{point(0, 100), point(24, 76), point(48, 76), point(72, 76)};
-  EXPECT_DOUBLE_EQ(*EarlyWatchArchive::medianSlope(even), (-8e9 + 0) / 2);
+  EXPECT_DOUBLE_EQ(*EarlyWatchArchive::medianSlope(std::vector{point(0, 100), point(24, 76), point(48, 76), point(72, 76)}), (-8e9 + 0) / 2);
 }
 
 // An hourly series over `days` days ending at `start`, with the free space at each age.
@@ -231,9 +229,7 @@ TEST(EarlyReceipts, SeverityRepeatAndPruning) {
   EXPECT_FALSE(archive.eligible(warning("diskLow", 0), start + 1h)) << "severity 0 waits for the repeat";
   EXPECT_TRUE(archive.eligible(warning("diskLow", 1), start + 1h));
 
-  std::vector<EarlyWarning> many;
-  for (int i = 0; i < 70; ++i) many.push_back(warning("crash:app" + std::to_string(i), 1));
-  for (int i = 0; i < 70; ++i) archive.accepted({many[static_cast<std::size_t>(i)]}, start + std::chrono::minutes(i));
+  for (int i = 0; i < 70; ++i) archive.accepted({warning("crash:app" + std::to_string(i), 1)}, start + std::chrono::minutes(i));
   EXPECT_EQ(archive.receipts.size(), 64u);
   EXPECT_FALSE(archive.receipts.contains("crash:app5")) << "the oldest go first";
   EXPECT_TRUE(archive.receipts.contains("crash:app6"));

@@ -103,22 +103,34 @@ TEST(EarlyTable, SSDTemperatureAndTheHistoryRow) {
   EXPECT_EQ(row(early, "Saving the history")->tone, EarlyTone::attention);
 }
 
-TEST(EarlyTable, WarningsInRuleOrderOrderedRowsAndConcerns) {
-  EarlyWatchSnapshot early = laptop(ChargerState::draining(false));
+// The warnings of one picture as the record lists them (the crash kinds in one word); asleep,
+// only those that do not rest on the latest figures remain.
+TEST(EarlyRecord, WarningsInRuleOrderAndAsleepTheTableIsStale) {
+  auto snapshot = std::make_shared<Snapshot>();
+  snapshot->uptime = 1000;
+  EarlyWatchSnapshot& early = snapshot->early = laptop(ChargerState::draining(false));
   early.health->condition = "Service Recommended";
   early.diskForecast = DiskForecast::days(9);
   early.diskAvailable = 5 * GB;
-  early.diskDrain = DiskDrain{6 * GB, 600};
+  early.diskDrain = DiskDrain{6 * GB, 90.9};
   for (int i = 1; i <= 3; ++i) early.crashes->push_back({"Files", now - std::chrono::hours(i)});
-  const auto kinds = [&](bool stale) {
-    std::vector<std::string> found;
-    for (const auto& warning : earlyWarnings(early, now, stale, "en")) found.push_back(warning.kind);
-    return found;
-  };
-  EXPECT_EQ(kinds(false), (std::vector<std::string>{"charger", "batteryCondition", "diskForecast", "diskLow",
-                                                    "diskDrain", "crash:Files"}));
-  EXPECT_EQ(kinds(true), (std::vector<std::string>{"batteryCondition", "diskForecast", "crash:Files"})) << "stale";
+  Moment moment;
+  moment.snapshot = snapshot;
+  moment.now = 1001;
+  moment.wallNow = now;
+  nlohmann::json record;
+  recordEarly(record, moment);
+  EXPECT_EQ(record["earlyActiveWarnings"],
+            nlohmann::json::parse(R"(["charger","batteryCondition","diskForecast","diskLow","diskDrain","crash"])"));
+  EXPECT_EQ(record["diskDrainSecondsLeft"], 90);
+  const int fresh = record["earlyTableConcerns"];
+  moment.asleep = true;
+  recordEarly(record, moment);
+  EXPECT_EQ(record["earlyActiveWarnings"], nlohmann::json::parse(R"(["batteryCondition","diskForecast","crash"])"));
+  EXPECT_EQ(record["earlyTableConcerns"], fresh - 1) << "the power row shows no drain from a stale sample";
+}
 
+TEST(EarlyTable, RowsOrderedByToneAndConcernsCounted) {
   const std::vector<EarlyTableRow> mixed{{"a", EarlyTone::plain, {}, ""},     {"b", EarlyTone::attention, {}, ""},
                                          {"c", EarlyTone::urgent, {}, ""},    {"d", EarlyTone::attention, {}, ""},
                                          {"e", EarlyTone::plain, {}, ""}};
@@ -127,27 +139,6 @@ TEST(EarlyTable, WarningsInRuleOrderOrderedRowsAndConcerns) {
   EXPECT_EQ(order, "cbdae");
   EXPECT_EQ(EarlyTable::concerns(mixed), 3);
   EXPECT_EQ(mixed[1].cells("ja")[1], "\u26A0\uFE0E 問題なし") << "a marked row without a state";
-}
-
-TEST(EarlyRecord, CrashKindsAreOneWordAndAsleepTheTableIsStale) {
-  auto snapshot = std::make_shared<Snapshot>();
-  snapshot->uptime = 1000;
-  snapshot->early = laptop(ChargerState::draining(false));
-  for (int i = 1; i <= 3; ++i) snapshot->early.crashes->push_back({"Files", now - std::chrono::hours(i)});
-  snapshot->early.diskDrain = DiskDrain{6 * GB, 90.9};
-  Moment moment;
-  moment.snapshot = snapshot;
-  moment.now = 1001;
-  moment.wallNow = now;
-  nlohmann::json record;
-  recordEarly(record, moment);
-  EXPECT_EQ(record["earlyActiveWarnings"], nlohmann::json::parse(R"(["charger","diskDrain","crash"])"));
-  EXPECT_EQ(record["diskDrainSecondsLeft"], 90);
-  const int fresh = record["earlyTableConcerns"];
-  moment.asleep = true;
-  recordEarly(record, moment);
-  EXPECT_EQ(record["earlyActiveWarnings"], nlohmann::json::parse(R"(["crash"])"));
-  EXPECT_EQ(record["earlyTableConcerns"], fresh - 1) << "no drain from a stale sample";
 }
 
 }  // namespace

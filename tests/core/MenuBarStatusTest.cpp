@@ -126,19 +126,16 @@ TEST(MemoryTrend, GrowthNeedsAReferenceAged295To310Seconds) {
 }
 
 TEST(UsageTrackers, CpuShareAndSwapChangeWithinOneSeries) {
+  // Ticks in turn: busy, idle, uptime, the share (exact quarters) and what the tick shows.
+  struct Tick { std::optional<std::uint64_t> busy; std::uint64_t idle; double uptime; std::optional<double> share; const char* what; };
+  const Tick ticks[] = {
+      {100, 900, 10, {}, "first tick"}, {125, 975, 15, 0.25, ""}, {135, 975, 35, 1.0, "exactly 20 s"},
+      {140, 980, 55.001, {}, "a gap"}, {150, 990, 60, 0.5, "a new series after the gap"}, {150, 990, 65, {}, "no ticks elapsed"},
+      {100, 995, 70, {}, "busy went down"}, {110, 1000, 70, {}, "same uptime"}, {std::nullopt, 1005, 75, {}, "unreadable"},
+      {130, 1010, 80, {}, "an unreadable counter forgets the last tick"}, {140, 1015, nan, {}, "no uptime"},
+      {150, 1025, 85, {}, "so does an uptime that is no number"}};
   CPUUsageTracker cpu;
-  EXPECT_EQ(cpu.observe(100, 900, 10), std::nullopt) << "first tick";
-  EXPECT_DOUBLE_EQ(*cpu.observe(125, 975, 15), 0.25);
-  EXPECT_DOUBLE_EQ(*cpu.observe(135, 975, 35), 1.0) << "exactly 20 s";
-  EXPECT_EQ(cpu.observe(140, 980, 55.001), std::nullopt) << "a gap";
-  EXPECT_DOUBLE_EQ(*cpu.observe(150, 990, 60), 0.5) << "a new series after the gap";
-  EXPECT_EQ(cpu.observe(150, 990, 65), std::nullopt) << "no ticks elapsed";
-  EXPECT_EQ(cpu.observe(100, 995, 70), std::nullopt) << "busy went down";
-  EXPECT_EQ(cpu.observe(110, 1000, 70), std::nullopt) << "same uptime";
-  EXPECT_EQ(cpu.observe(std::nullopt, 1005, 75), std::nullopt);
-  EXPECT_EQ(cpu.observe(130, 1010, 80), std::nullopt) << "an unreadable counter forgets the last tick";
-  EXPECT_EQ(cpu.observe(140, 1015, nan), std::nullopt);
-  EXPECT_EQ(cpu.observe(150, 1025, 85), std::nullopt) << "so does an uptime that is no number";
+  for (const Tick& tick : ticks) EXPECT_EQ(cpu.observe(tick.busy, tick.idle, tick.uptime), tick.share) << tick.what;
 
   // Swap: the change against the newest reading at least 295 s old.
   SwapChangeTracker swap;
@@ -151,16 +148,15 @@ TEST(UsageTrackers, CpuShareAndSwapChangeWithinOneSeries) {
 
   // A reading that cannot be used gives nothing and empties the list, so the next one finds no
   // reference 295 s old; the largest usable one still gives its change.
-  const std::pair<std::optional<std::uint64_t>, double> unusable[] = {{1ull << 63, 295}, {std::nullopt, 295}, {0, nan}};
-  for (auto [bytes, uptime] : unusable) {
+  constexpr auto largest = std::numeric_limits<std::int64_t>::max();
+  const std::tuple<std::optional<std::uint64_t>, double, std::optional<std::int64_t>> readings[] = {
+      {1ull << 63, 295, std::nullopt}, {std::nullopt, 295, std::nullopt}, {0, nan, std::nullopt}, {largest, 295, largest}};
+  for (auto [bytes, uptime, change] : readings) {
     SwapChangeTracker tracker;
     for (double now = 0; now < 295; now += 5) tracker.observe(0, now);
-    EXPECT_EQ(tracker.observe(bytes, uptime), std::nullopt) << uptime;
-    EXPECT_EQ(tracker.observe(0, 300), std::nullopt) << uptime;
+    EXPECT_EQ(tracker.observe(bytes, uptime), change) << uptime;
+    if (!change) { EXPECT_EQ(tracker.observe(0, 300), std::nullopt) << uptime; }
   }
-  SwapChangeTracker largest;
-  for (double now = 0; now < 295; now += 5) largest.observe(0, now);
-  EXPECT_EQ(largest.observe(std::numeric_limits<std::int64_t>::max(), 295), std::numeric_limits<std::int64_t>::max());
 
   // A tick every second: only the newest 128 readings are kept, so none is old enough.
   SwapChangeTracker dense;

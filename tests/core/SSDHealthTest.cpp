@@ -38,14 +38,11 @@ TEST(SSDHealthReading, TheNativeRecordBecomesTheHealthRecord) {
   reading.media_errors[8] = 1;  // high half 1, low half 0
   for (int i = 0; i < 8; ++i) reading.written[i] = static_cast<std::uint8_t>(8 - i);
   reading.celsius = -273.15;  // a composite of 0 K
-  SSDHealth health = SSDHealth::fromReading(reading);
-  EXPECT_FALSE(health.celsius) << "an implausible temperature is dropped, not clamped";
-  EXPECT_EQ(health.mediaErrors, (SSDCounter{0, 1}));
-  EXPECT_EQ(health.written.low, 0x0102030405060708u);
+  EXPECT_EQ(SSDHealth::fromReading(reading), (SSDHealth{0x21, 7, 0, 0, {0, 1}, {}, {0x0102030405060708u, 0}, {}, {}}))
+      << "the high half read as such; an implausible temperature is dropped, not clamped";
   EXPECT_EQ((SSDCounter{~0ull, ~0ull}).text(), "340282366920938463463374607431768211455");
   EXPECT_LT((SSDCounter{~0ull, 0}), (SSDCounter{0, 1})) << "the high half orders first";
-  reading.celsius = 41.85;
-  reading.celsius_valid = 1;
+  reading.celsius = 41.85, reading.celsius_valid = 1;
   EXPECT_EQ(SSDHealth::fromReading(reading).celsius, 41.85);
   EXPECT_FALSE(healthy([](SSDHealth& h) { h.celsius = 121; }).valid());
   EXPECT_TRUE(healthy([](SSDHealth& h) { h.celsius = -20; }).valid());

@@ -258,14 +258,11 @@ TEST(ScreenRecord, TheSubsystemsFiguresAndWhatIsUnknown) {
   recordScreen(record, statusTexts(ShownStatus{}, "ja"), false);
   recordMemory(record, moment, figures([](MemoryFigures& f) { f.eventPressure = Pressure::critical; }));
   recordAccounts(record, moment);
-  EXPECT_EQ(record["sampleAgeSeconds"], 0.0);
-  EXPECT_EQ(record["pressure"], 2) << "no kernel level read: the last event's";
-  EXPECT_EQ(record["ownResidentBytes"], 400 << 20);
-  EXPECT_EQ(record["processes"], 3);
-  EXPECT_EQ(record["diskAlertLevel"], "ok");
-  EXPECT_EQ(record["menuBarToolTip"], "") << "no tray icon, no tool tip";
-  EXPECT_EQ(record["users"], json::parse(R"([{"uid":1000,"state":"使用中","processes":2,"footprintReadable":1,
-                                              "residentReadable":1}])"));
+  // Pressure 2: no kernel level read, the last event's; no tray icon, no tool tip.
+  const json expected = {{"sampleAgeSeconds", 0.0}, {"pressure", 2}, {"ownResidentBytes", 400 << 20}, {"processes", 3},
+                         {"diskAlertLevel", "ok"}, {"menuBarToolTip", ""}, {"users", json::parse(R"([{"uid":1000,
+                         "state":"使用中","processes":2,"footprintReadable":1,"residentReadable":1}])")}};
+  for (const auto& [key, value] : expected.items()) EXPECT_EQ(record[key], value) << key;
   EXPECT_TRUE(record["receivedUIDs"].is_null()) << "no report exchanged: unknown, not none";
   recordSSD(record, withSnapshot([](Snapshot& snapshot) { snapshot.ssdCheckedAt = distantPast; }));
   EXPECT_EQ(record["ssdHealthCheckedAt"], nullptr) << "never checked is no date";

@@ -85,18 +85,16 @@ TEST(SharedReport, BuildingCutsListsAndNames) {
   EXPECT_TRUE(cut.isValid(501, now) && full.isValid(501, now));
   EXPECT_EQ(PeerReport::make(501, now, true, true, std::vector<AppResponse>(129), {}, 0, false, {}).apps.size(), 128u);
 
-  // Accents and joined emoji: a character is several bytes. Stray bytes are mended first.
-  for (const std::string& name :
-       {repeated("e\u0301", 101), repeated("\U0001F468\u200D\U0001F469\u200D\U0001F467", 101),
-        "ab\xff\xfe\xed\xa0\x80\xe6\xbc" + repeated("x", 120)}) {
-    const PeerReport report = PeerReport::make(
-        501, now, true, true, {{{1, 1}, name, ProbeOutcome::responsive, now, std::nullopt, 0}},
-        {{{1, 1}, name, std::nullopt, std::nullopt}}, now, true, std::nullopt);
-    EXPECT_EQ(characterCount(report.memory[0].name), maxReportedNameLength) << name;
-    EXPECT_EQ(report.apps[0].name, report.memory[0].name);
-    EXPECT_TRUE(report.isValid(501, now)) << name;
-    EXPECT_EQ(decodePeerReport(encodePeerReport(report)), report) << "what is built is what is read: " << name;
-  }
+  // Stray bytes are mended, then the name is cut as a reader counts characters (the count itself,
+  // over accents and joined emoji, is read in ProbeMessages).
+  const std::string name = "ab\xff\xfe\xed\xa0\x80\xe6\xbc" + repeated("x", 120);
+  const PeerReport report = PeerReport::make(
+      501, now, true, true, {{{1, 1}, name, ProbeOutcome::responsive, now, std::nullopt, 0}},
+      {{{1, 1}, name, std::nullopt, std::nullopt}}, now, true, std::nullopt);
+  EXPECT_EQ(characterCount(report.memory[0].name), maxReportedNameLength);
+  EXPECT_EQ(report.apps[0].name, report.memory[0].name);
+  EXPECT_TRUE(report.isValid(501, now));
+  EXPECT_EQ(decodePeerReport(encodePeerReport(report)), report) << "what is built is what is read";
 }
 
 TEST(SharedReport, BuildingKeepsTheReportWithinAReadableFile) {

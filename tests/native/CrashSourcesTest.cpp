@@ -31,14 +31,6 @@ std::string entry(std::uint64_t realtime, const std::string& uid, const std::str
          (uid.empty() ? "" : "MESSAGE_ID=fc2e22bc6ee647b6b90729ab34a250b1\nCOREDUMP_UID=" + uid + "\n") + fields + "\n";
 }
 
-// Writes the export stream into a journal file under the tree, as journald would keep it.
-bool writeJournal(const test::FixtureTree& tree, const std::string& stream) {
-  tree.write("export", stream);
-  std::filesystem::create_directories(tree.path(journalFolder));
-  const std::string journal = tree.path(std::string(journalFolder) + "/remote.journal");
-  return runTool({journalRemote, {"-o", journal, tree.path("export")}}).has_value();
-}
-
 void touch(const test::FixtureTree& tree, const std::string& relative, std::uint64_t modified = now) {
   tree.write(relative, "");
   const timespec time{static_cast<time_t>(modified / 1'000'000), 0}, times[2] = {time, time};
@@ -49,13 +41,15 @@ TEST(CrashSources, TheJournalAndTheFoldersGiveThisUsersCrashesOnce) {
   if (::access(journalRemote, X_OK) != 0) GTEST_SKIP() << "systemd-journal-remote is not installed";
   const test::FixtureTree tree("");
   const std::uint64_t crash = now - day / 24;
-  ASSERT_TRUE(writeJournal(tree, entry(now - 9 * day, "1000", "COREDUMP_COMM=ancient\n") +
-                                    entry(crash + 3000, "1000", "COREDUMP_COMM=gnome-text-edit\nCOREDUMP_PID=4242\n"
-                                          "COREDUMP_TIMESTAMP=" + std::to_string(crash) + "\n") +
-                                    entry(now - day, "1000", "COREDUMP_PID=1\n") +
-                                    entry(now - day, "1001", "COREDUMP_COMM=intruder\n") +
-                                    entry(now - day, "", "MESSAGE=Started something.\n") +
-                                    entry(now - 2 * day, "1000", "COREDUMP_EXE=/usr/lib/evince/evince-thumbnailer\n")));
+  // The export stream written into a journal file under the tree, as journald would keep it.
+  tree.write("export", entry(now - 9 * day, "1000", "COREDUMP_COMM=ancient\n") +
+                           entry(crash + 3000, "1000", "COREDUMP_COMM=gnome-text-edit\nCOREDUMP_PID=4242\n"
+                                 "COREDUMP_TIMESTAMP=" + std::to_string(crash) + "\n") +
+                           entry(now - day, "1000", "COREDUMP_PID=1\n") + entry(now - day, "1001", "COREDUMP_COMM=intruder\n") +
+                           entry(now - day, "", "MESSAGE=Started something.\n") +
+                           entry(now - 2 * day, "1000", "COREDUMP_EXE=/usr/lib/evince/evince-thumbnailer\n"));
+  std::filesystem::create_directories(tree.path(journalFolder));
+  ASSERT_TRUE(runTool({journalRemote, {"-o", tree.path(std::string(journalFolder) + "/remote.journal"), tree.path("export")}}));
   // The dump of the journal's crash, and a name whose numbers are no time.
   const std::string dumps = "var/lib/systemd/coredump/core.";
   touch(tree, dumps + "gnome-text-edit.1000." + bootId + ".4242." + std::to_string(crash) + ".zst");
@@ -63,7 +57,6 @@ TEST(CrashSources, TheJournalAndTheFoldersGiveThisUsersCrashesOnce) {
   touch(tree, dumps + "vim.1000." + bootId + ".77." + std::to_string(now - 3 * day));
   touch(tree, dumps + "vim.1001." + bootId + ".78." + std::to_string(now - 3 * day));
   touch(tree, "var/crash/_usr_bin_nautilus.1000.crash", now - 4 * day);
-  touch(tree, "var/crash/_usr_bin_nautilus.1000.upload", now - 4 * day);
   touch(tree, "var/crash/_usr_bin_totem.1001.crash");
   // apport's report of the journal's crash a minute later, under the name the kernel cut short.
   touch(tree, "var/crash/_usr_bin_gnome-text-editor.1000.crash", crash + 60'000'000);

@@ -75,7 +75,6 @@ void AppController::start() {
   for (auto& subsystem : subsystems_) subsystem->start();
   timer_.start();
   tick();
-  if (!settings_.boolean(hasOpenedKey).value_or(false)) settings_.setBoolean(hasOpenedKey, true);
 }
 
 void AppController::terminate() {

@@ -15,6 +15,7 @@
 #include "app/AppController.h"
 #include "app/Subsystems.h"
 #include "app/accounts/AccountSetup.h"
+#include "app/crash/CrashReceiver.h"
 #include "app/notify/DBusNotifier.h"
 #include "app/platform/DataFolder.h"
 #include "app/platform/InstalledData.h"
@@ -25,11 +26,14 @@
 #include "app/platform/TerminationSignals.h"
 #include "app/sampling/LiveSampling.h"
 #include "app/views/DesktopPresenter.h"
+#include "app/views/SetupGuide.h"
 #include "app/views/StatusIcon.h"
 #include "app/views/SystemMonitor.h"
 #include "core/BuildProfile.h"
 #include "core/L10n.h"
 #include "core/OrdinaryAccounts.h"
+#include "core/help/HelpDocument.h"
+#include "core/notify/NotificationDiagnostics.h"
 #include "core/ui/StatusView.h"
 #include "core/widgets/WidgetSnapshot.h"
 #include "native/Desktop.h"
@@ -127,7 +131,7 @@ QStringList urlArguments(const std::vector<std::string>& arguments) {
   return urls;
 }
 
-Application::Application(bool desktop) : desktopWanted_(desktop) {
+Application::Application(bool desktop, bool configuring) : desktopWanted_(desktop), configuring_(configuring) {
   readOrdinaryAccounts();
   termination_ = std::make_unique<TerminationSignals>();
   settings_ = std::make_unique<QtSettings>();
@@ -164,6 +168,13 @@ Application::Application(bool desktop) : desktopWanted_(desktop) {
   actions_.toggleSharing = [this](bool on) { controller_->settingsControl(SettingsControl::sharing, on); };
   actions_.toggleLogin = [this](bool on) { controller_->settingsControl(SettingsControl::login, on); };
   actions_.configureMonitoring = [this] { controller_->settingsControl(SettingsControl::setUp, true); };
+  actions_.showSetup = [this] { showSetup(); };
+  actions_.showHelp = [this] {
+    if (desktop_) desktop_->showHelp(std::nullopt);
+  };
+  actions_.showStatusHelp = [this] {
+    if (desktop_) desktop_->showHelp(HelpDocument::statusSection);
+  };
   actions_.tabChanged = [this](AnalysisTab tab) { controller_->selectTab(tab); };
   actions_.cardAction = [this](CardSlot slot) { controller_->cardAction(slot); };
   actions_.windowShown = [this](bool shown) { controller_->windowShown(shown); };
@@ -176,6 +187,9 @@ Application::Application(bool desktop) : desktopWanted_(desktop) {
   connect(login_.get(), &LoginMonitor::willTerminate, this, &Application::quit);
   connect(termination_.get(), &TerminationSignals::received, this, &Application::quit);
   connect(qApp, &QCoreApplication::aboutToQuit, controller_.get(), &AppController::terminate);
+  // The guide's statuses follow the notification service's answers and every new sample.
+  connect(notifier_.get(), &Notifier::stateRefreshed, this, &Application::updateSetupGuide);
+  connect(controller_.get(), &AppController::sampleApplied, this, &Application::updateSetupGuide);
 }
 
 Application::~Application() = default;
@@ -195,6 +209,55 @@ void Application::start(const QStringList& urls) {
   }
   if (!login_->start()) logToStandardError("no system bus: sleep, wake and session switches are not observed");
   controller_->openURLs(urls);
+  if (desktop_ && showsGuideAtLaunch(*settings_, configuring_)) {
+    markGuideShownAtLaunch(*settings_);
+    showSetup();
+  }
+}
+
+void Application::showSetup() {
+  if (!desktop_) return;
+  if (!guide_)
+    guide_ = std::make_unique<SetupGuide>(
+        ViewSetup{L10n::language(), AccountScope::process(), {}, {}},
+        [this](SetupAction action) { setupAction(action); }, [this] { finishSetup(); });
+  guide_->show();
+  updateSetupGuide();
+  notifier_->refreshNotificationState(true);
+}
+
+void Application::updateSetupGuide() {
+  if (!guide_ || !guide_->window()->isVisible()) return;
+  const Moment now = controller_->moment();
+  SetupFacts facts;
+  facts.notifications = notifier_->authorization();
+  facts.notificationsRefused = refusedLastPosting(notifier_->lastNotificationSubmission());
+  facts.loginEnabled = now.loginEnabled;
+  facts.accessibilityOn = now.accessibilityTrusted;
+  facts.accessibilityUnavailable = now.accessibilityBusMissing;
+  guide_->update(setupGuideView(facts, L10n::language()));
+}
+
+void Application::setupAction(SetupAction action) {
+  switch (action) {
+    case SetupAction::notifications: notifier_->requestNotifications(); break;
+    case SetupAction::login:
+      if (!controller_->moment().loginEnabled) controller_->settingsControl(SettingsControl::login, true);
+      break;
+    case SetupAction::response: actions_.requestAccessibility(); break;
+    case SetupAction::analysis: controller_->showAnalysis(); break;
+    case SetupAction::help:
+      if (actions_.showHelp) actions_.showHelp();
+      break;
+  }
+  updateSetupGuide();
+}
+
+// The last button: the guide has done its work and is not shown by itself again.
+void Application::finishSetup() {
+  settings_->setBoolean(setupGuideCompletedKey, true);
+  guide_->close();
+  setupAction(SetupAction::analysis);
 }
 
 void Application::quit() { QCoreApplication::exit(0); }
@@ -203,11 +266,13 @@ int runHollin(int argc, char** argv) {
   // Before anything is rendered: the tables are read once, on first use.
   if (auto installed = installedDataDirectory()) L10n::setInstalledDataDirectory(*installed);
   const std::vector<std::string> arguments(argv, argv + argc);
-  if (std::ranges::find(arguments, accountSetupSwitch) != arguments.end()) {
+  const bool configuring = std::ranges::find(arguments, accountSetupSwitch) != arguments.end();
+  if (configuring) {
     if (auto status = runAccountSetupCommand(arguments)) return *status;
   } else if (auto answered = answerCommandLine(arguments)) {
     return *answered;
   }
+  installOwnCrashHandler();  // the application's run only, once the command line is answered
   hl_prepare();  // before the toolkit starts its threads
   const QStringList urls = urlArguments(arguments);
   const bool headless = startHeadless();
@@ -219,7 +284,7 @@ int runHollin(int argc, char** argv) {
   if (socketPath)
     if (auto status = becomeTheInstance(instance, *socketPath, urls)) return *status;
 
-  Application hollin(!headless);
+  Application hollin(!headless, configuring);
   QObject::connect(&instance, &SingleInstance::urlReceived, &hollin.controller(),
                    [&](const QString& url) { hollin.controller().openURLs({url}); });
   QObject::connect(&instance, &SingleInstance::reopenRequested, &hollin.controller(), &AppController::showAnalysis);

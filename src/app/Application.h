@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/views/Presenter.h"
+#include "core/setup/SetupGuide.h"
 
 namespace hollin {
 
@@ -21,6 +22,7 @@ class DBusNotifier;
 class LoggingPresenter;
 class LoginMonitor;
 class QtSettings;
+class SetupGuide;
 class TerminationSignals;
 
 // What the command line alone answers: --help and --version print and end, an unknown switch
@@ -34,7 +36,8 @@ class Application final : public QObject {
   Q_OBJECT
  public:
   // `desktop`: build the tray icon and the window at start (false without a display).
-  explicit Application(bool desktop);
+  // `configuring`: the set-up command ran first, so this start shows no first-launch guide.
+  explicit Application(bool desktop, bool configuring = false);
   ~Application() override;
 
   // Starts everything and opens the URLs a desktop passed.
@@ -45,9 +48,19 @@ class Application final : public QObject {
 
   AppController& controller() const { return *controller_; }
   DesktopPresenter* desktop() const { return desktop_.get(); }
+  // The first-launch guide, or null before it was first shown.
+  SetupGuide* setupGuide() const { return guide_.get(); }
+
+  // Shows the first-launch guide (built on first use) with its statuses brought up to date.
+  void showSetup();
 
  private:
+  void updateSetupGuide();
+  void setupAction(SetupAction action);
+  void finishSetup();
+
   bool desktopWanted_;
+  bool configuring_;
   PresenterActions actions_;
   std::unique_ptr<TerminationSignals> termination_;
   std::unique_ptr<QtSettings> settings_;
@@ -56,6 +69,7 @@ class Application final : public QObject {
   std::unique_ptr<LoggingPresenter> logging_;
   std::unique_ptr<AppController> controller_;
   std::unique_ptr<LoginMonitor> login_;
+  std::unique_ptr<SetupGuide> guide_;
 };
 
 // The whole program: command line, single instance, the application and its event loop.

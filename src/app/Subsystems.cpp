@@ -3,6 +3,7 @@
 
 #include "app/AppController.h"
 #include "app/accounts/AccountsSubsystem.h"
+#include "app/crash/CrashSubsystem.h"
 #include "app/early/EarlySubsystem.h"
 #include "app/memory/MemorySubsystem.h"
 #include "app/notify/NotificationsSubsystem.h"
@@ -21,6 +22,7 @@ void registerSubsystems(AppController& controller, const Services& services, boo
   controller.add(std::make_unique<SSDSubsystem>(services, liveSSDSources()));
   controller.add(std::make_unique<EarlySubsystem>(services, EarlyWatch::liveSources()));
   controller.add(std::make_unique<WidgetsSubsystem>(services.widgetFolder));
+  controller.add(std::make_unique<CrashSubsystem>(services, CrashReceiver::liveSources(services.dataFolder, services.uid)));
 }
 
 }  // namespace hollin

@@ -24,18 +24,8 @@ struct Tables {
 
 const Tables& tables() {
   static const Tables loaded = [] {
-    std::vector<std::filesystem::path> folders;
-    {
-      std::lock_guard lock(configurationMutex);
-      if (onlyDataDirectory) {
-        folders.push_back(*onlyDataDirectory);
-      } else {
-        if (installedDataDirectory) folders.push_back(*installedDataDirectory);
-        folders.push_back(sourceResourcesDirectory());
-      }
-    }
     Tables t;
-    for (const auto& folder : folders) {
+    for (const auto& folder : resourceDirectories()) {
       std::error_code ec;
       if (!std::filesystem::exists(tablePath(folder, "ja"), ec) &&
           !std::filesystem::exists(tablePath(folder, "en"), ec))
@@ -189,6 +179,15 @@ std::vector<std::string> preferredLanguages(
   for (const char* variable : {"LC_ALL", "LC_MESSAGES", "LANG"})
     if (const char* value = lookup(variable)) add(value);
   return list;
+}
+
+std::vector<std::filesystem::path> resourceDirectories() {
+  std::lock_guard lock(configurationMutex);
+  if (onlyDataDirectory) return {*onlyDataDirectory};
+  std::vector<std::filesystem::path> folders;
+  if (installedDataDirectory) folders.push_back(*installedDataDirectory);
+  folders.push_back(sourceResourcesDirectory());
+  return folders;
 }
 
 void setInstalledDataDirectory(std::filesystem::path directory) {

@@ -44,6 +44,11 @@ std::vector<std::string> preferredLanguages(
 // source tree's resources; takes effect only when called before the first rendering.
 void setInstalledDataDirectory(std::filesystem::path directory);
 
+// The resources folders the tables are looked for in, in order (the help text is looked for
+// in the same ones): the only data folder when one was given, else the installed data folder
+// when there is one, then the source tree's.
+std::vector<std::filesystem::path> resourceDirectories();
+
 // A program that ships its own tables (the widget program) takes them from `directory` alone:
 // the installed folder and the source tree's resources are never consulted, and without tables
 // there the keys show as they are. Takes effect only when called before the first rendering.

@@ -1,6 +1,8 @@
 // Where Linux records the crashes of a user's programs: the journal's core-dump entries,
-// systemd-coredump's dump folder and apport's crash folder. Only journal fields, file names and
-// modification times are read, never a dump or a report. Nothing here raises errors.
+// systemd-coredump's dump folder and apport's crash folder; and, for Hollin's own crashes, the
+// journal's account of them and the system facts that judge it. Only journal fields, file names,
+// modification times and small system files are read, never a dump or a report. Nothing here
+// raises errors.
 #pragma once
 
 #include <cstddef>
@@ -44,5 +46,31 @@ CrashSources readCrashSources(const std::string& root, std::uint32_t uid, std::u
 
 // The same under the layer's host root.
 CrashSources readCrashSources(std::uint32_t uid, std::uint64_t since);
+
+// A core-dump entry of one program of ours, with what tells of the crash itself.
+struct JournalOwnCoreDump {
+  // COREDUMP_EXE, COREDUMP_SIGNAL, _BOOT_ID, and MESSAGE (systemd-coredump's account with the
+  // stack, cut after the limit asked for and one byte, so a longer one shows as longer).
+  std::optional<std::string> exe, signal, bootID, message;
+  std::uint64_t realtime = 0;  // the entry's own time, µs since 1970
+  bool operator==(const JournalOwnCoreDump&) const = default;
+};
+
+// The newest `count` core-dump entries of `uid` whose COREDUMP_EXE is `executable`, written
+// from `since` (µs since 1970) on, newest first; absent when the journal under root cannot be
+// read.
+std::optional<std::vector<JournalOwnCoreDump>> readOwnCoreDumps(const std::string& root, std::uint32_t uid,
+                                                                const std::string& executable,
+                                                                std::uint64_t since, std::size_t count,
+                                                                std::size_t messageLimit);
+
+// kernel.core_pattern, the boot id and the system's os-release under root, whole; absent when
+// unreadable.
+std::optional<std::string> readCorePattern(const std::string& root);
+std::optional<std::string> readBootID(const std::string& root);
+std::optional<std::string> readOSRelease(const std::string& root);
+
+// The running program's executable, its links resolved; absent when it cannot be read.
+std::optional<std::string> ownExecutablePath();
 
 }  // namespace hollin::native

@@ -7,6 +7,9 @@
 #include <QAbstractButton>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSettings>
 #include <QMenu>
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -15,11 +18,14 @@
 #include <QTimer>
 
 #include <csignal>
+#include <fstream>
 
 #include "TestSupport.h"
 #include "app/AppController.h"
 #include "app/Application.h"
 #include "app/views/DesktopPresenter.h"
+#include "app/views/SetupGuide.h"
+#include "core/help/HelpDocument.h"
 #include "core/L10n.h"
 
 namespace hollin {
@@ -51,14 +57,24 @@ class DesktopTest : public ::testing::Test {
     }
     desktop_->logind.serve(desktop_->system.connect("logind"));
     testing::useDesktop(desktop_->display.display(), desktop_->session.address());
+    markGuideOffered(true);
   }
+  // Whether starts find the first-launch guide already shown once.
+  static void markGuideOffered(bool offered) {
+    QFile::remove(settingsFile());
+    if (offered) {
+      QDir().mkpath(QFileInfo(settingsFile()).path());
+      std::ofstream(settingsFile().toStdString()) << "[General]\nsetupGuideOffered=true\n";
+    }
+  }
+  static QString settingsFile() { return desktop_->home.filePath("XDG_CONFIG_HOME/Hollin/Hollin.ini"); }
   static void TearDownTestSuite() { desktop_.reset(); }  // its servers end with the test program
   void SetUp() override { if (!desktop_->ready()) GTEST_SKIP() << "Xvfb or dbus-daemon could not be started"; }
   void TearDown() override { application_.reset(); }
 
   // The program, started and past its first sample.
-  void start() {
-    application_ = std::make_unique<Application>(true);
+  void start(bool configuring = false) {
+    application_ = std::make_unique<Application>(true, configuring);
     QSignalSpy applied(&application_->controller(), &AppController::sampleApplied);
     application_->start({});
     ASSERT_TRUE(testing::waitUntil([&] { return !applied.isEmpty(); }));
@@ -96,6 +112,9 @@ class DesktopTest : public ::testing::Test {
     EXPECT_GT(texts.size(), 60) << "the window and both menus are there";
     for (const QString& text : texts) EXPECT_FALSE(other.match(text).hasMatch()) << text.toStdString();
   }
+
+  // The text of `message` as the program renders it.
+  static QString rendered(const LocalizedMessage& message) { return QString::fromStdString(L10n::text(message)); }
 
   static inline std::unique_ptr<Desktop> desktop_;
   std::unique_ptr<Application> application_;
@@ -142,6 +161,79 @@ TEST_F(DesktopTest, EveryWayOutEndsAtOnceWithStatusZero) {
     ::sigaction(SIGTERM, nullptr, &current);
     EXPECT_EQ(current.sa_handler, SIG_DFL) << "the program gone, a signal ends the process again";
   }
+}
+
+// The guide on a desktop whose session bus has no notification service and no accessibility
+// bus, in a home without an autostart entry: shown by the first ordinary start only, its cards
+// follow what they offer, the close box records nothing and the last button finishes it.
+TEST_F(DesktopTest, TheFirstStartShowsTheGuideOnceAndItsLastButtonFinishesIt) {
+  markGuideOffered(false);
+  start(true);
+  EXPECT_EQ(application_->setupGuide(), nullptr) << "the set-up command ran first";
+  application_.reset();
+  start();
+  SetupGuide* guide = application_->setupGuide();
+  ASSERT_NE(guide, nullptr);
+  ASSERT_TRUE(guide->window()->isVisible());
+  const auto line = [&](int card) { return guide->statusLabels()[card]->text(); };
+  EXPECT_TRUE(testing::waitUntil([&] { return line(0) == "— " + rendered(msg("オフ。システム設定の「通知」で変えられます。")); }))
+      << line(0).toStdString();
+  EXPECT_EQ(guide->notificationButton()->text(), rendered(msg("システム設定を開く…")));
+  EXPECT_EQ(line(1), "— " + rendered(msg("まだです")));
+  EXPECT_TRUE(line(2).startsWith("— ")) << line(2).toStdString();
+
+  // The login card writes the autostart entry, and says so.
+  const auto buttons = guide->window()->findChildren<QPushButton*>();
+  const auto button = [&](const LocalizedMessage& title) {
+    const auto found = std::find_if(buttons.begin(), buttons.end(), [&](QPushButton* b) { return b->text() == rendered(title); });
+    return found == buttons.end() ? nullptr : *found;
+  };
+  ASSERT_NE(button(msg("自動起動を設定")), nullptr);
+  button(msg("自動起動を設定"))->click();
+  EXPECT_TRUE(testing::waitUntil([&] { return line(1) == "✓ " + rendered(msg("オン")); })) << line(1).toStdString();
+  QFile::remove(desktop_->home.filePath("XDG_CONFIG_HOME/autostart/org.hollin.Hollin.desktop"));
+
+  guide->window()->close();
+  application_->showSetup();
+  EXPECT_EQ(application_->setupGuide(), guide) << "one guide, shown again";
+  EXPECT_TRUE(guide->window()->isVisible());
+  EXPECT_TRUE(testing::waitUntil([&] { return line(1) == "— " + rendered(msg("まだです")); })) << "statuses refreshed";
+
+  button(msg("分析を開く"))->click();
+  EXPECT_FALSE(guide->window()->isVisible());
+  EXPECT_TRUE(application_->desktop()->window()->isVisible());
+  application_.reset();
+  EXPECT_TRUE(QSettings(settingsFile(), QSettings::IniFormat).value("setupGuideCompleted").toBool());
+  EXPECT_TRUE(QSettings(settingsFile(), QSettings::IniFormat).value("setupGuideOffered").toBool());
+  start();
+  EXPECT_EQ(application_->setupGuide(), nullptr) << "shown by itself once only";
+}
+
+// "ヘルプ" opens the guide at its start, a row of "状態の見方" at the levels, the guide's help
+// button too: one help window.
+TEST_F(DesktopTest, HelpOpensFromTheMenuAtItsStartAndFromTheLevelRowsAtTheLevels) {
+  start();
+  QMenu* menu = application_->desktop()->statusMenu()->menu();
+  const auto row = [&](QMenu* in, const LocalizedMessage& title) -> QAction* {
+    for (QAction* action : in->actions())
+      if (action->text() == rendered(title)) return action;
+    return nullptr;
+  };
+  ASSERT_NE(row(menu, msg("ヘルプ")), nullptr);
+  row(menu, msg("ヘルプ"))->trigger();
+  HelpWindow* help = application_->desktop()->help();
+  ASSERT_NE(help, nullptr);
+  EXPECT_TRUE(help->isVisible());
+  EXPECT_EQ(help->textView()->verticalScrollBar()->value(), 0) << "at the start";
+  help->close();
+  QAction* levels = row(menu, msg("状態の見方"));
+  ASSERT_TRUE(levels && levels->menu() && !levels->menu()->actions().isEmpty());
+  levels->menu()->actions().back()->trigger();
+  EXPECT_EQ(application_->desktop()->help(), help);
+  ASSERT_TRUE(help->currentRow());
+  EXPECT_EQ(help->rows()[*help->currentRow()].section, HelpDocument::statusSection);
+  row(menu, msg("初回設定の案内…"))->trigger();
+  EXPECT_TRUE(application_->setupGuide()->window()->isVisible());
 }
 
 }  // namespace

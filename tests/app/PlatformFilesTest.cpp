@@ -2,6 +2,7 @@
 #include "app/platform/AtomicFile.h"
 #include "app/platform/DataFolder.h"
 #include "app/platform/QtSettings.h"
+#include "core/setup/SetupGuide.h"
 
 #include "TestSupport.h"
 

@@ -27,7 +27,7 @@ class AccountInstance : public testing::Child {
       : home_(root + "/" + std::to_string(uid)) {
     for (const char* folder : {"", "/config/Hollin", "/data", "/run"}) fs::create_directories(home_ + folder);
     // Sharing switched on, as the set-up command leaves it under the sharing profile.
-    std::ofstream(home_ + "/config/Hollin/Hollin.ini") << "[General]\nhasOpened=true\nshareResponseStatus=true\n";
+    std::ofstream(home_ + "/config/Hollin/Hollin.ini") << "[General]\nhasOpened=true\nsetupGuideOffered=true\nshareResponseStatus=true\n";
     for (const auto& entry : fs::recursive_directory_iterator(home_)) ::chown(entry.path().c_str(), uid, uid);
     ::chown(home_.c_str(), uid, uid);
     ::chmod((home_ + "/run").c_str(), 0700);

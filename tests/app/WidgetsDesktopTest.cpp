@@ -80,6 +80,8 @@ TEST(WidgetsDesktopTest, ALevelChangeReachesTheWidgetWithTheNextWriteAndTheWidge
   QDir().mkpath(home.filePath("XDG_CONFIG_HOME/Hollin"));
   std::ofstream(home.filePath("XDG_CONFIG_HOME/Hollin/Widgets.ini").toStdString())
       << "[widgets]\n1\\kind=HollinMemory\n1\\family=small\n1\\x=1200\n1\\y=800\nsize=1\n";
+  // Not a first start: no guide in front of the widget.
+  std::ofstream(home.filePath("XDG_CONFIG_HOME/Hollin/Hollin.ini").toStdString()) << "[General]\nsetupGuideOffered=true\n";
 
   QProcess widgets, hollin;
   for (QProcess* process : {&widgets, &hollin}) {

@@ -5,11 +5,14 @@
 #include <QAbstractButton>
 #include <QDir>
 #include <QSignalSpy>
+#include <QLabel>
+#include <QTest>
 
 #include "TestSupport.h"
 #include "app/AppController.h"
 #include "app/Subsystems.h"
 #include "app/views/DesktopPresenter.h"
+#include "app/views/SetupGuide.h"
 #include "app/views/StatusIcon.h"
 #include "core/L10n.h"
 #include "core/ui/StatusView.h"
@@ -199,8 +202,8 @@ TEST_F(AnalysisWindowTest, StatusMenuRowsFollowTheLevelAndTheMute) {
   for (auto* action : menu->menu()->actions())
     if (action->isVisible()) titles << (action->isSeparator() ? "-" : action->text());
   EXPECT_EQ(titles, (QStringList{QString::fromStdString(statusTexts(levelGuide()[0], "ja").menuRow), "-", "分析を見る",
-                                 "今すぐ更新", "-", text(msg("通知を止める（危ないときは知らせる）"), "ja"), "-",
-                                 text(msg("状態の見方"), "ja"), "-", "バージョン 1.0（ビルド 42）", "-",
+                                 text(msg("初回設定の案内…"), "ja"), "今すぐ更新", "-", text(msg("通知を止める（危ないときは知らせる）"), "ja"), "-",
+                                 text(msg("状態の見方"), "ja"), text(msg("ヘルプ"), "ja"), "-", "バージョン 1.0（ビルド 42）", "-",
                                  text(msg("このアカウントの監視を終了"), "ja")}))
       << "no system monitor offered without one";
   EXPECT_EQ(menu->tray()->toolTip().toStdString(), statusTexts(levelGuide()[0], "ja").toolTip);
@@ -216,6 +219,23 @@ TEST_F(AnalysisWindowTest, IconDrawsTheLevelColourInsideTheFrame) {
   EXPECT_EQ(image.pixelColor(30, 30).rgb(), qColor(rgba(StatusColour::red)).rgb()) << "inside the tallest bar";
   EXPECT_EQ(image.pixelColor(20, 10).red(), 250) << "frame fill white 0.98 above the middle bar";
   EXPECT_EQ(image.pixelColor(0, 0).alpha(), 0) << "transparent outside the rounded square";
+}
+
+// The first-launch guide of the sharing profile (with its extra line) in both languages, its
+// cards in mixed states, at its own size: every text fits, nothing runs off the window.
+TEST_F(AnalysisWindowTest, TheGuideShowsItsCardsInBothLanguages) {
+  for (const std::string language : {"ja", "en"}) {
+    SetupGuide guide({language, AccountScope::m2Recording, "1.0", "42"}, [](SetupAction) {}, [] {});
+    guide.show();
+    guide.update(setupGuideView({NotificationAuthorization::denied, false, true, false, true}, language));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(guide.window()));
+    QApplication::processEvents();  // the window takes the height its cards need
+    EXPECT_EQ(guide.notificationButton()->text(), text(msg("システム設定を開く…"), language));
+    for (QLabel* label : guide.window()->findChildren<QLabel*>())
+      EXPECT_GE(label->height(), label->heightForWidth(label->width())) << language << " " << label->text().toStdString();
+    QDir().mkpath(QString(HOLLIN_BINARY_DIR) + "/screenshots");
+    guide.window()->grab().save(QString(HOLLIN_BINARY_DIR) + "/screenshots/setup-guide-" + QString::fromStdString(language) + ".png");
+  }
 }
 
 }  // namespace

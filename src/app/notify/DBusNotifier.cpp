@@ -12,6 +12,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "app/views/QtText.h"
 #include "app/views/SystemMonitor.h"
 #include "core/L10n.h"
 #include "core/notify/DesktopTools.h"
@@ -34,10 +35,6 @@ constexpr int settingsTimeout = 5000;   // milliseconds
 constexpr int postingTimeout = 10000;   // milliseconds
 constexpr uchar normalUrgency = 1, criticalUrgency = 2;
 constexpr int serverDefaultExpiry = -1;
-
-QString qText(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 bool openSettings() {
   const auto command = notificationSettingsCommand(
@@ -174,8 +171,9 @@ void DBusNotifier::settingsAnswered(std::optional<NotificationService> found) {
 }
 
 void DBusNotifier::requestNotifications() {
-  // Nothing to ask on a bus without a service: the desktop's settings are where to turn one on.
-  if (settings_.authorization == NotificationAuthorization::denied)
+  // Nothing to ask on a bus without a service, or of one that refuses: the desktop's settings
+  // are where to turn one on.
+  if (settings_.authorization == NotificationAuthorization::denied || refusedLastPosting(lastSubmission_))
     environment_.open(DesktopTool::notificationSettings);
   refreshNotificationState(true);
 }

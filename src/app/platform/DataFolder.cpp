@@ -73,7 +73,8 @@ void removeStaleTemporaries(const std::string& folder) {
   }
   while (const dirent* entry = ::readdir(entries)) {
     struct stat status {};
-    // Every file Hollin writes here is JSON.
+    // Every file Hollin writes here through a temporary is JSON; the crash handler's
+    // "crash-pending" is written in place, and its name is none of a temporary's.
     const std::string_view name = entry->d_name;
     if (!isAtomicWriteTemporary(name) || !name.substr(0, name.size() - 7).ends_with(".json") ||
         ::fstatat(folderFd, entry->d_name, &status, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(status.st_mode) ||

@@ -7,8 +7,6 @@
 
 namespace hollin {
 
-inline constexpr std::string_view hasOpenedKey = "hasOpened";
-
 class QtSettings final : public Settings {
  public:
   QtSettings();                                  // the user's own file

@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/views/QtText.h"
 #include "app/views/Typography.h"
 #include "app/views/WindowMenus.h"
 #include "core/L10n.h"
@@ -15,8 +16,6 @@ namespace {
 
 constexpr int segmentMinimumWidth = 150;
 constexpr int segmentPadding = 32;  // room beside a segment's label so no label touches its edge
-
-QString qText(const std::string& text) { return QString::fromStdString(text); }
 
 }  // namespace
 

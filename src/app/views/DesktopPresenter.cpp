@@ -77,6 +77,11 @@ std::optional<int> DesktopPresenter::ask(const AlertView& view) {
   return int(chosen - buttons.begin());
 }
 
+void DesktopPresenter::showHelp(std::optional<int> section) {
+  if (!help_) help_ = std::make_unique<HelpWindow>(setup_.language);
+  help_->show(section);
+}
+
 DocumentWindow* DesktopPresenter::document(const std::string& id) const {
   const auto found = documents_.find(id);
   return found == documents_.end() ? nullptr : found->second.get();

@@ -10,6 +10,7 @@
 
 #include "app/views/AnalysisWindow.h"
 #include "app/views/DocumentWindow.h"
+#include "app/views/HelpWindow.h"
 #include "app/views/Presenter.h"
 #include "app/views/StatusMenu.h"
 
@@ -31,10 +32,14 @@ class DesktopPresenter final : public QObject, public Presenter {
   void showAnalysis() override;
   void showDocument(const std::string& id, const DocumentView& document) override;
   std::optional<int> ask(const AlertView& alert) override;
+  // The user guide (its window built on first use), at its start or at `section`.
+  void showHelp(std::optional<int> section);
 
   // The analysis window, built on first use.
   AnalysisWindow* window();
   StatusMenu* statusMenu() const { return menu_.get(); }
+  // The help window, or null before it was first shown.
+  HelpWindow* help() const { return help_.get(); }
   // The document window of `id`, or null before it was first shown.
   DocumentWindow* document(const std::string& id) const;
 
@@ -48,6 +53,7 @@ class DesktopPresenter final : public QObject, public Presenter {
   std::unique_ptr<AnalysisWindow> window_;
   std::unique_ptr<StatusMenu> menu_;
   std::map<std::string, std::unique_ptr<DocumentWindow>> documents_;
+  std::unique_ptr<HelpWindow> help_;
   QTimer trayLook_;
   std::optional<Screen> last_;
 };

@@ -3,6 +3,7 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
+#include "app/views/QtText.h"
 #include "app/views/Typography.h"
 #include "core/L10n.h"
 
@@ -15,8 +16,6 @@ QLabel* label(const QString& text, const QFont& font, QWidget* parent) {
   label->setWordWrap(true);
   return label;
 }
-
-QString qText(const std::string& text) { return QString::fromStdString(text); }
 
 }  // namespace
 

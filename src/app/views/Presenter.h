@@ -22,11 +22,12 @@ struct PresenterActions {
   std::function<void(AnalysisTab)> tabChanged;   // a segment or a View-menu item was chosen
   std::function<void()> requestNotifications;    // "通知を許可…"
   std::function<void()> requestAccessibility;    // "応答確認の許可…"
-  std::function<void()> showSetup;               // "設定手順"
+  std::function<void()> showSetup;               // "設定手順", "初回設定の案内…"
   std::function<void()> configureMonitoring;     // "自動起動を設定"
   std::function<void(bool on)> toggleLogin;      // the login-start checkbox
   std::function<void(bool on)> toggleSharing;    // the sharing checkbox
   std::function<void()> showHelp;                // "ヘルプ"
+  std::function<void()> showStatusHelp;          // a row of "状態の見方": help on the levels
   std::function<void()> openSystemMonitor;       // "アクティビティモニタを開く"; empty: none installed
   // The resume row's title when the menu opens, or nothing while notices are not muted.
   std::function<std::optional<std::string>()> resumeTitle;

@@ -20,6 +20,7 @@ StatusMenu::StatusMenu(const ViewSetup& setup, const PresenterActions& actions, 
   statusRow_ = menu_->addAction(QString(), this, showAnalysis);
   menu_->addSeparator();
   menu_->addAction(text(msg("分析を見る")), QKeySequence(Qt::CTRL | Qt::Key_I), this, showAnalysis);
+  menu_->addAction(text(msg("初回設定の案内…")), this, run(actions_.showSetup))->setEnabled(bool(actions_.showSetup));
   menu_->addAction(text(msg("今すぐ更新")), QKeySequence(Qt::CTRL | Qt::Key_R), this, run(actions_.refresh));
   monitor_ = menu_->addAction(text(msg("アクティビティモニタを開く")), QKeySequence(Qt::ALT | Qt::CTRL | Qt::Key_A), this,
                               run(actions_.openSystemMonitor));
@@ -38,7 +39,9 @@ StatusMenu::StatusMenu(const ViewSetup& setup, const PresenterActions& actions, 
   menu_->addSeparator();
   auto* guide = menu_->addMenu(text(msg("状態の見方")));
   for (const auto& level : levelGuide())
-    guide->addAction(QString::fromStdString(statusTexts(level, language_).menuRow));
+    guide->addAction(QString::fromStdString(statusTexts(level, language_).menuRow), this, run(actions_.showStatusHelp));
+  menu_->addAction(text(msg("ヘルプ")), QKeySequence::HelpContents, this, run(actions_.showHelp))
+      ->setEnabled(bool(actions_.showHelp));
   menu_->addSeparator();
   const QString version = text(versionLine(setup.version, setup.build));
   menu_->addAction(version, this, [this, version] {

@@ -11,6 +11,9 @@ namespace hollin::Typography {
 
 QFont font(int pixelSize, QFont::Weight weight = QFont::Normal);
 
+inline QFont pageTitle() { return font(24, QFont::DemiBold); }
+inline QFont heading() { return font(18, QFont::DemiBold); }
+inline QFont helpGroup() { return font(21, QFont::Bold); }
 inline QFont status() { return font(28, QFont::Bold); }
 inline QFont lead() { return font(16); }
 inline QFont cardValue() {

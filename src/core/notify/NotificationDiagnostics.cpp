@@ -109,4 +109,9 @@ Json submissionJson(const NotificationSubmission& submission,
   return json;
 }
 
+bool refusedLastPosting(const Json& lastSubmission) {
+  const auto accepted = lastSubmission.find("accepted");
+  return accepted != lastSubmission.end() && accepted->is_boolean() && !accepted->get<bool>();
+}
+
 }  // namespace hollin

@@ -68,5 +68,7 @@ struct NotificationSubmission {
 // "lastNotificationSubmission"; "sourceUID" only for hang notices of a watchable account.
 Json submissionJson(const NotificationSubmission& submission,
                     const std::set<std::uint32_t>& watchable);
+// Whether the service refused the posting `lastSubmission` describes: it is there, yet says no.
+bool refusedLastPosting(const Json& lastSubmission);
 
 }  // namespace hollin

@@ -37,6 +37,12 @@ inline constexpr std::string_view x11Sockets = "/tmp/.X11-unix/X";  // + display
 // found by sd-journal under the root it is given.
 inline constexpr std::string_view coreDumps = "/var/lib/systemd/coredump";
 inline constexpr std::string_view apportCrashes = "/var/crash";
+// Where the kernel sends core dumps, this boot's id, and the system's name and version (the
+// second place is the fallback os-release names).
+inline constexpr std::string_view corePattern = "/proc/sys/kernel/core_pattern";
+inline constexpr std::string_view bootID = "/proc/sys/kernel/random/boot_id";
+inline constexpr std::string_view osRelease = "/etc/os-release";
+inline constexpr std::string_view osReleaseFallback = "/usr/lib/os-release";
 // Exists exactly while systemd-logind runs (the test sd-login uses itself).
 inline constexpr const char* logindSeats = "/run/systemd/seats/";
 

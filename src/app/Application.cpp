@@ -223,7 +223,10 @@ void Application::showSetup() {
         [this](SetupAction action) { setupAction(action); }, [this] { finishSetup(); });
   guide_->show();
   updateSetupGuide();
+  // The autostart entry and the accessibility bus are read at each take: one now brings them
+  // up to date, and its sample updates the guide again.
   notifier_->refreshNotificationState(true);
+  controller_->tick();
 }
 
 void Application::updateSetupGuide() {

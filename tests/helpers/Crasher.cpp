@@ -17,9 +17,10 @@ namespace {
 
 // Each crash in a function of its own, so the stack holds a frame of ours above main. Where the
 // sanitizer would report the fault itself instead of letting it happen, it is told not to look.
-[[gnu::noinline, gnu::no_sanitize("undefined")]] void writeThroughNull() {
-  int* volatile target = nullptr;
-  *target = 1;
+[[gnu::noinline]] void writeToProtectedPage() {
+  // A page that may not be touched, rather than a null pointer an optimiser may reason about.
+  void* mapped = ::mmap(nullptr, ::sysconf(_SC_PAGESIZE), PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (mapped != MAP_FAILED) *static_cast<volatile char*>(mapped) = 1;
 }
 
 [[gnu::noinline]] void touchTruncatedMapping() {
@@ -49,7 +50,7 @@ int main(int argc, char** argv) {
   ::setrlimit(RLIMIT_CORE, &noCore);
   if (!hollin::native::installCrashHandler({argv[1], "1.2", "34", "12 (bookworm)"})) return 2;
   const std::string_view kind = argv[2];
-  if (kind == "segv") writeThroughNull();
+  if (kind == "segv") writeToProtectedPage();
   else if (kind == "bus") touchTruncatedMapping();
   else if (kind == "ill") trap();
   else if (kind == "fpe") return divideByZero();

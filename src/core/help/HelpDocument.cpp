@@ -2,8 +2,8 @@
 
 #include <charconv>
 
+#include "core/SmallFile.h"
 #include "core/TextCut.h"
-#include "core/widgets/WidgetSnapshot.h"
 
 namespace hollin {
 namespace {

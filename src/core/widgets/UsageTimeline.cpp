@@ -1,6 +1,7 @@
 #include "core/widgets/UsageTimeline.h"
 
 #include "core/PropertyList.h"
+#include "core/SmallFile.h"
 
 namespace hollin {
 namespace {

@@ -80,10 +80,6 @@ std::string encodeWidgetSnapshot(const WidgetSnapshot& summary);
 // missing or null. A value of the wrong type or out of its range fails the whole summary.
 std::optional<WidgetSnapshot> decodeWidgetSnapshot(std::string_view text);
 
-// The whole of a small regular file: absent when it cannot be opened or read, is not a regular
-// file (a FIFO would block the reader), or holds more than `sizeLimit` bytes.
-std::optional<std::string> readSmallFile(const std::filesystem::path& file, std::size_t sizeLimit);
-
 // What the publisher is handed at each self-health write.
 struct WidgetSummaryInputs {
   double now = 0;       // current uptime

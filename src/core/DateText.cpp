@@ -5,6 +5,7 @@
 #include <unicode/datefmt.h>
 #include <unicode/gregocal.h>
 #include <unicode/locid.h>
+#include <unicode/smpdtfmt.h>
 #include <unicode/timezone.h>
 #include <unicode/unistr.h>
 
@@ -29,6 +30,17 @@ icu::DateFormat::EStyle icuStyle(DateStyle style) {
   return icu::DateFormat::kNone;
 }
 
+// `when` written by `format` in `timeZone`.
+std::string formatted(icu::DateFormat& format, WallTime when, std::string_view timeZone) {
+  format.adoptTimeZone(zoneNamed(timeZone));
+  const auto millis = std::chrono::duration_cast<std::chrono::milliseconds>(when.time_since_epoch()).count();
+  icu::UnicodeString text;
+  format.format(static_cast<UDate>(millis), text);
+  std::string result;
+  text.toUTF8String(result);
+  return result;
+}
+
 }  // namespace
 
 std::string dateText(WallTime when, DateStyle date, DateStyle time, std::string_view language,
@@ -36,13 +48,16 @@ std::string dateText(WallTime when, DateStyle date, DateStyle time, std::string_
   const icu::Locale locale(std::string(language).c_str());
   std::unique_ptr<icu::DateFormat> format(icu::DateFormat::createDateTimeInstance(icuStyle(date), icuStyle(time), locale));
   if (!format) return {};
-  format->adoptTimeZone(zoneNamed(timeZone));
-  const auto millis = std::chrono::duration_cast<std::chrono::milliseconds>(when.time_since_epoch()).count();
-  icu::UnicodeString text;
-  format->format(static_cast<UDate>(millis), text);
-  std::string result;
-  text.toUTF8String(result);
-  return result;
+  return formatted(*format, when, timeZone);
+}
+
+std::string posixDateText(WallTime when, std::string_view pattern, std::string_view timeZone) {
+  UErrorCode status = U_ZERO_ERROR;
+  const icu::UnicodeString icuPattern =
+      icu::UnicodeString::fromUTF8(icu::StringPiece(pattern.data(), static_cast<std::int32_t>(pattern.size())));
+  icu::SimpleDateFormat format(icuPattern, icu::Locale("en_US_POSIX"), status);
+  if (U_FAILURE(status)) return {};
+  return formatted(format, when, timeZone);
 }
 
 std::optional<WallTime> civilMoment(const CivilTime& civil, std::string_view timeZone) {

@@ -25,6 +25,9 @@ inline std::string shortDateTimeText(WallTime when, std::string_view language, s
   return dateText(when, DateStyle::shortStyle, DateStyle::shortStyle, language, timeZone);
 }
 
+// `when` by a fixed ICU pattern ("yyyy-MM-dd HH:mm") in the POSIX locale, whatever the language.
+std::string posixDateText(WallTime when, std::string_view pattern, std::string_view timeZone = {});
+
 // A wall-clock reading in the Gregorian calendar.
 struct CivilTime {
   int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;

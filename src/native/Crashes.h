@@ -70,7 +70,4 @@ std::optional<std::string> readCorePattern(const std::string& root);
 std::optional<std::string> readBootID(const std::string& root);
 std::optional<std::string> readOSRelease(const std::string& root);
 
-// The running program's executable, its links resolved; absent when it cannot be read.
-std::optional<std::string> ownExecutablePath();
-
 }  // namespace hollin::native

@@ -36,14 +36,6 @@ int makeFolders(const std::string& path) {
 
 }  // namespace
 
-std::string runningExecutable() {
-  std::error_code error;
-  std::string path = std::filesystem::read_symlink("/proc/self/exe", error).string();
-  if (error) return {};
-  if (path.ends_with(deletedMark)) path.resize(path.size() - deletedMark.size());
-  return path;
-}
-
 LoginItem::LoginItem(std::string path, std::string executable)
     : path_(std::move(path)), executable_(std::move(executable)) {}
 

@@ -6,14 +6,9 @@
 #include <string>
 #include <string_view>
 
+#include "app/platform/InstalledData.h"
+
 namespace hollin {
-
-// What the kernel adds to a process's program path once its file was replaced or removed.
-inline constexpr std::string_view deletedMark = " (deleted)";
-
-// This program's own path (/proc/self/exe), without the " (deleted)" the kernel adds once the
-// file was replaced; empty when it cannot be read.
-std::string runningExecutable();
 
 class LoginItem {
  public:

@@ -6,6 +6,7 @@
 
 #include "app/platform/AtomicFile.h"
 #include "app/platform/DataFolder.h"
+#include "app/platform/InstalledData.h"
 #include "core/BuildProfile.h"
 #include "core/crash/CrashPayload.h"
 #include "native/CrashHandler.h"
@@ -55,7 +56,7 @@ OwnCrashSources CrashReceiver::liveSources(const std::optional<std::string>& dat
       .root = native::hostRoot(),
       .pendingPath = dataFolder ? std::optional(*dataFolder + "/" + pendingFileName) : std::nullopt,
       .uid = uid,
-      .executablePath = native::ownExecutablePath().value_or(""),
+      .executablePath = runningExecutable(),
       .appVersion = std::string(buildProfile.shortVersion),
       .build = std::string(buildProfile.buildNumber),
       .buildID = image ? image->buildID : std::string(),

@@ -8,16 +8,6 @@
 #include "core/L10n.h"
 
 namespace hollin {
-namespace {
-
-QLabel* label(const QString& text, const QFont& font, QWidget* parent) {
-  auto* label = new QLabel(text, parent);
-  label->setFont(font);
-  label->setWordWrap(true);
-  return label;
-}
-
-}  // namespace
 
 MetricCard::MetricCard(const CardFace& face, const std::string& language, std::function<void()> act,
                        QWidget* parent)
@@ -30,16 +20,16 @@ MetricCard::MetricCard(const CardFace& face, const std::string& language, std::f
   auto* stack = new QVBoxLayout(this);
   stack->setContentsMargins(12, 10, 12, 10);
   stack->setSpacing(4);
-  stack->addWidget(label(qText(L10n::render(face.name, language)), Typography::body(), this));
+  stack->addWidget(Typography::wrappingLabel(qText(L10n::render(face.name, language)), Typography::body(), this));
   stack->addSpacing(4);
-  value_ = label({}, Typography::cardValue(), this);
+  value_ = Typography::wrappingLabel({}, Typography::cardValue(), this);
   stack->addWidget(value_);
   stack->addSpacing(6);
-  detail_ = label({}, Typography::note(), this);
+  detail_ = Typography::wrappingLabel({}, Typography::note(), this);
   detail_->hide();
   stack->addWidget(detail_);
   if (face.hint) {
-    auto* hint = label(qText(L10n::render(*face.hint, language)), Typography::note(), this);
+    auto* hint = Typography::wrappingLabel(qText(L10n::render(*face.hint, language)), Typography::note(), this);
     hint->setForegroundRole(QPalette::PlaceholderText);
     stack->addWidget(hint);
   }

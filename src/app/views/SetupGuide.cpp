@@ -35,13 +35,6 @@ const Card guideCards[] = {
 constexpr int guideWidth = 680;
 constexpr int guideHeight = 760;
 
-QLabel* wrappingLabel(const QString& text, const QFont& font, QWidget* parent) {
-  auto* label = new QLabel(text, parent);
-  label->setFont(font);
-  label->setWordWrap(true);
-  return label;
-}
-
 }  // namespace
 
 SetupGuide::SetupGuide(ViewSetup setup, std::function<void(SetupAction)> action, std::function<void()> finish)
@@ -69,8 +62,8 @@ void SetupGuide::build() {
   auto* stack = new QVBoxLayout(content);
   stack->setContentsMargins(24, 24, 24, 24);
   stack->setSpacing(14);
-  stack->addWidget(wrappingLabel(text(msg("ホリンへようこそ")), Typography::status(), content));
-  stack->addWidget(wrappingLabel(
+  stack->addWidget(Typography::wrappingLabel(text(msg("ホリンへようこそ")), Typography::status(), content));
+  stack->addWidget(Typography::wrappingLabel(
       text(msg("見張りは、もう始まっています。下の3つは、使い方に合わせて選べる設定です。どれも、あとから変えられます。")),
       Typography::lead(), content));
   stack->addSpacing(18);
@@ -85,9 +78,9 @@ void SetupGuide::build() {
     inner->setContentsMargins(16, 12, 16, 12);
     inner->setSpacing(8);
     const QString tag = text(card.recommended ? msg("（おすすめ）") : msg("（必要なときだけ）"));
-    auto* title = wrappingLabel(text(card.title) + tag, Typography::bodyEmphasis(), box);
+    auto* title = Typography::wrappingLabel(text(card.title) + tag, Typography::bodyEmphasis(), box);
     inner->addWidget(title);
-    inner->addWidget(wrappingLabel(text(card.description), Typography::body(), box));
+    inner->addWidget(Typography::wrappingLabel(text(card.description), Typography::body(), box));
     auto* row = new QHBoxLayout;
     auto* button = new QPushButton(text(card.button), box);
     button->setFont(Typography::body());
@@ -95,15 +88,15 @@ void SetupGuide::build() {
     row->addWidget(button);
     row->addStretch();
     inner->addLayout(row);
-    statusLabels_[i] = wrappingLabel(text(msg("確認中")), Typography::note(), box);
+    statusLabels_[i] = Typography::wrappingLabel(text(msg("確認中")), Typography::note(), box);
     inner->addWidget(statusLabels_[i]);
     if (card.action == SetupAction::notifications) notificationButton_ = button;
     stack->addWidget(box);
   }
 
-  if (const auto note = setupSharingNote(setup_.scope)) stack->addWidget(wrappingLabel(text(*note), Typography::body(), content));
+  if (const auto note = setupSharingNote(setup_.scope)) stack->addWidget(Typography::wrappingLabel(text(*note), Typography::body(), content));
   stack->addSpacing(18);
-  stack->addWidget(wrappingLabel(
+  stack->addWidget(Typography::wrappingLabel(
       text(msg("使い方・記録・削除のしかたは、ヘルプにあります。この案内は、メニューの「初回設定の案内…」からいつでも開けます。")),
       Typography::body(), content));
   stack->addStretch();

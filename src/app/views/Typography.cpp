@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QGridLayout>
+#include <QLabel>
 #include <QMessageBox>
 #include <QSpacerItem>
 
@@ -12,6 +13,13 @@ QFont font(int pixelSize, QFont::Weight weight) {
   font.setPixelSize(pixelSize);
   font.setWeight(weight);
   return font;
+}
+
+QLabel* wrappingLabel(const QString& text, const QFont& font, QWidget* parent) {
+  auto* label = new QLabel(text, parent);
+  label->setFont(font);
+  label->setWordWrap(true);
+  return label;
 }
 
 std::unique_ptr<QMessageBox> alert(const QString& title, const QString& text) {

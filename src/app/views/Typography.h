@@ -4,7 +4,9 @@
 
 #include <memory>
 
+class QLabel;
 class QMessageBox;
+class QWidget;
 
 // The shared fonts of the menus and windows, sized in pixels as the points of the design.
 namespace hollin::Typography {
@@ -25,6 +27,9 @@ inline QFont body() { return font(15); }
 inline QFont bodyEmphasis() { return font(15, QFont::DemiBold); }
 inline QFont note() { return font(14); }
 inline QFont tableHeader() { return font(14, QFont::DemiBold); }
+
+// A label in `font` that wraps its text at word boundaries.
+QLabel* wrappingLabel(const QString& text, const QFont& font, QWidget* parent);
 
 // An alert whose message is `title` and whose text wraps in a label 440 pixels wide below it,
 // as tall as the text needs. Buttons are the caller's.

@@ -1,11 +1,7 @@
 #include "core/crash/CrashLog.h"
 
-#include <unicode/locid.h>
-#include <unicode/smpdtfmt.h>
-#include <unicode/timezone.h>
-#include <unicode/unistr.h>
-
 #include <algorithm>
+#include <charconv>
 #include <cctype>
 #include <chrono>
 #include <cmath>
@@ -13,6 +9,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "core/DateText.h"
 #include "core/JsonReader.h"
 #include "core/L10n.h"
 
@@ -53,7 +50,7 @@ const CrashPattern& crashBinaryUUIDPattern() {
 }
 
 constexpr std::int64_t crashNumberMax = 4'294'967'295;
-constexpr std::int64_t crashReferenceMicroseconds = 978'307'200'000'000;
+constexpr auto crashReferenceMicroseconds = static_cast<std::int64_t>(referenceDateUnixSeconds) * 1'000'000;
 
 bool crashNumberInRange(const std::optional<std::int64_t>& number) {
   return !number || (*number >= 0 && *number <= crashNumberMax);
@@ -87,32 +84,9 @@ std::optional<WallTime> crashDateFromJson(const Json& json) {
 bool crashDateValid(WallTime date) { return std::abs(referenceSeconds(date)) <= largestReferenceSeconds; }
 
 std::string crashFrameHex(std::uint64_t value) {
-  static constexpr char digits[] = "0123456789abcdef";
-  std::string text;
-  do {
-    text.insert(text.begin(), digits[value & 0xf]);
-    value >>= 4;
-  } while (value != 0);
-  return "0x" + text;
-}
-
-// "yyyy-MM-dd HH:mm" in the POSIX locale, whatever the language.
-std::string crashDateText(WallTime date, std::string_view timeZone) {
-  UErrorCode status = U_ZERO_ERROR;
-  icu::SimpleDateFormat format(icu::UnicodeString("yyyy-MM-dd HH:mm", -1, US_INV), icu::Locale("en_US_POSIX"), status);
-  if (U_FAILURE(status)) return {};
-  if (timeZone.empty()) {
-    format.adoptTimeZone(icu::TimeZone::createDefault());
-  } else {
-    format.adoptTimeZone(icu::TimeZone::createTimeZone(
-        icu::UnicodeString::fromUTF8(icu::StringPiece(timeZone.data(), static_cast<std::int32_t>(timeZone.size())))));
-  }
-  const auto millis = std::chrono::duration_cast<std::chrono::milliseconds>(date.time_since_epoch()).count();
-  icu::UnicodeString text;
-  format.format(static_cast<UDate>(millis), text);
-  std::string result;
-  text.toUTF8String(result);
-  return result;
+  char digits[16];
+  const auto end = std::to_chars(std::begin(digits), std::end(digits), value, 16).ptr;
+  return "0x" + std::string(digits, end);
 }
 
 std::string crashNumberOrDash(const std::optional<std::int64_t>& number) {
@@ -276,7 +250,7 @@ std::vector<std::string> draftLines(const std::vector<CrashSummary>& crashes, st
     }
     lines.push_back(L10n::render(
         msg("落ちた記録: {0}・バージョン {1}（ビルド {2}）・macOS {3}・シグナル {4}・例外の種類 {5}・コード {6}・位置 {7}",
-            crashDateText(crash.date, timeZone), crash.appVersion, crash.build, crash.osVersion,
+            posixDateText(crash.date, "yyyy-MM-dd HH:mm", timeZone), crash.appVersion, crash.build, crash.osVersion,
             crashNumberOrDash(crash.signal), crashNumberOrDash(crash.exceptionType), crashNumberOrDash(crash.exceptionCode),
             location),
         language));

@@ -12,8 +12,6 @@
 #include <systemd/sd-journal.h>
 #include <systemd/sd-messages.h>
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <initializer_list>
@@ -164,13 +162,6 @@ std::optional<std::string> readBootID(const std::string& root) { return firstLin
 std::optional<std::string> readOSRelease(const std::string& root) {
   if (auto text = readSmallFile(underRoot(root, files::osRelease))) return text;
   return readSmallFile(underRoot(root, files::osReleaseFallback));
-}
-
-std::optional<std::string> ownExecutablePath() {
-  char target[4096];
-  const ssize_t length = ::readlink(files::selfExecutable, target, sizeof target);
-  if (length <= 0 || static_cast<std::size_t>(length) >= sizeof target) return std::nullopt;
-  return std::string(target, static_cast<std::size_t>(length));
 }
 
 }  // namespace hollin::native

@@ -84,7 +84,6 @@ class AccountSetupTest : public ::testing::Test {
     environment_.runningCopies = [] { return std::vector<RunningCopy>(); };
     environment_.error = [this](std::string_view text) { errors_ += text; };
   }
-  SetupOutcome configure(SetupEnvironment& environment) { return configureCurrentAccount(true, environment); }
   std::string entryPath() const { return folder_.filePath("config/autostart/org.hollin.Hollin.desktop").toStdString(); }
 
   QTemporaryDir folder_;
@@ -113,7 +112,7 @@ TEST_F(AccountSetupTest, AFailedCheckOrRegistrationIsReportedOnceAndChangesNoSha
     SetupEnvironment environment = environment_;
     change(environment);
     errors_.clear();
-    EXPECT_EQ(configure(environment), SetupOutcome::failed) << name;
+    EXPECT_EQ(configureCurrentAccount(true, environment), SetupOutcome::failed) << name;
     EXPECT_EQ(errors_, message) << name;
     EXPECT_FALSE(item_.enabled()) << name;
     EXPECT_FALSE(settings_.boolean(shareResponseStatusKey)) << name;
@@ -125,14 +124,14 @@ TEST_F(AccountSetupTest, SuccessWritesAValidEntryAnewAndTheScopesSharingDefault)
   std::ofstream(entryPath(), std::ios::app) << "X-Left-Over=1\n";
   ASSERT_TRUE(item_.enabled());
   environment_.realUID = environment_.effectiveUID = environment_.session.uid = 504;
-  ASSERT_EQ(configure(environment_), SetupOutcome::goOn) << errors_;
+  ASSERT_EQ(configureCurrentAccount(true, environment_), SetupOutcome::goOn) << errors_;
   EXPECT_EQ(testing::contents(entryPath()), *autostartEntry(hollinProgram)) << "unregistered and written again";
   EXPECT_EQ(settings_.boolean(shareResponseStatusKey), false) << "the ordinary scope shares nothing";
 
   environment_.scope = AccountScope::m2Recording;
   environment_.realUID = environment_.effectiveUID = environment_.session.uid =
       *AccountScope(AccountScope::m2Recording).allowedUIDs(0).begin();
-  ASSERT_EQ(configure(environment_), SetupOutcome::goOn) << errors_;
+  ASSERT_EQ(configureCurrentAccount(true, environment_), SetupOutcome::goOn) << errors_;
   EXPECT_EQ(settings_.boolean(shareResponseStatusKey), true);
   EXPECT_EQ(errors_, "");
 
@@ -167,10 +166,9 @@ TEST_F(AccountSetupTest, TheCommandRefusesOtherArgumentsSilentlyAndOutsideADeskt
 }
 
 TEST_F(AccountSetupTest, AnOlderCopyElsewhereQuitsTheSameCopyStaysAndAStoppedOneFailsTheSetUp) {
-  QTemporaryDir home;
-  const QProcessEnvironment environment = homeEnvironment(home);
-  const QString socket = home.filePath("XDG_RUNTIME_DIR/hollin.socket");
-  const testing::ScopedVariable runtime("XDG_RUNTIME_DIR", home.filePath("XDG_RUNTIME_DIR").toLocal8Bit().constData());
+  const QProcessEnvironment environment = homeEnvironment(folder_);
+  const QString socket = folder_.filePath("XDG_RUNTIME_DIR/hollin.socket");
+  const testing::ScopedVariable runtime("XDG_RUNTIME_DIR", folder_.filePath("XDG_RUNTIME_DIR").toLocal8Bit().constData());
   const QString elsewhere = folder_.filePath("elsewhere/hollin");
   ASSERT_TRUE(QDir().mkpath(folder_.filePath("elsewhere")) && QFile::copy(QString::fromStdString(hollinProgram), elsewhere));
   // The copies this test started, as the live listing finds them (other tests' copies may run).
@@ -193,12 +191,12 @@ TEST_F(AccountSetupTest, AnOlderCopyElsewhereQuitsTheSameCopyStaysAndAStoppedOne
   QProcess worker, older, same, stopped;
   start(worker, QString::fromStdString(hollinProgram), {"--probe-worker"});  // waits for its input
   start(older, elsewhere);
-  EXPECT_EQ(configure(environment_), SetupOutcome::goOn) << errors_;
+  EXPECT_EQ(configureCurrentAccount(true, environment_), SetupOutcome::goOn) << errors_;
   EXPECT_TRUE(older.waitForFinished(2000));
   EXPECT_EQ(older.exitCode(), 0);
 
   start(same, QString::fromStdString(hollinProgram));
-  EXPECT_EQ(configure(environment_), SetupOutcome::sameCopyRunning) << errors_;
+  EXPECT_EQ(configureCurrentAccount(true, environment_), SetupOutcome::sameCopyRunning) << errors_;
   EXPECT_EQ(same.state(), QProcess::Running);
   EXPECT_EQ(errors_, "");
   same.terminate();
@@ -207,14 +205,11 @@ TEST_F(AccountSetupTest, AnOlderCopyElsewhereQuitsTheSameCopyStaysAndAStoppedOne
   start(stopped, elsewhere);
   ::kill(static_cast<pid_t>(stopped.processId()), SIGSTOP);
   const auto began = std::chrono::steady_clock::now();
-  EXPECT_EQ(configure(environment_), SetupOutcome::failed);
+  EXPECT_EQ(configureCurrentAccount(true, environment_), SetupOutcome::failed);
   EXPECT_EQ(errors_, "Hollin: previous monitor could not close\nHollin: previous monitor is still running\n");
   EXPECT_GE(std::chrono::steady_clock::now() - began, 2900ms) << "given its 3 s";
   EXPECT_LT(std::chrono::steady_clock::now() - began, 30s);
-  ::kill(static_cast<pid_t>(stopped.processId()), SIGKILL);
-  stopped.waitForFinished(2000);
-  worker.kill();
-  worker.waitForFinished(2000);
+  // QProcess's destructor kills and waits for the stopped copy and the worker.
 }
 
 }  // namespace

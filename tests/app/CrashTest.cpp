@@ -48,17 +48,6 @@ std::vector<std::pair<std::uint64_t, std::uint64_t>> crasherCodeSegments(const s
   return segments;
 }
 
-// Runs the crasher to its end; its wait status.
-int runCrasher(const std::string& pendingPath, const char* kind) {
-  const char* arguments[] = {crasherProgram.c_str(), pendingPath.c_str(), kind, nullptr};
-  pid_t pid = 0;
-  if (::posix_spawn(&pid, crasherProgram.c_str(), nullptr, nullptr, const_cast<char* const*>(arguments), environ) != 0)
-    return -1;
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  return status;
-}
-
 class CrashFilesTest : public ::testing::Test {
  protected:
   std::string path(const std::string& relative) const { return folder_.path().toStdString() + "/" + relative; }
@@ -71,10 +60,7 @@ class CrashFilesTest : public ::testing::Test {
 TEST_F(CrashFilesTest, EachSignalOfTheHandlerGivesOneSummaryWithOnlyOwnFrames) {
   const auto segments = crasherCodeSegments(crasherProgram);
   ASSERT_FALSE(segments.empty());
-  const auto ownOffset = [&segments](const std::string& frame) {
-    const std::uint64_t offset = std::stoull(frame.substr(2), nullptr, 16);
-    return std::ranges::any_of(segments, [offset](const auto& s) { return offset >= s.first && offset < s.second; });
-  };
+  const std::string pending = path("data/crash-pending");
   fs::create_directories(path("data"));
   const CrashReceiver receiver(sources(crasherProgram), std::nullopt, std::chrono::system_clock::now());
   const struct { const char* kind; int signal; } crashes[] = {
@@ -82,24 +68,32 @@ TEST_F(CrashFilesTest, EachSignalOfTheHandlerGivesOneSummaryWithOnlyOwnFrames) {
   for (const auto& crash : crashes) {
     SCOPED_TRACE(crash.kind);
     const WallTime before = std::chrono::floor<std::chrono::microseconds>(std::chrono::system_clock::now());
-    const int status = runCrasher(path("data/crash-pending"), crash.kind);
+    // The crasher run to its end.
+    const char* arguments[] = {crasherProgram.c_str(), pending.c_str(), crash.kind, nullptr};
+    pid_t pid = 0;
+    int status = -1;
+    if (::posix_spawn(&pid, crasherProgram.c_str(), nullptr, nullptr, const_cast<char* const*>(arguments), environ) == 0)
+      ::waitpid(pid, &status, 0);
     ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == crash.signal) << "wait status " << status;
     const auto summaries = receiver.receive(std::chrono::system_clock::now());
     ASSERT_EQ(summaries.size(), 1u);
     const CrashSummary& summary = summaries.front();
-    EXPECT_EQ(summary.signal, crash.signal);
+    EXPECT_EQ(std::tie(summary.signal, summary.appVersion, summary.build, summary.osVersion, summary.stackRead),
+              std::tuple(crash.signal, "1.2", "34", "12 (bookworm)", true));
     EXPECT_TRUE(summary.date >= before && summary.date <= std::chrono::system_clock::now());
-    EXPECT_EQ(summary.appVersion + " " + summary.build + " " + summary.osVersion, "1.2 34 12 (bookworm)");
-    EXPECT_TRUE(summary.stackRead);
     EXPECT_FALSE(summary.ownFrames.empty()) << "main at least";
-    for (const auto& frame : summary.ownFrames) EXPECT_TRUE(ownOffset(frame)) << frame;
+    for (const auto& frame : summary.ownFrames) {
+      const std::uint64_t offset = std::stoull(frame.substr(2), nullptr, 16);
+      EXPECT_TRUE(std::ranges::any_of(segments, [offset](const auto& s) { return offset >= s.first && offset < s.second; }))
+          << frame << " lies in the crasher's code";
+    }
     EXPECT_TRUE(summary.binaryID) << "the linker's build-id";
-    EXPECT_FALSE(fs::exists(path("data/crash-pending"))) << "read once";
+    EXPECT_FALSE(fs::exists(pending)) << "read once";
   }
 
-  writeCrashFile(path("data/crash-pending"), "hollin-crash 1\nversion 1.2\n");
+  writeCrashFile(pending, "hollin-crash 1\nversion 1.2\n");
   EXPECT_EQ(receiver.receive(std::chrono::system_clock::now()), std::vector<CrashSummary>{}) << "cut short";
-  EXPECT_FALSE(fs::exists(path("data/crash-pending"))) << "removed though it gave nothing";
+  EXPECT_FALSE(fs::exists(pending)) << "removed though it gave nothing";
 }
 
 // One entry of the journal export format, MESSAGE in its binary-safe form (it spans lines).
@@ -128,9 +122,8 @@ TEST_F(CrashFilesTest, AJournalEntryOfOurExecutableAndNoneOfAnotherProgram) {
                                      journalExportEntry(now - 61 * day, "/opt/hollin/bin/hollin", message));
   const std::string journal = path("root/var/log/journal/0123456789abcdef0123456789abcdef");
   fs::create_directories(journal);
-  ASSERT_EQ(QProcess::execute(journalRemote, {"-o", QString::fromStdString(journal + "/remote.journal"),
-                                              QString::fromStdString(path("export"))}),
-            0);
+  const QStringList writeJournal{"-o", QString::fromStdString(journal + "/remote.journal"), QString::fromStdString(path("export"))};
+  ASSERT_EQ(QProcess::execute(journalRemote, writeJournal), 0);
   writeCrashFile(path("root/proc/sys/kernel/random/boot_id"), "c89b46cd-e8f4-44f7-8b35-a536de87f488\n");
   writeCrashFile(path("root/etc/os-release"), "VERSION_ID=\"12\"\nVERSION_CODENAME=bookworm\n");
 
@@ -144,36 +137,25 @@ TEST_F(CrashFilesTest, AJournalEntryOfOurExecutableAndNoneOfAnotherProgram) {
   EXPECT_EQ(CrashReceiver(own, std::nullopt, at).receive(at), std::vector<CrashSummary>{}) << "another executable";
 }
 
-struct CrashFileState {
-  ino_t inode = 0;
-  timespec modified{};
-  mode_t mode = 0;
-};
-
-CrashFileState crashFileState(const std::string& path) {
-  struct stat status {};
-  ::lstat(path.c_str(), &status);
-  return {status.st_ino, status.st_mtim, status.st_mode};
-}
-
 TEST_F(CrashFilesTest, TheSummaryFileIsKeptStrictly) {
   const std::string file = path("data/Hollin/crash-summaries.json");
   const WallTime now = std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now());
   const CrashSummary crash{now - std::chrono::hours(1) + std::chrono::microseconds(123'457), "1.2", "34", "?", 11,
                            std::nullopt, std::nullopt, {"0x10"}, std::nullopt, true};
 
+  const auto stated = [](const std::string& at) { struct stat status {}; ::lstat(at.c_str(), &status); return status; };
   CrashRecorder recorder(file, now);
   recorder.add({crash}, now);
-  const CrashFileState written = crashFileState(file);
-  EXPECT_EQ(written.mode & 07777, 0600u);
-  EXPECT_EQ(crashFileState(path("data/Hollin")).mode & 07777, 0700u);
+  const struct stat written = stated(file);
+  EXPECT_EQ(written.st_mode & 07777, 0600u);
+  EXPECT_EQ(stated(path("data/Hollin")).st_mode & 07777, 0700u);
   recorder.add({crash}, now);
   CrashRecorder again(file, now);
   EXPECT_EQ(again.crashes(), std::vector{crash}) << "read back equal";
   again.add({crash}, now);
-  const CrashFileState after = crashFileState(file);
-  EXPECT_TRUE(after.inode == written.inode && after.modified.tv_nsec == written.modified.tv_nsec &&
-              after.modified.tv_sec == written.modified.tv_sec)
+  const struct stat after = stated(file);
+  EXPECT_TRUE(after.st_ino == written.st_ino && after.st_mtim.tv_sec == written.st_mtim.tv_sec &&
+              after.st_mtim.tv_nsec == written.st_mtim.tv_nsec)
       << "the same crash added again does not rewrite the file";
 
   const std::string kept = contents(file);

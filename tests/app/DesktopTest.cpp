@@ -165,8 +165,9 @@ TEST_F(DesktopTest, EveryWayOutEndsAtOnceWithStatusZero) {
 
 // The guide on a desktop whose session bus has no notification service and no accessibility
 // bus, in a home without an autostart entry: shown by the first ordinary start only, its cards
-// follow what they offer, the close box records nothing and the last button finishes it.
-TEST_F(DesktopTest, TheFirstStartShowsTheGuideOnceAndItsLastButtonFinishesIt) {
+// follow what they offer, the close box records nothing and the last button finishes it. Then
+// the menus: "ヘルプ" opens the help at its start, a row of "状態の見方" at the levels.
+TEST_F(DesktopTest, TheFirstStartShowsTheGuideOnceAndTheMenusOpenItAndTheHelp) {
   markGuideOffered(false);
   start(true);
   EXPECT_EQ(application_->setupGuide(), nullptr) << "the set-up command ran first";
@@ -183,10 +184,10 @@ TEST_F(DesktopTest, TheFirstStartShowsTheGuideOnceAndItsLastButtonFinishesIt) {
   EXPECT_TRUE(line(2).startsWith("— ")) << line(2).toStdString();
 
   // The login card writes the autostart entry, and says so.
-  const auto buttons = guide->window()->findChildren<QPushButton*>();
   const auto button = [&](const LocalizedMessage& title) {
-    const auto found = std::find_if(buttons.begin(), buttons.end(), [&](QPushButton* b) { return b->text() == rendered(title); });
-    return found == buttons.end() ? nullptr : *found;
+    for (QPushButton* b : guide->window()->findChildren<QPushButton*>())
+      if (b->text() == rendered(title)) return b;
+    return static_cast<QPushButton*>(nullptr);
   };
   ASSERT_NE(button(msg("自動起動を設定")), nullptr);
   button(msg("自動起動を設定"))->click();
@@ -203,36 +204,28 @@ TEST_F(DesktopTest, TheFirstStartShowsTheGuideOnceAndItsLastButtonFinishesIt) {
   EXPECT_FALSE(guide->window()->isVisible());
   EXPECT_TRUE(application_->desktop()->window()->isVisible());
   application_.reset();
-  EXPECT_TRUE(QSettings(settingsFile(), QSettings::IniFormat).value("setupGuideCompleted").toBool());
-  EXPECT_TRUE(QSettings(settingsFile(), QSettings::IniFormat).value("setupGuideOffered").toBool());
+  const QSettings stored(settingsFile(), QSettings::IniFormat);
+  EXPECT_TRUE(stored.value("setupGuideCompleted").toBool() && stored.value("setupGuideOffered").toBool());
   start();
   EXPECT_EQ(application_->setupGuide(), nullptr) << "shown by itself once only";
-}
 
-// "ヘルプ" opens the guide at its start, a row of "状態の見方" at the levels, the guide's help
-// button too: one help window.
-TEST_F(DesktopTest, HelpOpensFromTheMenuAtItsStartAndFromTheLevelRowsAtTheLevels) {
-  start();
   QMenu* menu = application_->desktop()->statusMenu()->menu();
-  const auto row = [&](QMenu* in, const LocalizedMessage& title) -> QAction* {
-    for (QAction* action : in->actions())
+  const auto row = [&](const LocalizedMessage& title) {
+    for (QAction* action : menu->actions())
       if (action->text() == rendered(title)) return action;
-    return nullptr;
+    return static_cast<QAction*>(nullptr);
   };
-  ASSERT_NE(row(menu, msg("ヘルプ")), nullptr);
-  row(menu, msg("ヘルプ"))->trigger();
+  ASSERT_TRUE(row(msg("ヘルプ")) && row(msg("状態の見方")) && row(msg("状態の見方"))->menu());
+  row(msg("ヘルプ"))->trigger();
   HelpWindow* help = application_->desktop()->help();
-  ASSERT_NE(help, nullptr);
-  EXPECT_TRUE(help->isVisible());
+  ASSERT_TRUE(help && help->isVisible());
   EXPECT_EQ(help->textView()->verticalScrollBar()->value(), 0) << "at the start";
   help->close();
-  QAction* levels = row(menu, msg("状態の見方"));
-  ASSERT_TRUE(levels && levels->menu() && !levels->menu()->actions().isEmpty());
-  levels->menu()->actions().back()->trigger();
+  row(msg("状態の見方"))->menu()->actions().back()->trigger();
   EXPECT_EQ(application_->desktop()->help(), help);
   ASSERT_TRUE(help->currentRow());
   EXPECT_EQ(help->rows()[*help->currentRow()].section, HelpDocument::statusSection);
-  row(menu, msg("初回設定の案内…"))->trigger();
+  row(msg("初回設定の案内…"))->trigger();
   EXPECT_TRUE(application_->setupGuide()->window()->isVisible());
 }
 

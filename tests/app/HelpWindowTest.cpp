@@ -3,6 +3,8 @@
 // folder.
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include <QDir>
 #include <QScrollBar>
 #include <QTest>
@@ -52,10 +54,10 @@ TEST_F(HelpWindowTest, OpensAtTheLevelsAndFindsWordsInBothLanguages) {
     EXPECT_EQ(row.section, HelpDocument::statusSection) << language;
     EXPECT_EQ(topLine(window), row.title) << language << ": the levels' heading is at the top";
     EXPECT_EQ(window.focusWidget(), window.textView()) << "the text has the keyboard";
-    EXPECT_TRUE(std::any_of(window.rows().begin(), window.rows().end(), [](const auto& r) { return r.isGroup; }));
     EXPECT_TRUE(window.grab().save(folder + QString("/help-%1.png").arg(language.c_str())));
 
     // Clicking the first group's line brings it to the top.
+    EXPECT_TRUE(window.rows().front().isGroup);
     QTreeWidgetItem* first = window.table()->topLevelItem(0);
     window.table()->setCurrentItem(first);
     EXPECT_EQ(topLine(window), first->text(0)) << language;
@@ -95,11 +97,8 @@ TEST_F(HelpWindowTest, AMissingGuideSaysSo) {
       "en")));
 
   // A guide put in place meanwhile shows once the window is opened anew, not while it is open.
-  QDir(empty.path()).mkpath("en.lproj");
-  QFile guide(empty.filePath("en.lproj/Help.md"));
-  ASSERT_TRUE(guide.open(QIODevice::WriteOnly));
-  guide.write("# Guide\n## Group\n### Section\nText.\n");
-  guide.close();
+  ASSERT_TRUE(QDir(empty.path()).mkpath("en.lproj"));
+  std::ofstream(empty.filePath("en.lproj/Help.md").toStdString()) << "# Guide\n## Group\n### Section\nText.\n";
   window.show(std::nullopt);
   EXPECT_TRUE(window.rows().empty()) << "the open window keeps what it shows";
   window.close();

@@ -24,8 +24,6 @@ SSDHealth healthy(const std::function<void(SSDHealth&)>& change = {}) {
   return health;
 }
 
-using testing::contents;
-
 ino_t inode(const std::string& path) {
   struct stat status {};
   ::lstat(path.c_str(), &status);
@@ -37,24 +35,6 @@ class SSDHistoryFileTest : public ::testing::Test {
   std::string path() const { return folder_.path().toStdString() + "/Hollin/" + SSDHealthRecorder::fileName; }
   QTemporaryDir folder_;
 };
-
-TEST_F(SSDHistoryFileTest, SavesWhenSomethingWasAddedAndKeepsReceiptsAcrossRuns) {
-  {
-    SSDHealthRecorder recorder(path());
-    recorder.observe(healthy(), start);
-    EXPECT_TRUE(recorder.persistenceOK());
-    const ino_t saved = inode(path());
-    recorder.observe(healthy(), start + 10min);
-    EXPECT_EQ(inode(path()), saved) << "an unchanged reading is not written";
-    const SSDHealth worn = healthy([](SSDHealth& h) { h.wear = 85; });
-    recorder.observe(worn, start + 20min);
-    recorder.accepted(worn.issues("ja"), start + 20min);
-  }
-  SSDHealthRecorder again(path());
-  EXPECT_TRUE(again.persistenceOK());
-  EXPECT_EQ(again.archive()->receipts.at("wear").signature, "80") << "a notice given is not repeated at launch";
-  EXPECT_EQ(again.archive()->events.size(), 2u);
-}
 
 TEST_F(SSDHistoryFileTest, AFileItCannotTrustIsLeftByteForByteAndNeverOverwrittenALinkNeverFollowed) {
   // A link in the place of the file is not followed: what it leads to stays as it is.
@@ -73,7 +53,7 @@ TEST_F(SSDHistoryFileTest, AFileItCannotTrustIsLeftByteForByteAndNeverOverwritte
     recorder.accepted(healthy([](SSDHealth& h) { h.wear = 95; }).issues("ja"), start);
     EXPECT_EQ(recorder.archive()->history.size(), 1u) << "the run starts empty and keeps watching from memory";
     EXPECT_FALSE(recorder.persistenceOK());
-    EXPECT_TRUE(contents(path()) == (planted.empty() ? empty : planted)) << planted.substr(0, 40);
+    EXPECT_TRUE(testing::contents(path()) == (planted.empty() ? empty : planted)) << planted.substr(0, 40);
   }
   EXPECT_TRUE(fs::is_symlink(path()));
   fs::remove(path());
@@ -81,18 +61,28 @@ TEST_F(SSDHistoryFileTest, AFileItCannotTrustIsLeftByteForByteAndNeverOverwritte
   EXPECT_FALSE(SSDHealthRecorder(path()).persistenceOK()) << "a folder is not read";
 }
 
-TEST_F(SSDHistoryFileTest, AFailedSaveIsSaidAndTriedAgainAtTheNextChange) {
+TEST_F(SSDHistoryFileTest, AFailedSaveIsSaidAndTriedAgainAtTheNextChangeAndReceiptsOutlastTheRun) {
   // The history's folder cannot be made while a file stands in its place.
   std::ofstream(folder_.path().toStdString() + "/Hollin") << "in the way";
-  SSDHealthRecorder recorder(path());
-  EXPECT_TRUE(recorder.persistenceOK()) << "nothing to load is no failure";
-  recorder.observe(healthy(), start);
-  EXPECT_FALSE(recorder.persistenceOK());
-  EXPECT_EQ(recorder.archive()->history.size(), 1u);
-  fs::remove(folder_.path().toStdString() + "/Hollin");
-  recorder.observe(std::nullopt, start + 1min);
-  EXPECT_TRUE(recorder.persistenceOK());
-  EXPECT_EQ(archiveFromJson(Json::parse(contents(path())))->events.size(), 2u);
+  {
+    SSDHealthRecorder recorder(path());
+    EXPECT_TRUE(recorder.persistenceOK()) << "nothing to load is no failure";
+    recorder.observe(healthy(), start);
+    EXPECT_FALSE(recorder.persistenceOK());
+    EXPECT_EQ(recorder.archive()->history.size(), 1u);
+    fs::remove(folder_.path().toStdString() + "/Hollin");
+    const SSDHealth worn = healthy([](SSDHealth& h) { h.wear = 85; });
+    recorder.observe(worn, start + 10min);
+    EXPECT_TRUE(recorder.persistenceOK());
+    const ino_t saved = inode(path());
+    recorder.observe(worn, start + 20min);
+    EXPECT_EQ(inode(path()), saved) << "an unchanged reading is not written";
+    recorder.accepted(worn.issues("ja"), start + 20min);
+  }
+  SSDHealthRecorder again(path());
+  EXPECT_TRUE(again.persistenceOK());
+  EXPECT_EQ(again.archive()->receipts.at("wear").signature, "80") << "a notice given is not repeated at launch";
+  EXPECT_EQ(again.archive()->events.size(), 2u) << "the unsaved first reading is written with the next";
 }
 
 // The subsystem on its own: the test plays the sampling thread (the reader runs inline) and the

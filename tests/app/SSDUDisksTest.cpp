@@ -26,8 +26,7 @@ class FakeUDisks : public testing::FakeService {
   FakeUDisks() : FakeService("/org/freedesktop/UDisks2", "org.freedesktop.UDisks2") {}
   bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
     if (silent) return true;  // takes the call and never answers
-    const auto arguments = message.arguments();
-    const auto first = arguments.isEmpty() ? QString() : arguments.first().toString();
+    const QString first = message.arguments().value(0).toString();
     if (message.path() == blockPath && message.member() == "Get" && first == "org.freedesktop.UDisks2.Block")
       connection.send(message.createReply(QVariant::fromValue(QDBusVariant(drive))));
     else if (message.path() == drivePath && message.member() == "GetAll" && first == controllerInterface && nvme)
@@ -85,25 +84,20 @@ TEST_F(SSDUDisksTest, AWholeAnswerIsReadAndAnythingLessInTimeGivesNothing) {
   EXPECT_EQ(SSDHealth::fromReading(*reading), (SSDHealth{0x01 | 0x08 | 0x80, 97, 10, 104, {2, 0}, {70000, 0}, {12345, 0},
                                                          {0x100000002ull, 0}, reading->celsius}));
 
+  // Each row breaks one part of an otherwise whole answer.
+  const std::pair<const char*, std::function<void(FakeUDisks&)>> broken[] = {
+      {"no media errors", [](FakeUDisks& u) { u.attributes.remove("media_errors"); }},
+      {"spare as u", [](FakeUDisks& u) { u.attributes["avail_spare"] = QVariant::fromValue<quint32>(97); }},
+      {"no drive", [](FakeUDisks& u) { u.drive = QVariant::fromValue(QDBusObjectPath("/")); }},
+      {"insane threshold", [](FakeUDisks& u) { u.attributes["spare_thresh"] = QVariant::fromValue<quint8>(101); }},
+      {"never read", [](FakeUDisks& u) { u.properties["SmartUpdated"] = QVariant::fromValue<quint64>(0); }},
+      {"udisks without NVMe support", [](FakeUDisks& u) { u.nvme = false; }}};
   const FakeUDisks whole;
-  auto check = [&](const char* what) {
+  for (const auto& [what, breakIt] : broken) {
+    std::tie(udisks_.properties, udisks_.attributes, udisks_.drive) = std::tie(whole.properties, whole.attributes, whole.drive);
+    breakIt(udisks_);
     EXPECT_FALSE(read()) << what;
-    udisks_.properties = whole.properties;
-    udisks_.attributes = whole.attributes;
-    udisks_.drive = whole.drive;
-  };
-  udisks_.attributes.remove("media_errors");
-  check("no media errors");
-  udisks_.attributes["avail_spare"] = QVariant::fromValue<quint32>(97);
-  check("spare as u");
-  udisks_.drive = QVariant::fromValue(QDBusObjectPath("/"));
-  check("no drive");
-  udisks_.attributes["spare_thresh"] = QVariant::fromValue<quint8>(101);
-  check("insane threshold");
-  udisks_.properties["SmartUpdated"] = QVariant::fromValue<quint64>(0);
-  check("never read");
-  udisks_.nvme = false;
-  EXPECT_FALSE(read()) << "udisks without NVMe support";
+  }
 
   udisks_.silent = true;
   const auto start = std::chrono::steady_clock::now();

@@ -67,6 +67,12 @@ class SharedReportsTest : public ::testing::Test {
 
   std::string path(std::uint32_t uid) const { return folder_ + "/" + text(uid) + ".json"; }
 
+  // The mode bits and owner of `at` itself, not of what a link there points to.
+  static std::pair<mode_t, uid_t> modeAndOwner(const std::string& at) {
+    struct stat status {};
+    return ::lstat(at.c_str(), &status) == 0 ? std::pair(status.st_mode & 07777, status.st_uid) : std::pair(mode_t{}, uid_t(-1));
+  }
+
   // A fresh folder at `made` (the shared folder unless told), as an administrator would make it
   // unless told otherwise: root's, 01777.
   void makeFolder(const std::string& made = {}, mode_t mode = 01777, std::uint32_t owner = 0) {
@@ -98,10 +104,7 @@ TEST_F(SharedReportsTest, AccountsPublishAndReadEachOtherOnlyTheSharingAccountsC
   const ToolRun published = as(first, {"publish", folder_, "100", "3"});
   ::umask(umask);
   ASSERT_EQ(published.exit, 0) << published.output;
-  struct stat status {};
-  ASSERT_EQ(::lstat(folder_.c_str(), &status), 0);
-  EXPECT_EQ(status.st_mode & 07777, 01777u);
-  EXPECT_EQ(status.st_uid, first);
+  EXPECT_EQ(modeAndOwner(folder_), std::pair(mode_t{01777}, uid_t{first}));
 
   ASSERT_EQ(as(second, {"publish", folder_, "100", "2049"}).exit, 0);
   EXPECT_EQ(as(first, {"read", folder_, text(second), "101"}).output, text(second) + " 2048 incomplete");
@@ -109,8 +112,7 @@ TEST_F(SharedReportsTest, AccountsPublishAndReadEachOtherOnlyTheSharingAccountsC
   EXPECT_EQ(as(third, {"read", folder_, text(first), "101"}).output, text(first) + " 3 complete");
   // Only the owner may write; the group bits show the ACL's mask, which lets the listed accounts
   // read. Accounts made here share the owner's group, and the group entry grants them nothing.
-  ASSERT_EQ(::stat(path(first).c_str(), &status), 0);
-  EXPECT_EQ(status.st_mode & 07777, 0640u);
+  EXPECT_EQ(modeAndOwner(path(first)), std::pair(mode_t{0640}, uid_t{first}));
   EXPECT_EQ(as(outsider, {"read", folder_, text(first), "101"}).output, "none");
   EXPECT_EQ(as(outsider, {"open", path(first)}).output, std::strerror(EACCES));
   EXPECT_TRUE(temporaries().empty());
@@ -186,16 +188,13 @@ TEST_F(SharedReportsTest, ReadIgnoresUntrustedFilesAndPublishRefusesUntrustedFol
     makeFolder(made, row.mode, row.owner);
     if (row.symbolicLink) { ASSERT_EQ(::symlink("real", folder_.c_str()), 0); }
     EXPECT_EQ(SharedReports(AccountScope::m2Recording, first, folder_).publish(own), folderError) << row.name;
-    struct stat status {};
-    ASSERT_EQ(::stat(made.c_str(), &status), 0);
-    EXPECT_EQ(status.st_mode & 07777, row.mode) << row.name << ": not repaired";
+    EXPECT_EQ(modeAndOwner(made), std::pair(row.mode, uid_t{row.owner})) << row.name << ": not repaired";
     EXPECT_TRUE(fs::is_empty(made)) << row.name;
   }
 
   makeFolder();
   place(text(first) + ".json", encodePeerReport(own), first);
-  place(text(second) + ".json", encodePeerReport(validReport(second, 100)), second);
-  ASSERT_TRUE(SharedReports(AccountScope::m2Recording, first, folder_).read(second, 100));
+  place(text(second) + ".json", encodePeerReport(valid), second);
   // The ordinary scope shares nothing: no publish, no read even of its own file, no withdraw.
   const SharedReports current(AccountScope::current, first, folder_);
   EXPECT_EQ(current.publish(own), folderError);
@@ -204,8 +203,8 @@ TEST_F(SharedReportsTest, ReadIgnoresUntrustedFilesAndPublishRefusesUntrustedFol
   EXPECT_TRUE(fs::exists(path(first)));
   // An account outside the profile, and a report in another account's name.
   EXPECT_EQ(SharedReports(AccountScope::m2Recording, outsider, folder_).publish(validReport(outsider, 100)), folderError);
-  EXPECT_EQ(SharedReports(AccountScope::m2Recording, first, folder_).publish(validReport(second, 100)), folderError);
-  EXPECT_EQ(contents(path(second)), encodePeerReport(validReport(second, 100)));
+  EXPECT_EQ(SharedReports(AccountScope::m2Recording, first, folder_).publish(valid), folderError);
+  EXPECT_EQ(contents(path(second)), encodePeerReport(valid));
   EXPECT_TRUE(temporaries().empty());
 }
 

@@ -108,9 +108,9 @@ EarlyWatchSnapshot troubledLaptop() {
           .diskAvailable = 8'500'000'000, .diskDrain = DiskDrain{6'000'000'000, 1234}, .ssdCelsius = 47.5};
 }
 
-// One window per language with a troubled laptop and a worn drive: every tab, the health tab's
-// rows, the SSD cards and their history window.
-TEST_F(AnalysisWindowTest, EveryTabTheHealthRowsAndTheSSDHistoryInBothLanguages) {
+// One window per language with a troubled laptop and a worn drive: the status menu's rows, every
+// tab, the health tab's rows, the SSD cards and their history window.
+TEST_F(AnalysisWindowTest, TheStatusMenuEveryTabTheHealthRowsAndTheSSDHistoryInBothLanguages) {
   const QString folder = QString(HOLLIN_BINARY_DIR) + "/screenshots";
   QDir().mkpath(folder);
   const auto shot = [&](QWidget* widget, const QString& name) { return widget->grab().save(folder + "/" + name + ".png"); };
@@ -125,6 +125,21 @@ TEST_F(AnalysisWindowTest, EveryTabTheHealthRowsAndTheSSDHistoryInBothLanguages)
       taken.early = troubledLaptop(), taken.ssdHealth = health, taken.ssdCelsius = health.celsius;
       taken.ssdCheckedAt = recordedAt - 20s, taken.ssdArchive = archive;
     });
+    StatusMenu* menu = presenter_->statusMenu();
+    QStringList rows;
+    for (auto* action : menu->menu()->actions())
+      if (action->isVisible()) rows << (action->isSeparator() ? "-" : action->text());
+    EXPECT_EQ(rows, (QStringList{QString::fromStdString(statusTexts(levelGuide()[0], language).menuRow), "-",
+                                 text(msg("分析を見る"), language), text(msg("初回設定の案内…"), language),
+                                 text(msg("今すぐ更新"), language), "-", text(msg("通知を止める（危ないときは知らせる）"), language),
+                                 "-", text(msg("状態の見方"), language), text(msg("ヘルプ"), language), "-",
+                                 text(versionLine("1.0", "42"), language), "-", text(msg("このアカウントの監視を終了"), language)}))
+        << language << ": no system monitor offered without one";
+    EXPECT_EQ(menu->tray()->toolTip().toStdString(), statusTexts(levelGuide()[0], language).toolTip);
+    menu->prepareToOpen();
+    EXPECT_TRUE(menu->resumeRow()->isVisible());
+    EXPECT_TRUE(menu->resumeRow()->text().startsWith(text(msg("通知を再開"), language).left(4)));
+
     AnalysisWindow* window = presenter_->window();
     presenter_->showAnalysis();
     ASSERT_TRUE(testing::waitUntil([&] { return window->table()->rowCount() > 0; })) << "rows once shown";
@@ -195,27 +210,8 @@ TEST_F(AnalysisWindowTest, WrappedRowsGrowWithTheTableFontAndUrgentRowsStandOut)
   EXPECT_FALSE(table.item(0, 0)->font().bold());
 }
 
-TEST_F(AnalysisWindowTest, StatusMenuRowsFollowTheLevelAndTheMute) {
-  build("ja");
-  StatusMenu* menu = presenter_->statusMenu();
-  QStringList titles;
-  for (auto* action : menu->menu()->actions())
-    if (action->isVisible()) titles << (action->isSeparator() ? "-" : action->text());
-  EXPECT_EQ(titles, (QStringList{QString::fromStdString(statusTexts(levelGuide()[0], "ja").menuRow), "-", "分析を見る",
-                                 text(msg("初回設定の案内…"), "ja"), "今すぐ更新", "-", text(msg("通知を止める（危ないときは知らせる）"), "ja"), "-",
-                                 text(msg("状態の見方"), "ja"), text(msg("ヘルプ"), "ja"), "-", "バージョン 1.0（ビルド 42）", "-",
-                                 text(msg("このアカウントの監視を終了"), "ja")}))
-      << "no system monitor offered without one";
-  EXPECT_EQ(menu->tray()->toolTip().toStdString(), statusTexts(levelGuide()[0], "ja").toolTip);
-
-  menu->prepareToOpen();
-  EXPECT_TRUE(menu->resumeRow()->isVisible());
-  EXPECT_TRUE(menu->resumeRow()->text().startsWith(text(msg("通知を再開"), "ja").left(4)));
-}
-
 TEST_F(AnalysisWindowTest, IconDrawsTheLevelColourInsideTheFrame) {
   const QImage image = drawStatusIcon(StatusColour::red, 40);
-  EXPECT_EQ(image.size(), QSize(40, 40));
   EXPECT_EQ(image.pixelColor(30, 30).rgb(), qColor(rgba(StatusColour::red)).rgb()) << "inside the tallest bar";
   EXPECT_EQ(image.pixelColor(20, 10).red(), 250) << "frame fill white 0.98 above the middle bar";
   EXPECT_EQ(image.pixelColor(0, 0).alpha(), 0) << "transparent outside the rounded square";
@@ -230,7 +226,6 @@ TEST_F(AnalysisWindowTest, TheGuideShowsItsCardsInBothLanguages) {
     guide.update(setupGuideView({NotificationAuthorization::denied, false, true, false, true}, language));
     ASSERT_TRUE(QTest::qWaitForWindowExposed(guide.window()));
     QApplication::processEvents();  // the window takes the height its cards need
-    EXPECT_EQ(guide.notificationButton()->text(), text(msg("システム設定を開く…"), language));
     for (QLabel* label : guide.window()->findChildren<QLabel*>())
       EXPECT_GE(label->height(), label->heightForWidth(label->width())) << language << " " << label->text().toStdString();
     QDir().mkpath(QString(HOLLIN_BINARY_DIR) + "/screenshots");

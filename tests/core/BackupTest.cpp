@@ -73,18 +73,15 @@ TEST(BackupArchive, RemembersTheNewestBackupAndWatchesAConfiguredDestination) {
   EXPECT_FALSE(archive.recordBackup(BackupStatus::with(true, nullopt, now - 4 * day, false), now + 2h)) << "an older backup";
   EXPECT_FALSE(archive.recordBackup(now + 2h + 301s, now + 2h)) << "a backup in the future";
   EXPECT_TRUE(archive.recordBackup(BackupStatus::with(nullopt, nullopt, now + 2h, true), now + 2h));
-  EXPECT_EQ(archive.lastBackup, now + 2h);
-  EXPECT_EQ(archive.lastMounted, now + 3600s) << "nothing is watched while it is unknown whether backups are set up";
+  EXPECT_EQ(std::tuple(archive.lastBackup, archive.lastMounted), std::tuple(now + 2h, now + 3600s))
+      << "the backup is kept; nothing is watched while it is unknown whether backups are set up";
 }
 
 TEST(BackupWarning, DaysWithoutABackupReachTheTiers) {
-  const auto tier = [](std::chrono::seconds age) {
+  for (const auto& [age, tier] : {std::pair<std::chrono::seconds, const char*>{7 * day - 1s, ""}, {29 * day + 23h, "14/2"}, {30 * day, "30/3"}}) {
     const auto warning = EarlyWarnings::backup(now - age, true, now, "en");
-    return warning ? warning->signature + "/" + std::to_string(warning->severity) : "";
-  };
-  EXPECT_EQ(tier(7 * day - 1s), "");
-  EXPECT_EQ(tier(29 * day + 23h), "14/2");
-  EXPECT_EQ(tier(30 * day), "30/3");
+    EXPECT_EQ(warning ? warning->signature + "/" + std::to_string(warning->severity) : "", tier) << age.count();
+  }
   EXPECT_FALSE(EarlyWarnings::backup(now - 40 * day, false, now, "en")) << "not shown";
 
   EXPECT_EQ(EarlyWarnings::backup(now - 7 * day, true, now, "en"),
@@ -171,16 +168,14 @@ TEST(DejaDupParse, DatesWithAndWithoutAnOffset) {
     EXPECT_EQ(DejaDup::parseDate(text, "UTC"), nullopt) << text;
 }
 
-TEST(TimeshiftConfiguration, TheDeviceAndTheSchedules) {
+TEST(Timeshift, TheConfigurationAndTheNewestValidSnapshotNameInLocalTimeMakeTheStatus) {
   using Timeshift::Configuration;
   EXPECT_EQ(Timeshift::parseConfiguration(R"({"backup_device_uuid": "", "schedule_daily": "false"})"), (Configuration{"", false}));
   EXPECT_EQ(Timeshift::parseConfiguration(R"({"schedule_boot": true, "schedule_daily": 1})"), (Configuration{"", true}));
   EXPECT_EQ(Timeshift::parseConfiguration(R"({"backup_device_uuid": "x"})"), (Configuration{"x", nullopt}));
   for (const char* broken : {R"({"backup_device_uuid": 5})", "[]", "{"})
     EXPECT_EQ(Timeshift::parseConfiguration(broken), nullopt) << broken;
-}
 
-TEST(TimeshiftSnapshots, TheNewestValidNameInLocalTime) {
   const std::vector<std::string> names{"2024-05-01_10-15-30", "2024-05-02_09-00-00", "2024-13-01_00-00-00",
                                        "2024-05-03_09-00-00.tmp", "info.json", "2024-05-04_9-00-00"};
   EXPECT_EQ(Timeshift::latestSnapshot(names, "Asia/Tokyo"), utc(2024, 5, 2));

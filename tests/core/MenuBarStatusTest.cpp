@@ -49,8 +49,9 @@ std::vector<MemorySample> samples(const std::string& script) {
 TEST(Pressure, TheReadingsKernelLevelElseTheLastEventsPressure) {
   using enum Pressure;
   HLSystem reading{};
-  reading.pressure = 2;
+  reading.compressed = 9, reading.swap_used = 7, reading.swap_valid = 1, reading.pressure = 2;  // vm_valid is 0
   EXPECT_EQ(kernelPressure(reading, critical), critical) << "not read";
+  EXPECT_EQ(memorySample(reading, 5, normal), at(5, normal, 7, std::nullopt)) << "compression not read";
   reading.pressure_valid = 1;
   const std::pair<std::int32_t, Pressure> levels[] = {{1, normal}, {2, warning}, {4, critical}, {0, unknown}, {3, unknown}};
   for (auto [level, pressure] : levels) {
@@ -58,10 +59,6 @@ TEST(Pressure, TheReadingsKernelLevelElseTheLastEventsPressure) {
     EXPECT_EQ(pressureFromKernelLevel(level), pressure) << level;
     EXPECT_EQ(kernelPressure(reading, critical), pressure == unknown ? critical : pressure) << level;
   }
-  reading.swap_used = 7;
-  reading.swap_valid = 1;
-  reading.compressed = 9;  // vm_valid is 0: not read
-  EXPECT_EQ(memorySample(reading, 5, normal), at(5, normal, 7, std::nullopt));
 }
 
 TEST(MemoryPolicy, NoticesOfAScriptedRun) {
@@ -71,7 +68,6 @@ TEST(MemoryPolicy, NoticesOfAScriptedRun) {
   const Run runs[] = {
       {"warning held 9 s posts nothing, at 10 s once", 10, "W100..105 W109 W110..115", "110 warning", 1},
       {"a normal sample restarts the hold", 10, "W100 N105 W110 W119..124", "124 warning", 1},
-      {"an unusable delay is 30 s", nan, "W0..30", "30 warning", 1},
       {"critical posts at once, inside warning's 600 s too, and 600 s later", 10, "W100..110 C115..715",
        "110 warning, 115 critical, 715 critical", 2},
       {"critical inside a warning run leaves the run's start", 10, "W100 C105 W110", "105 critical, 110 warning", 2},
@@ -99,7 +95,7 @@ TEST(MemoryPolicy, NoticesOfAScriptedRun) {
     EXPECT_EQ(posted, run.posted) << run.name;
     EXPECT_EQ(policy.episodeSeverity(), run.episode) << run.name;
   }
-  for (double bad : {-1.0, std::numeric_limits<double>::infinity()}) EXPECT_EQ(MemoryPolicy(bad).warningDelay(), 30);
+  for (double bad : {-1.0, std::numeric_limits<double>::infinity(), nan}) EXPECT_EQ(MemoryPolicy(bad).warningDelay(), 30);
 }
 
 TEST(MemoryTrend, GrowthNeedsAReferenceAged295To310Seconds) {
@@ -163,8 +159,6 @@ TEST(UsageTrackers, CpuShareAndSwapChangeWithinOneSeries) {
   for (double now = 0; now <= 400; now += 1) EXPECT_EQ(dense.observe(0, now), std::nullopt) << now;
 }
 
-const LocalizedMessage diskFull = msg("内蔵ストレージの空きがほとんどありません。いらないファイルを消してください。");
-
 MenuBarStatusPolicy fed(const std::string& script) {
   MenuBarStatusPolicy policy(10);
   for (const MemorySample& sample : samples(script)) policy.observe(sample);
@@ -219,28 +213,27 @@ TEST(ShownLevel, SuspectedAppsOfUsableReportsRaiseGreenAndYellowToOrange) {
       {"the second app of the second report", "W100", {responsive, secondAppSuspected}, orange},
       {"red stays red", "C100", {reportWith(95)}, red}, {"unavailable stays so", "U100", {reportWith(95)}, unavailable},
   };
-  for (const Row& row : rows) {
-    const ShownLevel shown = shownLevel(fed(row.script), {.now = 100, .snapshotUptime = 100}, row.reports);
-    EXPECT_EQ(shown, (ShownLevel{row.shown, explanation(row.shown), false})) << row.name;
-  }
+  for (const Row& row : rows)
+    EXPECT_EQ(shownLevel(fed(row.script), {.now = 100, .snapshotUptime = 100}, row.reports),
+              (ShownLevel{row.shown, explanation(row.shown), false})) << row.name;
 }
 
 TEST(ShownLevel, StaleDataIsUnavailableTheDiskOverridesFreshData) {
   const auto normal = fed("N100");
-  ShownLevelInputs inputs{.now = 120, .snapshotUptime = 100, .diskValid = true, .diskWarningShown = true};
-  EXPECT_EQ(shownLevel(normal, inputs, {}).level, red) << "20 s old is still fresh";
+  // With the disk's warning up and no space: only fresh data shows it.
+  const auto diskFull = [](bool asleep, double now) {
+    return ShownLevelInputs{.asleep = asleep, .now = now, .snapshotUptime = 100, .diskValid = true, .diskWarningShown = true};
+  };
+  EXPECT_EQ(shownLevel(normal, diskFull(false, 120), {}).level, red) << "20 s old is still fresh";
   const std::pair<bool, double> staleRenders[] = {{false, 121}, {true, 100}, {false, nan}};  // asleep, now
-  for (auto [asleep, now] : staleRenders) {
-    inputs.asleep = asleep;
-    inputs.now = now;
-    EXPECT_EQ(shownLevel(normal, inputs, {}), (ShownLevel{unavailable, explanation(unavailable), false})) << now;
-  }
+  for (auto [asleep, now] : staleRenders)
+    EXPECT_EQ(shownLevel(normal, diskFull(asleep, now), {}), (ShownLevel{unavailable, explanation(unavailable), false})) << now;
 
   // Fresh, the disk turns any level red below 10 GB and until it has 11 again.
   for (const char* script : {"", "N100", "W100"})
     EXPECT_EQ(shownLevel(fed(script), {.now = 100, .snapshotUptime = 100, .diskValid = true}, {}),
-              (ShownLevel{red, diskFull, true}));
-  inputs = {.now = 100, .snapshotUptime = 100, .diskValid = true};
+              (ShownLevel{red, msg("内蔵ストレージの空きがほとんどありません。いらないファイルを消してください。"), true}));
+  ShownLevelInputs inputs{.now = 100, .snapshotUptime = 100, .diskValid = true};
   std::vector<MenuBarLevel> shown;
   for (std::uint64_t available : {10'000'000'000ull, 9'999'999'999ull, 10'500'000'000ull, 10'999'999'999ull,
                                   11'000'000'000ull, 10'500'000'000ull}) {
@@ -250,8 +243,8 @@ TEST(ShownLevel, StaleDataIsUnavailableTheDiskOverridesFreshData) {
     shown.push_back(result.level);
   }
   EXPECT_EQ(shown, (std::vector<MenuBarLevel>{green, red, red, red, green, green}));
-  inputs = {.now = 100, .snapshotUptime = 100, .diskWarningShown = true};
-  EXPECT_FALSE(shownLevel(normal, inputs, {}).diskWarningShown) << "unread figures take the warning down";
+  EXPECT_FALSE(shownLevel(normal, {.now = 100, .snapshotUptime = 100, .diskWarningShown = true}, {}).diskWarningShown)
+      << "unread figures take the warning down";
 }
 
 }  // namespace

@@ -32,28 +32,6 @@ TEST(PropertyList, XmlAndBinaryDecodeEveryTypeAlikeInStoredOrder) {
   EXPECT_EQ(parsed->find("big")->asUInt64(), 9007199254740993ULL) << "beyond a double's exact integers";
 }
 
-TEST(PropertyList, RejectsBadInput) {
-  const std::string xml = fixture("sample.xml");
-  std::string deep;  // far beyond any source of ours
-  for (int i = 0; i < 200; ++i) deep = "<array>" + deep + "</array>";
-  struct Row { const char* name; std::string bytes; std::size_t limit; PlistError error; };
-  const Row rows[] = {
-      {"one byte over the limit", xml, xml.size() - 1, PlistError::tooLarge},
-      {"empty", "", limit, PlistError::malformed},
-      {"garbage", "not a property list at all", limit, PlistError::malformed},
-      {"truncated xml", xml.substr(0, xml.size() / 2), limit, PlistError::malformed},
-      {"truncated binary", fixture("sample.bin").substr(0, 40), limit, PlistError::malformed},
-      {"unclosed element", "<plist><dict><key>a</key><string>b</dict></plist>", limit, PlistError::malformed},
-      {"nested 200 deep", "<plist>" + deep + "</plist>", limit, PlistError::tooDeep},
-  };
-  for (const Row& row : rows) {
-    auto parsed = parsePropertyList(row.bytes, row.limit);
-    ASSERT_FALSE(parsed) << row.name;
-    EXPECT_EQ(parsed.error(), row.error) << row.name;
-  }
-  EXPECT_TRUE(parsePropertyList(xml, xml.size())) << "exactly at the limit is allowed";
-}
-
 void appendBigEndian32(std::string& to, std::uint64_t v) {
   for (int shift = 24; shift >= 0; shift -= 8) to += static_cast<char>(v >> shift & 0xFF);
 }
@@ -84,45 +62,57 @@ std::string arrayOf(std::initializer_list<std::uint32_t> children) {
   return object;
 }
 
-TEST(PropertyList, HostileListsAreRefusedBeforeLibplistSeesThem) {
+TEST(PropertyList, RejectsBadAndHostileInputBeforeLibplistSeesIt) {
   using namespace std::string_literals;
-  std::vector<std::string> nested;  // 100,000 arrays, each holding the next: about 900 KB
-  for (std::uint32_t i = 1; i < 100'000; ++i) nested.push_back(arrayOf({i}));
-  nested.push_back(arrayOf({}));
-  std::vector<std::string> shared;  // 40 levels of one array used twice: 2^40 values
-  for (std::uint32_t i = 1; i < 40; ++i) shared.push_back(arrayOf({i, i}));
-  shared.push_back(arrayOf({}));
+  const std::string xml = fixture("sample.xml");
+  std::string deep;  // far beyond any source of ours
+  for (int i = 0; i < 200; ++i) deep = "<array>" + deep + "</array>";
+  // `levels` arrays, each holding the next (once or twice), the last one empty.
+  const auto chain = [](std::uint32_t levels, bool twice) {
+    std::vector<std::string> objects;
+    for (std::uint32_t i = 1; i < levels; ++i) objects.push_back(twice ? arrayOf({i, i}) : arrayOf({i}));
+    objects.push_back(arrayOf({}));
+    return binaryList(objects);
+  };
   // A dictionary { "a": <string> } whose key or value is UTF-16 with a U+0000 in it.
   const std::string dictionary = "\xD1\0\0\0\x01\0\0\0\x02"s;
-  struct Row { const char* name; std::string bytes; PlistError error; };
+  struct Row { const char* name; std::string bytes; std::size_t limit; PlistError error; };
   const Row rows[] = {
-      {"100,000 nested binary arrays", binaryList(nested), PlistError::tooDeep},
-      {"one array used twice at each of 40 levels", binaryList(shared), PlistError::tooLarge},
-      {"a NUL in an XML key", "<plist><dict><key>a\0b</key><string>c</string></dict></plist>"s, PlistError::malformed},
-      {"a NUL in an XML value", "<plist><string>a\0b</string></plist>"s, PlistError::malformed},
-      {"U+0000 in a binary key", binaryList({dictionary, "\x62\0a\0\0"s, "\x51x"}), PlistError::malformed},
-      {"U+0000 in a binary value", binaryList({dictionary, "\x51k", "\x62\0\0\0b"s}), PlistError::malformed},
-      {"a reference past the objects", binaryList({arrayOf({7})}), PlistError::malformed},
+      {"one byte over the limit", xml, xml.size() - 1, PlistError::tooLarge},
+      {"empty", "", limit, PlistError::malformed},
+      {"garbage", "not a property list at all", limit, PlistError::malformed},
+      {"truncated xml", xml.substr(0, xml.size() / 2), limit, PlistError::malformed},
+      {"truncated binary", fixture("sample.bin").substr(0, 40), limit, PlistError::malformed},
+      {"unclosed element", "<plist><dict><key>a</key><string>b</dict></plist>", limit, PlistError::malformed},
+      {"nested 200 deep", "<plist>" + deep + "</plist>", limit, PlistError::tooDeep},
+      {"100,000 nested binary arrays (about 900 KB)", chain(100'000, false), 4 << 20, PlistError::tooDeep},
+      {"one array used twice at each of 40 levels: 2^40 values", chain(40, true), 4 << 20, PlistError::tooLarge},
+      {"a NUL in an XML key", "<plist><dict><key>a\0b</key><string>c</string></dict></plist>"s, limit,
+       PlistError::malformed},
+      {"a NUL in an XML value", "<plist><string>a\0b</string></plist>"s, limit, PlistError::malformed},
+      {"U+0000 in a binary key", binaryList({dictionary, "\x62\0a\0\0"s, "\x51x"}), limit, PlistError::malformed},
+      {"U+0000 in a binary value", binaryList({dictionary, "\x51k", "\x62\0\0\0b"s}), limit, PlistError::malformed},
+      {"a reference past the objects", binaryList({arrayOf({7})}), limit, PlistError::malformed},
   };
   for (const Row& row : rows) {
-    auto parsed = parsePropertyList(row.bytes, 4 << 20);
+    auto parsed = parsePropertyList(row.bytes, row.limit);
     ASSERT_FALSE(parsed) << row.name;
     EXPECT_EQ(parsed.error(), row.error) << row.name;
   }
+  EXPECT_TRUE(parsePropertyList(xml, xml.size())) << "exactly at the limit is allowed";
   EXPECT_TRUE(parsePropertyList(binaryList({dictionary, "\x51k", "\x62\0a\0b"s}), limit)) << "the same, well formed";
 }
 
 TEST(PropertyList, DatesKeepTheirSecondsFarFromTwoThousandOne) {
   // 2100-01-01 00:00:00 UTC and 1900-01-01 00:00:00 UTC, beyond 32-bit seconds from 2001.
   constexpr double in2100 = 3124137600.0, in1900 = -3187296000.0;
-  auto xml = [](const char* date) { return std::string("<plist><date>") + date + "</date></plist>"; };
   auto binary = [](double seconds) {
     std::string object = "\x33";
     const auto bits = std::bit_cast<std::uint64_t>(seconds);
     for (int shift = 56; shift >= 0; shift -= 8) object += static_cast<char>(bits >> shift & 0xFF);
     return binaryList({object});
   };
-  EXPECT_EQ(parsePropertyList(xml("2100-01-01T00:00:00Z"), limit)->asDate(), PlistDate{in2100});
+  EXPECT_EQ(parsePropertyList("<plist><date>2100-01-01T00:00:00Z</date></plist>", limit)->asDate(), PlistDate{in2100});
   EXPECT_EQ(parsePropertyList(binary(in2100 + 0.5), limit)->asDate(), PlistDate{in2100 + 0.5});
   EXPECT_EQ(parsePropertyList(binary(in1900), limit)->asDate(), PlistDate{in1900});
 }

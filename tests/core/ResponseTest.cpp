@@ -33,9 +33,8 @@ TEST(ResponsePolicy, ARunOfFailuresEndsWithAnAnswerAGapOrAStillClockAndFifteenSe
   for (const Step& step : steps) {
     EXPECT_EQ(policy.observe(result(step.outcome), step.at), step.told) << step.why;
     const AppResponse& verdict = policy.apps().at({812, 5});
-    EXPECT_EQ(verdict.failures, step.failures) << step.why;
-    EXPECT_EQ(verdict.firstFailure, step.first) << step.why;
-    EXPECT_EQ(verdict.suspected(), step.suspected) << step.why;
+    EXPECT_EQ(std::tuple(verdict.failures, verdict.firstFailure, verdict.suspected()), std::tuple(step.failures, step.first, step.suspected))
+        << step.why;
   }
 }
 
@@ -46,9 +45,9 @@ TEST(ResponsePolicy, PruningKeepsLivingProcessesLookedAtWithinThirtySeconds) {
   policy.observe(result(ProbeOutcome::failed, 20), 125);
   policy.observe(result(ProbeOutcome::failed, 20, 6), 125);  // the same pid in a later life
   policy.prune({{30, 5}, {10, 5}, {20, 6}}, 130.5);
-  ASSERT_EQ(policy.verdicts().size(), 2u);
-  EXPECT_EQ(policy.verdicts()[0].identity, (AppIdentity{10, 5})) << "by pid";
-  EXPECT_EQ(policy.verdicts()[1].identity, (AppIdentity{20, 6}));
+  std::vector<AppIdentity> kept;
+  for (const AppResponse& verdict : policy.verdicts()) kept.push_back(verdict.identity);
+  EXPECT_EQ(kept, (std::vector<AppIdentity>{{10, 5}, {20, 6}})) << "by pid";
   policy.reset();
   EXPECT_TRUE(policy.verdicts().empty());
 }
@@ -62,8 +61,8 @@ struct Desk {
     const auto started = static_cast<std::uint64_t>((unixSeconds(now) - 60) * 1e6);
     for (int i = count; i >= 1; --i) add(100 + i, started);
   }
-  void add(std::int32_t pid, std::uint64_t start, std::uint32_t uid = 1000) {
-    workspace.applications.push_back({pid, "App " + std::to_string(pid)});
+  void add(std::int32_t pid, std::uint64_t start, std::uint32_t uid = 1000, std::optional<std::string> name = {}) {
+    workspace.applications.push_back({pid, name.value_or("App " + std::to_string(pid))});
     snapshot.processes.push_back({pid, uid, start, "process", std::nullopt, std::nullopt});
   }
   std::vector<std::int32_t> pass(ProbeRotation& rotation) {
@@ -101,10 +100,8 @@ TEST(ProbeRotation, OnlyThisAccountsSettledApplicationsOtherThanItself) {
   desk.add(203, minuteAgo, 1001);  // another account's
   desk.add(4242, minuteAgo);       // this program
   desk.workspace.applications.push_back({204, ""});  // no process of this snapshot
-  desk.add(205, minuteAgo);
-  desk.workspace.applications.back().name.clear();
-  desk.add(206, minuteAgo);
-  desk.workspace.applications.back().name = std::string(5000, 'n');
+  desk.add(205, minuteAgo, 1000, "");
+  desk.add(206, minuteAgo, 1000, std::string(5000, 'n'));
   ProbeRotation rotation;
   const auto requests = rotation.next(desk.workspace, desk.snapshot, 1000, 4242, desk.now, "アプリ");
   EXPECT_EQ(requests, (std::vector<ProbeRequest>{{{201, minuteAgo}, "App 201"}, {{205, minuteAgo}, "アプリ"},
@@ -137,9 +134,8 @@ TEST(ProbeMessages, TheWorkersInputAndOutputAreReadWholeOrNotAtAll) {
 TEST(ProbeMessages, NamesAreCutToAHundredCharactersAsAReaderCountsThem) {
   std::string name;
   // "e" with a combining acute, a family emoji of seven code points, a flag, a kana letter.
-  for (int i = 0; i < 40; ++i) name += "e\xCC\x81";
-  for (int i = 0; i < 40; ++i) name += "\xF0\x9F\x91\xA8\xE2\x80\x8D\xF0\x9F\x91\xA9\xE2\x80\x8D\xF0\x9F\x91\xA7";
-  for (int i = 0; i < 40; ++i) name += "\xF0\x9F\x87\xAF\xF0\x9F\x87\xB5あ";
+  for (int i = 0; i < 40; ++i)
+    name += "e\xCC\x81" "\xF0\x9F\x91\xA8\xE2\x80\x8D\xF0\x9F\x91\xA9\xE2\x80\x8D\xF0\x9F\x91\xA7" "\xF0\x9F\x87\xAF\xF0\x9F\x87\xB5あ";
   EXPECT_EQ(characterCount(name), 160u);
   const ProbeResult cut = probeResult({{1, 2}, name}, ProbeOutcome::responsive);
   EXPECT_EQ(characterCount(cut.name), 100u);

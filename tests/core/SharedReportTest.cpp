@@ -77,12 +77,10 @@ TEST(SharedReport, BuildingCutsListsAndNames) {
   const auto build = [](std::size_t count, bool complete) {
     return PeerReport::make(501, now, false, false, {}, processes(count), now, complete, std::nullopt);
   };
-  const PeerReport cut = build(2049, true), full = build(2048, true);
-  EXPECT_EQ(cut.memory.size(), 2048u);
-  EXPECT_FALSE(cut.memoryComplete);
-  EXPECT_TRUE(full.memoryComplete);
+  const PeerReport cut = build(2049, true);  // 2048 stay whole: BuildingKeepsTheReportWithinAReadableFile
+  EXPECT_EQ(std::pair(cut.memory.size(), cut.memoryComplete), std::pair(std::size_t{2048}, false));
   EXPECT_FALSE(build(3, false).memoryComplete);
-  EXPECT_TRUE(cut.isValid(501, now) && full.isValid(501, now));
+  EXPECT_TRUE(cut.isValid(501, now));
   EXPECT_EQ(PeerReport::make(501, now, true, true, std::vector<AppResponse>(129), {}, 0, false, {}).apps.size(), 128u);
 
   // Stray bytes are mended, then the name is cut as a reader counts characters (the count itself,

@@ -25,9 +25,7 @@ constexpr std::uint64_t GiB = 1ull << 30;
 // Only the required fields.
 WidgetSnapshot bare(WallTime measuredAt, std::string level, std::string status) {
   WidgetSnapshot summary;
-  summary.measuredAt = measuredAt;
-  summary.level = std::move(level);
-  summary.status = std::move(status);
+  summary.measuredAt = measuredAt, summary.level = std::move(level), summary.status = std::move(status);
   return summary;
 }
 
@@ -102,18 +100,15 @@ TEST(WidgetSummary, FreshSnapshotGivesItsFiguresStaleOnlyUnavailable) {
   snapshot.system.memory_used_valid = 1;
   snapshot.system.disk_total = 9;  // disk_valid 0: absent
   snapshot.system.swap_used = 5;   // swap_valid 0: absent
-  const WidgetSummaryInputs fresh{1020, now, false, MenuBarLevel::yellow, 0.5, -4096, "en"};
+  const auto summary = [&](double uptime, bool asleep, const char* language) {
+    return widgetSummary(snapshot, {uptime, now, asleep, MenuBarLevel::yellow, 0.5, -4096, language});
+  };
   WidgetSnapshot expected = bare(now - 20s, "yellow", "Caution ★★☆☆");
-  expected.memoryUsed = 3 * GiB;
-  expected.memoryTotal = 16 * GiB;
-  expected.cpuFraction = 0.5;
-  expected.swapChange = -4096;
-  EXPECT_EQ(widgetSummary(snapshot, fresh), expected);
-
+  expected.memoryUsed = 3 * GiB, expected.memoryTotal = 16 * GiB, expected.cpuFraction = 0.5, expected.swapChange = -4096;
+  EXPECT_EQ(summary(1020, false, "en"), expected);
   // Stale, the status in the writer's language.
-  EXPECT_EQ(widgetSummary(snapshot, {1021, now, false, MenuBarLevel::yellow, 0.5, -4096, "ja"}),
-            bare(now - 21s, "unavailable", "確認できません"));
-  EXPECT_EQ(widgetSummary(snapshot, {1020, now, true, MenuBarLevel::yellow, 0.5, -4096, "en"}).level, "unavailable") << "asleep";
+  EXPECT_EQ(summary(1021, false, "ja"), bare(now - 21s, "unavailable", "確認できません"));
+  EXPECT_EQ(summary(1020, true, "en").level, "unavailable") << "asleep";
 }
 
 TEST(WidgetTimeline, EntriesUntilTheSummaryGoesOutOfDate) {
@@ -181,9 +176,7 @@ TEST(WidgetFace, FiguresAndTints) {
     change(s);
     const UsageFace face = usageFace(mode, WidgetFamily::small, {now, s}, "ja");
     EXPECT_EQ(face.metric ? face.metric->value : face.ringRows[0][0].centre, figure) << label;
-    if (!face.metric) {
-      EXPECT_EQ(face.ringRows[0][0].tint, tint) << label;
-    }
+    EXPECT_EQ(face.metric ? WidgetTint{} : face.ringRows[0][0].tint, tint) << label;
   }
   WidgetSnapshot unavailable = recentSummary();
   unavailable.level = "unavailable";

@@ -70,14 +70,11 @@ TEST(CrashSources, TheJournalAndTheFoldersGiveThisUsersCrashesOnce) {
 
 TEST(CrashSources, AbsentOnlyWhenNoSourceCanBeRead) {
   const test::FixtureTree tree("");
-  const auto read = [&tree] {
-    return CrashReports::fromSources(readCrashSources(tree.root(), 1000, 0), 1000);
-  };
+  const auto read = [&tree] { return CrashReports::fromSources(readCrashSources(tree.root(), 1000, 0), 1000); };
   EXPECT_FALSE(read()) << "no journal and no crash folder";
 
   tree.write(std::string(journalFolder) + "/system.journal", "not a journal");
-  EXPECT_FALSE(readCrashSources(tree.root(), 1000, 0).journal)
-      << "a journal without a file it can read";
+  EXPECT_FALSE(readCrashSources(tree.root(), 1000, 0).journal) << "a journal without a file it can read";
   tree.write("var/crash", "a file where the folder should be");
   EXPECT_FALSE(read()) << "a crash folder that cannot be listed";
 

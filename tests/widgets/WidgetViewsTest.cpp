@@ -44,7 +44,6 @@ TEST_F(WidgetViewsTest, EveryWidgetFitsItsFamilyInBothLanguagesAndIsDrawnInBothP
       {"-widest", testing::widestSummary(now)}, {"-empty", std::nullopt},
   };
   const WidgetFonts fonts = WidgetFonts::system();
-  int drawn = 0;
   for (const WidgetKind& kind : widgetKinds())
     for (WidgetFamily family : kind.families)
       for (const char* language : {"ja", "en"})
@@ -63,10 +62,8 @@ TEST_F(WidgetViewsTest, EveryWidgetFitsItsFamilyInBothLanguagesAndIsDrawnInBothP
             // The card is drawn in the palette's window colour and its corners stay clear.
             EXPECT_EQ(image.pixelColor(size.width() / 2, 2), palette.color(QPalette::Window)) << name;
             EXPECT_EQ(image.pixelColor(0, 0).alpha(), 0) << name;
-            ++drawn;
           }
         }
-  EXPECT_EQ(drawn, 8 * 2 * 4 * 2) << "seven widgets, the combined one in two families";
 }
 
 // The rows that cut off are what let the no-clipping check above fail at all.

@@ -25,6 +25,7 @@
 #include "app/platform/SingleInstance.h"
 #include "app/platform/TerminationSignals.h"
 #include "app/sampling/LiveSampling.h"
+#include "app/support/SupportActions.h"
 #include "app/views/DesktopPresenter.h"
 #include "app/views/SetupGuide.h"
 #include "app/views/StatusIcon.h"
@@ -36,7 +37,10 @@
 #include "core/notify/NotificationDiagnostics.h"
 #include "core/ui/StatusView.h"
 #include "core/widgets/WidgetSnapshot.h"
+#include "native/Crashes.h"
 #include "native/Desktop.h"
+#include "native/HostRoot.h"
+#include "native/Machine.h"
 #include "native/NativeMetrics.h"
 
 namespace hollin {
@@ -175,6 +179,15 @@ Application::Application(bool desktop, bool configuring) : desktopWanted_(deskto
   actions_.showStatusHelp = [this] {
     if (desktop_) desktop_->showHelp(HelpDocument::statusSection);
   };
+  SupportActions::Setup support;
+  support.language = L10n::language();
+  support.updateHost = std::string(updateHost);
+  support.ask = [this](const AlertView& alert) { return logging_->ask(alert); };
+  support_ = std::make_unique<SupportActions>(std::move(support));
+  actions_.sendFeedback = [this] { support_->sendFeedback(feedbackEnvironment()); };
+  actions_.checkForUpdate = [this] {
+    support_->checkForUpdate(std::string(buildProfile.shortVersion), desktop_ ? desktop_->statusMenu()->updateRow() : nullptr);
+  };
   actions_.tabChanged = [this](AnalysisTab tab) { controller_->selectTab(tab); };
   actions_.cardAction = [this](CardSlot slot) { controller_->cardAction(slot); };
   actions_.windowShown = [this](bool shown) { controller_->windowShown(shown); };
@@ -261,6 +274,25 @@ void Application::finishSetup() {
   settings_->setBoolean(setupGuideCompletedKey, true);
   guide_->close();
   setupAction(SetupAction::analysis);
+}
+
+FeedbackReport::Environment Application::feedbackEnvironment() const {
+  using FeedbackReport::Permission;
+  const Moment now = controller_->moment();
+  const auto orUnknown = [](std::string_view value) { return value.empty() ? std::string("?") : std::string(value); };
+  const native::MachineName machine = native::readMachineName(native::hostRoot());
+  FeedbackReport::Environment environment;
+  environment.appVersion = orUnknown(buildProfile.shortVersion);
+  environment.build = orUnknown(buildProfile.buildNumber);
+  environment.osVersion = FeedbackReport::osVersion(native::readOSRelease(native::hostRoot()));
+  environment.model = FeedbackReport::modelName(machine.product, machine.vendor);
+  environment.language = now.language;
+  environment.notifications = FeedbackReport::notificationPermission(
+      notifier_->authorization(), refusedLastPosting(notifier_->lastNotificationSubmission()));
+  environment.loginItem = now.loginEnabled ? Permission::allowed : Permission::off;
+  environment.accessibility = now.accessibilityTrusted ? Permission::allowed : Permission::notSet;
+  if (now.ownCrashes) environment.crashes = *now.ownCrashes;
+  return environment;
 }
 
 void Application::quit() { QCoreApplication::exit(0); }

@@ -13,6 +13,7 @@
 
 #include "app/views/Presenter.h"
 #include "core/setup/SetupGuide.h"
+#include "core/support/FeedbackReport.h"
 
 namespace hollin {
 
@@ -23,6 +24,7 @@ class LoggingPresenter;
 class LoginMonitor;
 class QtSettings;
 class SetupGuide;
+class SupportActions;
 class TerminationSignals;
 
 // What the command line alone answers: --help and --version print and end, an unknown switch
@@ -50,9 +52,12 @@ class Application final : public QObject {
   DesktopPresenter* desktop() const { return desktop_.get(); }
   // The first-launch guide, or null before it was first shown.
   SetupGuide* setupGuide() const { return guide_.get(); }
+  SupportActions& support() const { return *support_; }
 
   // Shows the first-launch guide (built on first use) with its statuses brought up to date.
   void showSetup();
+  // What a feedback draft says about this computer and this run, gathered now.
+  FeedbackReport::Environment feedbackEnvironment() const;
 
  private:
   void updateSetupGuide();
@@ -70,6 +75,7 @@ class Application final : public QObject {
   std::unique_ptr<AppController> controller_;
   std::unique_ptr<LoginMonitor> login_;
   std::unique_ptr<SetupGuide> guide_;
+  std::unique_ptr<SupportActions> support_;
 };
 
 // The whole program: command line, single instance, the application and its event loop.

@@ -17,12 +17,18 @@
 #include <QTest>
 #include <QTimer>
 
+#include <QMessageBox>
+#include <QSysInfo>
+#include <QUrlQuery>
+
 #include <csignal>
 #include <fstream>
+#include <regex>
 
 #include "TestSupport.h"
 #include "app/AppController.h"
 #include "app/Application.h"
+#include "app/support/SupportActions.h"
 #include "app/views/DesktopPresenter.h"
 #include "app/views/SetupGuide.h"
 #include "core/help/HelpDocument.h"
@@ -111,6 +117,34 @@ class DesktopTest : public ::testing::Test {
     texts.removeAll(QString());
     EXPECT_GT(texts.size(), 60) << "the window and both menus are there";
     for (const QString& text : texts) EXPECT_FALSE(other.match(text).hasMatch()) << text.toStdString();
+  }
+
+  // Runs `open`, answering each alert it shows with the button titled as the next of `answers`;
+  // the titles of the alerts answered. An alert without such a button is closed after 10 s.
+  static QStringList answerAlerts(const std::function<void()>& open, QStringList answers) {
+    QStringList titles;
+    QElapsedTimer waited;
+    QTimer poll;
+    poll.setInterval(20);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (!box || !box->isVisible()) {
+        waited.restart();
+        return;
+      }
+      for (QAbstractButton* button : box->buttons())
+        if (!answers.isEmpty() && button->text() == answers.front()) {
+          titles << box->text();
+          answers.removeFirst();
+          button->click();
+          return;
+        }
+      if (waited.hasExpired(10'000)) box->done(-1);
+    });
+    waited.start();
+    poll.start();
+    open();
+    return titles;
   }
 
   // The text of `message` as the program renders it.
@@ -227,6 +261,70 @@ TEST_F(DesktopTest, TheFirstStartShowsTheGuideOnceAndTheMenusOpenItAndTheHelp) {
   EXPECT_EQ(help->rows()[*help->currentRow()].section, HelpDocument::statusSection);
   row(msg("初回設定の案内…"))->trigger();
   EXPECT_TRUE(application_->setupGuide()->window()->isVisible());
+}
+
+TEST_F(DesktopTest, FeedbackOpensInTheMailProgramOrIsCopiedAndNamesNothingOfTheUser) {
+  // The desktop's mailto: handler is a mail program of the test's own, which writes down the
+  // address it was given.
+  const QString received = desktop_->home.filePath("mail-received"), handler = desktop_->home.filePath("mail-handler");
+  const QString defaults = desktop_->home.filePath("XDG_CONFIG_HOME/mimeapps.list");
+  const QString entry = desktop_->home.filePath("XDG_DATA_HOME/applications/hollin-test-mail.desktop");
+  const auto write = [](const QString& path, const QString& text) {
+    QDir().mkpath(QFileInfo(path).path());
+    std::ofstream(path.toStdString()) << text.toStdString();
+  };
+  write(handler, "#!/bin/sh\nprintf '%s' \"$1\" > '" + received + ".part' && mv '" + received + ".part' '" + received + "'\n");
+  QFile::setPermissions(handler, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+  write(entry, "[Desktop Entry]\nType=Application\nName=Test Mail\nExec=" + handler + " %u\nMimeType=x-scheme-handler/mailto;\n");
+  write(defaults, "[Default Applications]\nx-scheme-handler/mailto=hollin-test-mail.desktop\n");
+  start();
+  QAction* row = application_->desktop()->statusMenu()->feedbackRow();
+  const QString title = rendered(msg("ご意見・不具合を送る")), draft = rendered(msg("メールの下書きを開く"));
+  const QString copy = rendered(msg("内容をコピー")), close = rendered(msg("閉じる")), copied = rendered(msg("コピーしました"));
+
+  EXPECT_EQ(answerAlerts([&] { row->trigger(); }, {draft}), QStringList{title});
+  ASSERT_TRUE(testing::waitUntil([&] { return QFile::exists(received); }, 10s)) << "the mail program was started";
+  const FeedbackReport::Environment environment = application_->feedbackEnvironment();
+  EXPECT_EQ(testing::contents(received.toStdString()), FeedbackReport::mailtoURL(environment));
+
+  EXPECT_EQ(answerAlerts([&] { row->trigger(); }, {copy, close}), (QStringList{title, copied}));
+  if (testing::installed("xclip")) {
+    // Read by another X client, while this program's event loop serves the selection.
+    QProcess xclip;
+    xclip.start("xclip", {"-o", "-selection", "clipboard"});
+    EXPECT_TRUE(testing::waitUntil([&] { return xclip.state() == QProcess::NotRunning; }));
+    EXPECT_EQ(xclip.readAllStandardOutput().toStdString(), FeedbackReport::clipboardText(environment));
+  }
+
+  QFile::remove(defaults);
+  QFile::remove(entry);
+  if (!mailHandlerAvailable()) {
+    EXPECT_EQ(answerAlerts([&] { row->trigger(); }, {draft, copy, close}),
+              (QStringList{title, rendered(msg("メールの下書きを開けませんでした")), copied}))
+        << "no mail program: the text is copied instead";
+  }
+
+  // Nothing of the user, the computer's name, its files or what was measured is in any draft.
+  const passwd* account = ::getpwuid(::getuid());
+  std::vector<std::string> secrets{desktop_->home.path().toStdString(), QSysInfo::machineHostName().toStdString(),
+                                   account->pw_name, account->pw_dir};
+  for (const ProcessMemory& process : application_->controller().sample()->processes)
+    if (process.name.size() >= 5 && QString::fromStdString(process.name).toLower() != "hollin") secrets.push_back(process.name);
+  std::erase_if(secrets, [&](const std::string& secret) {
+    return secret.size() < 3 || environment.osVersion.find(secret) != std::string::npos ||
+           environment.model.find(secret) != std::string::npos;
+  });
+  ASSERT_GT(secrets.size(), 5u);
+  const std::regex measured("[0-9] ?([KMGT]i?B|%|°)");
+  for (const std::string language : {"ja", "en"}) {
+    FeedbackReport::Environment env = environment;
+    env.language = language;
+    const QUrlQuery query(QUrl(QString::fromStdString(FeedbackReport::mailtoURL(env).value_or(""))));
+    for (const std::string& text : {FeedbackReport::clipboardText(env), query.queryItemValue("body", QUrl::FullyDecoded).toStdString()}) {
+      for (const std::string& secret : secrets) EXPECT_EQ(text.find(secret), std::string::npos) << secret << " in\n" << text;
+      EXPECT_FALSE(std::regex_search(text, measured)) << text;
+    }
+  }
 }
 
 }  // namespace

@@ -133,6 +133,7 @@ TEST_F(AnalysisWindowTest, TheStatusMenuEveryTabTheHealthRowsAndTheSSDHistoryInB
                                  text(msg("分析を見る"), language), text(msg("初回設定の案内…"), language),
                                  text(msg("今すぐ更新"), language), "-", text(msg("通知を止める（危ないときは知らせる）"), language),
                                  "-", text(msg("状態の見方"), language), text(msg("ヘルプ"), language), "-",
+                                 text(msg("ご意見・不具合を送る…"), language), text(msg("アップデートを確認…"), language),
                                  text(versionLine("1.0", "42"), language), "-", text(msg("このアカウントの監視を終了"), language)}))
         << language << ": no system monitor offered without one";
     EXPECT_EQ(menu->tray()->toolTip().toStdString(), statusTexts(levelGuide()[0], language).toolTip);

@@ -12,6 +12,7 @@ void CrashSubsystem::start() {
   receiver_ = std::make_shared<CrashReceiver>(
       sources_,
       services_.dataFolder ? std::optional(*services_.dataFolder + "/" + CrashRecorder::fileName) : std::nullopt, now);
+  crashes_ = std::make_shared<std::vector<CrashSummary>>(receiver_->crashes());
   if (!services_.onSamplingQueue) return;
   auto received = std::make_shared<std::vector<CrashSummary>>();
   services_.onSamplingQueue(
@@ -19,12 +20,10 @@ void CrashSubsystem::start() {
       [this, alive = std::weak_ptr<bool>(alive_), received] {
         if (alive.expired() || received->empty()) return;
         receiver_->add(*received, services_.moment().wallNow);
+        crashes_ = std::make_shared<std::vector<CrashSummary>>(receiver_->crashes());
       });
 }
 
-const std::vector<CrashSummary>& CrashSubsystem::crashes() const {
-  static const std::vector<CrashSummary> none;
-  return receiver_ ? receiver_->crashes() : none;
-}
+void CrashSubsystem::contribute(Moment& moment) { moment.ownCrashes = crashes_; }
 
 }  // namespace hollin

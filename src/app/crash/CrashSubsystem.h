@@ -1,5 +1,5 @@
 // Own crash summaries: at start the records of earlier crashes are read on the sampling thread
-// and their summaries kept; the list is there for the feedback report.
+// and their summaries kept; the list is a fact of every moment, for the feedback report.
 #pragma once
 
 #include <memory>
@@ -15,14 +15,13 @@ class CrashSubsystem final : public Subsystem {
   CrashSubsystem(Services services, OwnCrashSources sources);
 
   void start() override;
-
-  // The kept summaries, newest first; empty before start. Main thread only.
-  const std::vector<CrashSummary>& crashes() const;
+  void contribute(Moment& moment) override;
 
  private:
   Services services_;
   OwnCrashSources sources_;
   std::shared_ptr<CrashReceiver> receiver_;
+  std::shared_ptr<const std::vector<CrashSummary>> crashes_ = std::make_shared<std::vector<CrashSummary>>();
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);  // for the answer that comes late
 };
 

@@ -29,6 +29,8 @@ struct PresenterActions {
   std::function<void()> showHelp;                // "ヘルプ"
   std::function<void()> showStatusHelp;          // a row of "状態の見方": help on the levels
   std::function<void()> openSystemMonitor;       // "アクティビティモニタを開く"; empty: none installed
+  std::function<void()> sendFeedback;            // "ご意見・不具合を送る…"
+  std::function<void()> checkForUpdate;          // "アップデートを確認…"
   // The resume row's title when the menu opens, or nothing while notices are not muted.
   std::function<std::optional<std::string>()> resumeTitle;
   std::function<void(bool shown)> windowShown;   // the analysis window appeared or was hidden

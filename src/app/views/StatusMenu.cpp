@@ -43,6 +43,10 @@ StatusMenu::StatusMenu(const ViewSetup& setup, const PresenterActions& actions, 
   menu_->addAction(text(msg("ヘルプ")), QKeySequence::HelpContents, this, run(actions_.showHelp))
       ->setEnabled(bool(actions_.showHelp));
   menu_->addSeparator();
+  feedback_ = menu_->addAction(text(msg("ご意見・不具合を送る…")), this, run(actions_.sendFeedback));
+  feedback_->setEnabled(bool(actions_.sendFeedback));
+  update_ = menu_->addAction(text(msg("アップデートを確認…")), this, run(actions_.checkForUpdate));
+  update_->setEnabled(bool(actions_.checkForUpdate));
   const QString version = text(versionLine(setup.version, setup.build));
   menu_->addAction(version, this, [this, version] {
     QMessageBox::about(nullptr, text(msg("ホリン")), text(msg("ホリン")) + " — " + version);

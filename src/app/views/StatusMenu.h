@@ -32,6 +32,8 @@ class StatusMenu : public QObject {
   QAction* resumeRow() const { return resume_; }
   QAction* monitorRow() const { return monitor_; }
   QAction* quitRow() const { return quit_; }
+  QAction* feedbackRow() const { return feedback_; }
+  QAction* updateRow() const { return update_; }
   QSystemTrayIcon* tray() const { return tray_; }
 
  private:
@@ -45,6 +47,8 @@ class StatusMenu : public QObject {
   QAction* resume_ = nullptr;
   QAction* monitor_ = nullptr;
   QAction* quit_ = nullptr;
+  QAction* feedback_ = nullptr;
+  QAction* update_ = nullptr;
   std::optional<StatusTexts> shown_;
 };
 

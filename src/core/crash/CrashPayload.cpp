@@ -5,10 +5,10 @@
 #include <charconv>
 #include <chrono>
 #include <cmath>
-#include <map>
 
 #include <nlohmann/json.hpp>
 
+#include "core/OSRelease.h"
 #include "native/CrashHandler.h"
 
 namespace hollin::CrashPayload {
@@ -97,18 +97,6 @@ std::string payloadCallStack(const std::vector<CoreDumpFrame>& frames,
   if (!chain.is_null()) thread["callStackRootFrames"].push_back(std::move(chain));
   // A module name is whatever bytes the text held.
   return Json{{"callStacks", Json::array({std::move(thread)})}}.dump(-1, ' ', false, Json::error_handler_t::replace);
-}
-
-// os-release's value: quotes removed, and in double quotes a backslash keeps the next character.
-std::string osReleaseValue(std::string_view value) {
-  if (value.size() >= 2 && value.front() == '\'' && value.back() == '\'') return std::string(value.substr(1, value.size() - 2));
-  if (value.size() < 2 || value.front() != '"' || value.back() != '"') return std::string(value);
-  std::string unquoted;
-  for (std::size_t i = 1; i + 1 < value.size(); ++i) {
-    if (value[i] == '\\' && i + 2 < value.size()) ++i;
-    unquoted += value[i];
-  }
-  return unquoted;
 }
 
 }  // namespace
@@ -236,20 +224,10 @@ std::optional<CrashSummary> summary(const Payload& payload, const OwnProgram& ow
 }
 
 std::string osVersionText(std::string_view osRelease) {
-  std::map<std::string, std::string, std::less<>> values;
-  eachPayloadLine(osRelease, [&values](std::string_view line) {
-    line = trimmedPayloadLine(line);
-    const auto equals = line.find('=');
-    if (equals != std::string_view::npos && !line.starts_with('#'))
-      values.insert_or_assign(std::string(line.substr(0, equals)), osReleaseValue(line.substr(equals + 1)));
-    return true;
-  });
-  const auto of = [&values](std::string_view key) {
-    const auto found = values.find(key);
-    return found == values.end() ? std::string() : found->second;
-  };
-  const std::string name = of("VERSION_CODENAME").empty() ? of("BUILD_ID") : of("VERSION_CODENAME");
-  const std::string text = of("VERSION_ID") + " (" + name + ")";
+  const OSReleaseFields fields = osReleaseFields(osRelease);
+  std::string name = osReleaseField(fields, "VERSION_CODENAME");
+  if (name.empty()) name = osReleaseField(fields, "BUILD_ID");
+  const std::string text = osReleaseField(fields, "VERSION_ID") + " (" + name + ")";
   return CrashLog::isOSVersionText(text) ? text : "?";
 }
 

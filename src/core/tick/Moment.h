@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/OrdinaryAccounts.h"
+#include "core/crash/CrashLog.h"
 #include "core/memory/HeldReport.h"
 #include "core/scope/AccountScope.h"
 #include "core/snapshot/Snapshot.h"
@@ -42,6 +43,7 @@ struct Moment {
   std::shared_ptr<const std::vector<AppResponse>> responses;  // [response] by pid
   std::optional<double> cpuFraction;                          // [memory] busy share 0…1
   std::optional<std::int64_t> swapChange;                     // [memory] bytes over about 5 min
+  std::shared_ptr<const std::vector<CrashSummary>> ownCrashes;  // [crash] newest first
 
   // Asleep, no snapshot yet, or the snapshot older than staleAfter.
   bool stale() const { return !snapshot || isStale(asleep, now, snapshot->uptime); }

@@ -43,6 +43,10 @@ inline constexpr std::string_view corePattern = "/proc/sys/kernel/core_pattern";
 inline constexpr std::string_view bootID = "/proc/sys/kernel/random/boot_id";
 inline constexpr std::string_view osRelease = "/etc/os-release";
 inline constexpr std::string_view osReleaseFallback = "/usr/lib/os-release";
+// What the firmware calls the computer (DMI), and the device tree's name where there is no DMI.
+inline constexpr std::string_view productName = "/sys/class/dmi/id/product_name";
+inline constexpr std::string_view systemVendor = "/sys/class/dmi/id/sys_vendor";
+inline constexpr std::string_view deviceTreeModel = "/sys/firmware/devicetree/base/model";
 // Exists exactly while systemd-logind runs (the test sd-login uses itself).
 inline constexpr const char* logindSeats = "/run/systemd/seats/";
 

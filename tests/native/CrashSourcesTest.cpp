@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "FixtureTree.h"
+#include "native/Machine.h"
 #include "core/early/CrashReports.h"
 #include "native/Crashes.h"
 #include "native/ToolRunner.h"
@@ -80,6 +81,16 @@ TEST(CrashSources, AbsentOnlyWhenNoSourceCanBeRead) {
 
   tree.write("var/lib/systemd/coredump/.#core.gedit.1000.partial", "");
   EXPECT_EQ(read(), std::vector<CrashRecord>{}) << "a listed folder without crashes is no crashes";
+}
+
+TEST(MachineName, TheFirmwaresNamesOrTheDeviceTreesModel) {
+  const test::FixtureTree tree("");
+  EXPECT_EQ(readMachineName(tree.root()), MachineName{}) << "nothing to read";
+  tree.write("sys/firmware/devicetree/base/model", std::string("Raspberry Pi 4 Model B Rev 1.4\0", 31));
+  EXPECT_EQ(readMachineName(tree.root()), (MachineName{"Raspberry Pi 4 Model B Rev 1.4", std::nullopt}));
+  tree.write("sys/class/dmi/id/product_name", "20XW0055US\n");
+  tree.write("sys/class/dmi/id/sys_vendor", "LENOVO\n");
+  EXPECT_EQ(readMachineName(tree.root()), (MachineName{"20XW0055US", "LENOVO"}));
 }
 
 }  // namespace

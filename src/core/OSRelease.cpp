@@ -1,9 +1,9 @@
 #include "core/OSRelease.h"
 
+#include "core/PlainText.h"
+
 namespace hollin {
 namespace {
-
-constexpr std::string_view blanks = " \t\r\n";
 
 std::string unquoted(std::string_view value) {
   if (value.size() >= 2 && value.front() == '\'' && value.back() == '\'') return std::string(value.substr(1, value.size() - 2));
@@ -22,11 +22,8 @@ OSReleaseFields osReleaseFields(std::string_view text) {
   OSReleaseFields fields;
   while (!text.empty()) {
     const auto end = text.find('\n');
-    std::string_view line = text.substr(0, end);
+    const std::string_view line = trimmedBlanks(text.substr(0, end));
     text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
-    const auto first = line.find_first_not_of(blanks);
-    if (first == std::string_view::npos) continue;
-    line = line.substr(first, line.find_last_not_of(blanks) - first + 1);
     const auto equals = line.find('=');
     if (equals != std::string_view::npos && !line.starts_with('#'))
       fields.insert_or_assign(std::string(line.substr(0, equals)), unquoted(line.substr(equals + 1)));

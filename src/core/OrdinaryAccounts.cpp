@@ -4,18 +4,13 @@
 #include <charconv>
 #include <optional>
 
+#include "core/PlainText.h"
+
 namespace hollin {
 
 namespace {
 
 std::atomic<std::uint64_t> processRange{(std::uint64_t{1000} << 32) | 60000};
-
-std::string_view trimmed(std::string_view text) {
-  const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
-  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
-  return text;
-}
 
 std::optional<std::uint32_t> uidValue(std::string_view text) {
   std::uint32_t value = 0;
@@ -30,13 +25,13 @@ AccountRange parseLoginDefs(std::string_view text) {
   std::optional<std::uint32_t> first, last;
   while (!text.empty()) {
     const std::size_t newline = text.find('\n');
-    std::string_view line = trimmed(text.substr(0, newline));
+    std::string_view line = trimmedBlanks(text.substr(0, newline), " \t\r");
     text.remove_prefix(newline == std::string_view::npos ? text.size() : newline + 1);
     if (line.empty() || line.front() == '#') continue;
     const std::size_t gap = line.find_first_of(" \t");
     if (gap == std::string_view::npos) continue;
     const std::string_view name = line.substr(0, gap);
-    const std::optional<std::uint32_t> value = uidValue(trimmed(line.substr(gap)));
+    const std::optional<std::uint32_t> value = uidValue(trimmedBlanks(line.substr(gap), " \t\r"));
     if (name == "UID_MIN") first = value;
     if (name == "UID_MAX") last = value;
   }

@@ -11,12 +11,6 @@
 #include "core/support/UpdateCheck.h"
 
 namespace hollin {
-namespace UpdateCheck {
-void PrintTo(const Status& status, std::ostream* out) {
-  *out << "kind " << static_cast<int>(status.kind) << " latest " << status.latest << " current " << status.current
-       << " reachable " << status.reachable;
-}
-}  // namespace UpdateCheck
 namespace {
 
 using Outcome = UpdateCheck::FetchOutcome;
@@ -103,11 +97,8 @@ TEST(UpdateCheck, TheOutcomeDecidesTheStatusAndItsPanel) {
 TEST(UpdateCheck, TheAddressIsBuiltOnlyFromAHostName) {
   EXPECT_EQ(UpdateCheck::url("downloads.example.org"), "https://downloads.example.org/latest.json");
   EXPECT_EQ(UpdateCheck::url("127.0.0.1:8443"), "https://127.0.0.1:8443/latest.json");
-  EXPECT_EQ(UpdateCheck::url("[::1]:8443"), "https://[::1]:8443/latest.json");
-  for (const char* bad : {"", "a/b", "user@host", "a b", "host:", "host:123456", "-host", "[]", "host?x"})
+  for (const char* bad : {"", "a/b", "user@host", "a b", "host:", "host:123456", "-host", "[::1]:8443", "host?x"})
     EXPECT_EQ(UpdateCheck::url(bad), std::nullopt) << bad;
-  EXPECT_EQ(UpdateCheck::downloadPageURL("ja"), downloadPageJapanese);
-  EXPECT_EQ(UpdateCheck::downloadPageURL("de"), downloadPageEnglish);
 }
 
 FeedbackReport::Environment environment(std::string language, Permission permission, std::size_t crashes) {
@@ -154,15 +145,6 @@ TEST(FeedbackReport, TheMailAddressEncodesEverythingButPlainASCII) {
             "mailto:a.b@example.org?subject=%E4%BB%B6%E5%90%8D%20%26%20x&body=1%3D2%0A3%2B4%25");
   EXPECT_EQ(FeedbackReport::mailtoURL("a@b", "x", "\xff"), std::nullopt) << "not UTF-8";
   EXPECT_EQ(FeedbackReport::mailtoURL("", "x", "y"), std::nullopt);
-  for (const std::string language : {"ja", "en"}) {
-    const auto env = environment(language, Permission::denied, 3);
-    const auto url = FeedbackReport::mailtoURL(env, "UTC");
-    ASSERT_TRUE(url);
-    EXPECT_TRUE(std::regex_match(*url, std::regex("mailto:[A-Za-z0-9._~@-]+\\?subject=[A-Za-z0-9._~%-]+&body=[A-Za-z0-9._~%-]+")));
-    EXPECT_EQ(FeedbackReport::clipboardText(env, "UTC"),
-              L10n::render(msg("宛先: {0}", feedbackAddress), language) + "\n" +
-                  L10n::render(msg("件名: {0}", FeedbackReport::subject(env)), language) + "\n" + FeedbackReport::body(env, "UTC"));
-  }
   const std::string prompt = FeedbackReport::prompt("ja");
   EXPECT_TRUE(prompt.starts_with("メールの下書きを開きます。送る前に全文を読んで、消したいところは消せます。ホリンが自分で送ることはありません。\n\n入るもの：アプリとOSのバージョン"));
   EXPECT_TRUE(prompt.ends_with("。\n\n下書きが開かないときは「内容をコピー」を押して、" + std::string(feedbackAddress) + " 宛にお送りください。"));
@@ -183,11 +165,6 @@ TEST(FeedbackReport, TheComputerIsNamedByWhatItsFirmwareAndOSReleaseSay) {
             "Debian GNU/Linux 12 (bookworm)");
   EXPECT_EQ(FeedbackReport::osVersion("NAME=Debian\n"), "Linux");
   EXPECT_EQ(FeedbackReport::osVersion(std::nullopt), "?");
-  using Authorization = NotificationAuthorization;
-  EXPECT_EQ(FeedbackReport::notificationPermission(Authorization::authorized, false), Permission::allowed);
-  EXPECT_EQ(FeedbackReport::notificationPermission(Authorization::authorized, true), Permission::denied);
-  EXPECT_EQ(FeedbackReport::notificationPermission(Authorization::denied, false), Permission::off);
-  EXPECT_EQ(FeedbackReport::notificationPermission(Authorization::notDetermined, false), Permission::notSet);
 }
 
 }  // namespace

@@ -34,7 +34,6 @@ void SupportActions::checkForUpdate(const std::string& currentVersion, QAction* 
     checker_.release()->deleteLater();
     if (menuItem_) menuItem_->setText(menuTitle_);
     const UpdateCheck::Status status = UpdateCheck::decide(outcome, currentVersion);
-    emit updateChecked(status);
     const auto chosen = ask(UpdateCheck::panel(status, setup_.language));
     if (status.kind == UpdateCheck::Status::Kind::updateAvailable && chosen == 0)
       QDesktopServices::openUrl(QUrl(qText(UpdateCheck::downloadPageURL(setup_.language))));

@@ -42,10 +42,6 @@ class SupportActions : public QObject {
   // Shows what the draft holds and leaves out, then opens it or copies its text.
   void sendFeedback(const FeedbackReport::Environment& environment);
 
- signals:
-  // A check ended, just before its panel is shown.
-  void updateChecked(const UpdateCheck::Status& status);
-
  private:
   void copyReport(const FeedbackReport::Environment& environment);
   std::optional<int> ask(const AlertView& alert) const;

@@ -33,8 +33,6 @@ bool isNetworkFailure(QNetworkReply::NetworkError error) {
 UpdateChecker::UpdateChecker(std::string host, std::chrono::milliseconds timeout, QObject* parent)
     : QObject(parent), host_(std::move(host)), timeout_(timeout) {
   manager_.setProxyFactory(new SessionProxies);
-  manager_.setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
-  manager_.setCookieJar(nullptr);
   deadline_.setSingleShot(true);
   deadline_.setInterval(2 * timeout_);
   connect(&deadline_, &QTimer::timeout, this, [this] {
@@ -65,14 +63,6 @@ void UpdateChecker::fetchLatestVersion(std::function<void(Outcome)> done) {
   request.setRawHeader("User-Agent", "Hollin");
   request.setRawHeader("Accept-Language", "*");
   reply_ = manager_.get(request);
-  connect(reply_, &QNetworkReply::metaDataChanged, this, [this] {
-    // A declared length over the limit is refused before any of the body is read.
-    const QVariant length = reply_->header(QNetworkRequest::ContentLengthHeader);
-    if (length.isValid() && length.toLongLong() > static_cast<qlonglong>(UpdateCheck::bodyLimit)) {
-      tooLarge_ = true;
-      reply_->abort();
-    }
-  });
   connect(reply_, &QNetworkReply::readyRead, this, &UpdateChecker::received);
   connect(reply_, &QNetworkReply::finished, this, &UpdateChecker::finished);
   deadline_.start();

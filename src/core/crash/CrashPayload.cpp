@@ -9,18 +9,13 @@
 #include <nlohmann/json.hpp>
 
 #include "core/OSRelease.h"
+#include "core/PlainText.h"
 #include "native/CrashHandler.h"
 
 namespace hollin::CrashPayload {
 namespace {
 
 constexpr std::string_view payloadBlanks = " \t\r\n";
-
-std::string_view trimmedPayloadLine(std::string_view line) {
-  const auto first = line.find_first_not_of(payloadBlanks);
-  if (first == std::string_view::npos) return {};
-  return line.substr(first, line.find_last_not_of(payloadBlanks) - first + 1);
-}
 
 // The lines of a text; the last one need not end in a newline.
 template <class Each>
@@ -43,12 +38,6 @@ std::optional<Number> payloadNumber(std::string_view text, int radix = 10) {
 
 bool isPayloadHex(std::string_view text) {
   return std::ranges::all_of(text, [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
-}
-
-std::string payloadLowered(std::string_view text) {
-  std::string lower(text);
-  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return lower;
 }
 
 std::string payloadBaseName(std::string_view path) {
@@ -108,11 +97,11 @@ std::optional<CoreDumpStack> parseCoreDumpMessage(std::string_view message) {
   CoreDumpStack stack;
   enum class Stage { before, crashedThread, after } stage = Stage::before;
   eachPayloadLine(message, [&](std::string_view rawLine) {
-    const std::string_view line = trimmedPayloadLine(rawLine);
+    const std::string_view line = trimmedBlanks(rawLine);
     if (line.starts_with("Module ")) {
       constexpr std::string_view withID = " with build-id ";
       const auto at = line.rfind(withID);
-      const std::string id = at == std::string_view::npos ? std::string() : payloadLowered(line.substr(at + withID.size()));
+      const std::string id = at == std::string_view::npos ? std::string() : asciiLowered(line.substr(at + withID.size()));
       if (at != std::string_view::npos && at > 7 && !id.empty() && id.size() <= 128 && isPayloadHex(id))
         stack.buildIDs.emplace_back(line.substr(7, at - 7), id);
     } else if (line.starts_with("Stack trace of thread ") && line.ends_with(':')) {
@@ -232,7 +221,7 @@ std::string osVersionText(std::string_view osRelease) {
 }
 
 bool pipesToSystemdCoredump(std::string_view corePattern) {
-  corePattern = trimmedPayloadLine(corePattern);
+  corePattern = trimmedBlanks(corePattern);
   if (!corePattern.starts_with('|')) return false;
   const std::string_view program = corePattern.substr(1, corePattern.find_first_of(payloadBlanks) - 1);
   return payloadBaseName(program) == "systemd-coredump";
@@ -240,7 +229,7 @@ bool pipesToSystemdCoredump(std::string_view corePattern) {
 
 std::string bootIDText(std::string_view text) {
   std::string id;
-  for (char c : trimmedPayloadLine(text))
+  for (char c : trimmedBlanks(text))
     if (c != '-') id += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return id.size() == 32 && isPayloadHex(id) ? id : std::string();
 }

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "core/PlainText.h"
+
 namespace hollin {
 namespace {
 
@@ -10,12 +12,6 @@ constexpr std::string_view group = "[Desktop Entry]";
 // are escaped. (Control characters are refused before.)
 constexpr std::string_view reserved = " \"'\\><~|&;$*?#()`";
 constexpr std::string_view escapedInQuotes = "\"`$\\";
-
-std::string_view trimmed(std::string_view text) {
-  const auto first = text.find_first_not_of(" \t");
-  if (first == std::string_view::npos) return {};
-  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
 
 bool isControl(char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; }
 
@@ -65,7 +61,7 @@ bool autostartEnabled(std::string_view text, std::string_view executable) {
     std::string_view line = text.substr(0, end);
     text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
     if (line.ends_with('\r')) line.remove_suffix(1);
-    line = trimmed(line);
+    line = trimmedBlanks(line, " \t");
     if (line.empty() || line.starts_with('#')) continue;
     if (line.starts_with('[')) {
       if (line == group && seenGroup) return false;
@@ -76,7 +72,7 @@ bool autostartEnabled(std::string_view text, std::string_view executable) {
     if (!inGroup) continue;
     const auto equals = line.find('=');
     if (equals == std::string_view::npos) return false;
-    const std::string_view key = trimmed(line.substr(0, equals)), value = trimmed(line.substr(equals + 1));
+    const std::string_view key = trimmedBlanks(line.substr(0, equals), " \t"), value = trimmedBlanks(line.substr(equals + 1), " \t");
     for (auto [name, slot] : {std::pair{"Type", &type}, {"Exec", &exec}, {"Hidden", &hidden},
                               {"X-GNOME-Autostart-enabled", &enabled}}) {
       if (key != name) continue;

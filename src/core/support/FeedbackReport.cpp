@@ -6,22 +6,11 @@
 #include "core/BuildProfile.h"
 #include "core/L10n.h"
 #include "core/OSRelease.h"
+#include "core/PlainText.h"
 #include "core/TextCut.h"
 
 namespace hollin::FeedbackReport {
 namespace {
-
-std::string trimmed(std::string_view text) {
-  const auto first = text.find_first_not_of(" \t\r\n");
-  if (first == std::string_view::npos) return {};
-  return std::string(text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1));
-}
-
-std::string lowered(std::string_view text) {
-  std::string lower;
-  for (char c : text) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return lower;
-}
 
 // What firmware writes where the maker left the field unset.
 bool saysNothing(std::string_view name) {
@@ -30,7 +19,7 @@ bool saysNothing(std::string_view name) {
       "default string", "not applicable", "not specified", "none", "n/a", "oem", "o.e.m.", "system name",
       "product name", "type1productconfigid", "invalid", "unknown", "0123456789", "123456789", "x.x",
   };
-  return std::ranges::find(fillers, lowered(name)) != std::end(fillers);
+  return std::ranges::find(fillers, asciiLowered(name)) != std::end(fillers);
 }
 
 // Letters and digits of ASCII and "-._~" (and `alsoKept`) as they are, every other byte as %XX.
@@ -83,13 +72,13 @@ Permission notificationPermission(NotificationAuthorization authorization, bool 
 
 std::string osVersion(const std::optional<std::string>& osRelease) {
   if (!osRelease) return "?";
-  const std::string name = trimmed(osReleaseField(osReleaseFields(*osRelease), "PRETTY_NAME"));
+  const std::string name(trimmedBlanks(osReleaseField(osReleaseFields(*osRelease), "PRETTY_NAME")));
   return name.empty() ? "Linux" : wellFormedUTF8(name, 200);
 }
 
 std::string modelName(const std::optional<std::string>& product, const std::optional<std::string>& vendor) {
   for (const auto& name : {product, vendor})
-    if (name && !saysNothing(trimmed(*name))) return wellFormedUTF8(trimmed(*name), 200);
+    if (name && !saysNothing(trimmedBlanks(*name))) return wellFormedUTF8(trimmedBlanks(*name), 200);
   return "?";
 }
 

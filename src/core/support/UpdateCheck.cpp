@@ -9,6 +9,7 @@
 
 #include "core/BuildProfile.h"
 #include "core/L10n.h"
+#include "core/PlainText.h"
 
 namespace hollin {
 namespace {
@@ -27,30 +28,15 @@ std::vector<int> versionParts(std::string_view version) {
   }
 }
 
-// A host name or IPv4 address ("downloads.example.org"), or an IPv6 address in brackets, with
-// an optional ":port".
+// A host name or IPv4 address ("downloads.example.org") with an optional ":port".
 bool isHost(std::string_view host) {
-  std::string_view name = host;
-  if (host.starts_with('[')) {
-    const auto close = host.find(']');
-    if (close == std::string_view::npos || close == 1) return false;
-    if (!std::all_of(host.begin() + 1, host.begin() + close,
-                     [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) || c == ':' || c == '.'; }))
-      return false;
-    name = {};
-    host.remove_prefix(close + 1);
-  } else {
-    const auto colon = host.find(':');
-    name = host.substr(0, colon);
-    host.remove_prefix(colon == std::string_view::npos ? host.size() : colon);
-    if (name.empty() || name.front() == '.' || name.front() == '-' ||
-        !std::all_of(name.begin(), name.end(),
-                     [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '.'; }))
-      return false;
-  }
-  if (host.empty()) return true;
-  const std::string_view port = host.substr(1);
-  return host.front() == ':' && !port.empty() && port.size() <= 5 && std::all_of(port.begin(), port.end(), isDigit);
+  const auto colon = host.find(':');
+  const std::string_view name = host.substr(0, colon);
+  const std::string_view port = colon == std::string_view::npos ? "0" : host.substr(colon + 1);
+  return !name.empty() && name.front() != '.' && name.front() != '-' &&
+         std::all_of(name.begin(), name.end(),
+                     [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '.'; }) &&
+         !port.empty() && port.size() <= 5 && std::all_of(port.begin(), port.end(), isDigit);
 }
 
 const nlohmann::json* versionMember(const nlohmann::json& document) {
@@ -113,10 +99,7 @@ std::string downloadPageURL(std::string_view language) {
 
 bool looksLikeUpdateResponse(std::optional<std::string_view> contentType, std::span<const char> body) {
   if (!contentType || body.empty() || body.size() > bodyLimit) return false;
-  std::string type;
-  for (char c : *contentType) type += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  const auto first = type.find_first_not_of(" \t\r\n");
-  if (first == std::string::npos || !std::string_view(type).substr(first).starts_with("application/json")) return false;
+  if (!asciiLowered(trimmedBlanks(*contentType)).starts_with("application/json")) return false;
   return versionMember(parsed(body)) != nullptr;
 }
 

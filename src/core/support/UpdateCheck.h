@@ -27,7 +27,7 @@ inline constexpr std::string_view path = "/latest.json";
 inline constexpr std::size_t bodyLimit = 65536;  // bytes; a longer answer is no answer
 inline constexpr double timeoutSeconds = 15;
 
-// "https://" + host + path; nothing for an empty host, or one that is not a host name or
+// "https://" + host + path; nothing for an empty host, or one that is not a host name or IPv4
 // address with an optional port.
 std::optional<std::string> url(std::string_view host);
 // The download page for people reading `language`: the Japanese page for "ja", else the English.

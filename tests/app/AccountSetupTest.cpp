@@ -60,19 +60,6 @@ TEST(AutostartEntryTest, OnlyAnEntryOfOursThatIsSwitchedOnCounts) {
   EXPECT_FALSE(autostartEntry("/opt/hol\nlin")) << "a control character";
 }
 
-// A HOME and XDG folders of the test's own, no desktop, headless.
-QProcessEnvironment homeEnvironment(const QTemporaryDir& home) {
-  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "DBUS_SESSION_BUS_ADDRESS"}) environment.remove(name);
-  for (const char* name : {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_RUNTIME_DIR"}) {
-    QDir().mkpath(home.filePath(name));
-    environment.insert(name, home.filePath(name));
-  }
-  QFile::setPermissions(home.filePath("XDG_RUNTIME_DIR"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-  environment.insert("QT_QPA_PLATFORM", "offscreen");
-  return environment;
-}
-
 class AccountSetupTest : public ::testing::Test {
  protected:
   // A permitted account in its finished desktop login, under the ordinary scope, alone.
@@ -141,21 +128,16 @@ TEST_F(AccountSetupTest, SuccessWritesAValidEntryAnewAndTheScopesSharingDefault)
   std::ofstream(folder_.filePath("awkward.desktop").toStdString()) << *autostartEntry(awkward);
   EXPECT_TRUE(autostartEnabled(testing::contents(folder_.filePath("awkward.desktop").toStdString()), awkward));
   for (const QString& file : {QString::fromStdString(entryPath()), folder_.filePath("awkward.desktop")}) {
-    QProcess validate;
-    validate.start("desktop-file-validate", {file});
-    ASSERT_TRUE(validate.waitForFinished(10000));
-    EXPECT_EQ(std::pair(validate.exitCode(), validate.readAll()), std::pair(0, QByteArray())) << file.toStdString();
+    const testing::Finished validate = testing::runToEnd("desktop-file-validate", {file}, QProcessEnvironment::systemEnvironment());
+    EXPECT_EQ(std::pair(validate.status, validate.output), std::pair(0, QByteArray())) << file.toStdString();
   }
 }
 
 TEST_F(AccountSetupTest, TheCommandRefusesOtherArgumentsSilentlyAndOutsideADesktopFailsValidation) {
-  const QProcessEnvironment environment = homeEnvironment(folder_);
+  const QProcessEnvironment environment = testing::homeEnvironment(folder_);
   const auto run = [&](const QStringList& arguments) {
-    QProcess process;
-    process.setProcessEnvironment(environment);
-    process.start(QString::fromStdString(hollinProgram), arguments);
-    EXPECT_TRUE(process.waitForFinished(10000)) << arguments.join(' ').toStdString();
-    return std::pair(process.exitCode(), process.readAllStandardError().toStdString());
+    const testing::Finished done = testing::runToEnd(QString::fromStdString(hollinProgram), arguments, environment);
+    return std::pair(done.status, done.errors.toStdString());
   };
   const QString setup = QString::fromStdString(std::string(accountSetupSwitch));
   for (const QStringList& arguments : {QStringList{setup, setup}, {setup, "--help"}, {"hollin://analysis", setup}})
@@ -166,7 +148,7 @@ TEST_F(AccountSetupTest, TheCommandRefusesOtherArgumentsSilentlyAndOutsideADeskt
 }
 
 TEST_F(AccountSetupTest, AnOlderCopyElsewhereQuitsTheSameCopyStaysAndAStoppedOneFailsTheSetUp) {
-  const QProcessEnvironment environment = homeEnvironment(folder_);
+  const QProcessEnvironment environment = testing::homeEnvironment(folder_);
   const QString socket = folder_.filePath("XDG_RUNTIME_DIR/hollin.socket");
   const testing::ScopedVariable runtime("XDG_RUNTIME_DIR", folder_.filePath("XDG_RUNTIME_DIR").toLocal8Bit().constData());
   const QString elsewhere = folder_.filePath("elsewhere/hollin");

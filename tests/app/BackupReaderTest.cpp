@@ -49,14 +49,12 @@ class DejaDupSettings : public ::testing::Test {
   ScopedVariable store_{"XDG_CONFIG_HOME", configuration_.path().toLocal8Bit().constData()};
 };
 
-// The tiers' edges are read in the core's tests; here one date goes through the real gsettings.
-TEST_F(DejaDupSettings, TheLastBackupIsReadThroughGsettingsAndReachesItsTier) {
+// One date through the real gsettings; how many days reach which tier is read in the core's tests.
+TEST_F(DejaDupSettings, TheLastBackupIsReadThroughGsettings) {
   const auto backedUp = floor<seconds>(system_clock::now()) - 7 * day;
   ASSERT_TRUE(set("periodic", "false"));
   ASSERT_TRUE(set("last-backup", "'" + isoText(backedUp) + "'"));
-  const auto read = EarlyWatch::readBackup();
-  EXPECT_EQ(read, (BackupRead{{true, false, backedUp, true, false}, "deja-dup", "Déjà Dup"}));
-  EXPECT_EQ(EarlyWarnings::backup(read.status, EarlyWatchArchive{}, system_clock::now(), "en").value().signature, "7");
+  EXPECT_EQ(EarlyWatch::readBackup(), (BackupRead{{true, false, backedUp, true, false}, "deja-dup", "Déjà Dup"}));
 }
 
 TEST_F(DejaDupSettings, TheFirstConfiguredToolIsChosen) {

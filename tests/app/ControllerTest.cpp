@@ -17,7 +17,6 @@
 #include "app/memory/MemorySubsystem.h"
 #include "app/notify/NotificationsSubsystem.h"
 #include "app/response/ResponseSubsystem.h"
-#include "app/platform/QtSettings.h"
 
 namespace hollin {
 namespace {

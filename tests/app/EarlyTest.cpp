@@ -13,6 +13,7 @@
 #include "TestSupport.h"
 #include "app/AppController.h"
 #include "app/early/EarlySubsystem.h"
+#include "app/platform/LoggingPresenter.h"
 #include "app/platform/QtSettings.h"
 
 namespace hollin {
@@ -59,16 +60,14 @@ class EarlyWatchTest : public ::testing::Test {
 
 TEST_F(EarlyWatchTest, SlowJobsAnswerOnePassLaterARunningOneIsNotStartedTwiceAndAFailedHealthReadLastsADay) {
   EarlyWatchSnapshot early = pass(start);
-  EXPECT_EQ(sources_.battery, 1);
-  EXPECT_EQ(sources_.crashes, 1);
+  EXPECT_EQ(std::pair(sources_.battery.load(), sources_.crashes.load()), std::pair(1, 1));
   EXPECT_EQ(early.charger.value, ChargerState::Case::checking);
   EXPECT_FALSE(early.health) << "the health comes through the inbox";
   EXPECT_EQ(early.backupSource, "unchecked");
   ASSERT_TRUE(settled(1, 1));
 
   early = pass(start + 10s);
-  EXPECT_EQ(sources_.battery, 1) << "nothing is due 10 s later";
-  EXPECT_EQ(sources_.crashes, 1);
+  EXPECT_EQ(std::pair(sources_.battery.load(), sources_.crashes.load()), std::pair(1, 1)) << "nothing is due 10 s later";
   EXPECT_EQ(early.health->maximumCapacity, 91);
   EXPECT_EQ(early.backupSource, "none");
   EXPECT_EQ(early.archive->batteryHealth.size(), 1u);
@@ -124,20 +123,10 @@ class EarlyNoticeTest : public ::testing::Test {
     subsystem_ = std::make_unique<EarlySubsystem>(testing::inlineServices(notifier_, folder_), sources_.sources());
   }
   // One take at `taken`, evaluated at `now`.
-  Snapshot tick(WallTime taken, std::optional<WallTime> now = std::nullopt) {
-    Snapshot snapshot;
-    subsystem_->reader()->read(snapshot, {0, taken, false});
-    evaluate(snapshot, now.value_or(taken));
-    return snapshot;
+  Snapshot tick(WallTime taken, std::optional<WallTime> now = {}) {
+    return testing::tick(*subsystem_, notifier_, taken, now.value_or(taken));
   }
-  void evaluate(const Snapshot& snapshot, WallTime now) {
-    Moment moment;
-    moment.snapshot = std::make_shared<Snapshot>(snapshot);
-    moment.wallNow = notifier_.now = now;
-    moment.uid = moment.consoleUID = 1000;
-    subsystem_->evaluate(moment);
-    QCoreApplication::processEvents();  // the service's answers
-  }
+  void evaluate(const Snapshot& snapshot, WallTime now) { testing::evaluate(*subsystem_, notifier_, snapshot, now); }
   // Five applications that crashed three times today (the battery already drains on power).
   void troubles(WallTime now) {
     for (const char* name : {"alpha", "bravo", "charlie", "delta", "echo"})
@@ -197,11 +186,7 @@ TEST(EarlyTickTest, ABackupToolThatHangsForItsWholeTimeLimitLeavesTheTickOnTime)
     hung = true;
     return EarlyWatch::BackupRead{BackupStatus{}, "none", ""};
   };
-  struct : Presenter {
-    void display(const Screen&) override {}
-    void showAnalysis() override {}
-    void showDocument(const std::string&, const DocumentView&) override {}
-  } presenter;
+  LoggingPresenter presenter([](const std::string&) {});
   QtSettings settings(home.filePath("settings.ini"));
   const auto wallNow = [] { return std::chrono::system_clock::now(); };
   const auto take = [wallNow](std::span<const std::shared_ptr<SnapshotReader>> readers) {

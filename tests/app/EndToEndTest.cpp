@@ -5,7 +5,6 @@
 #include <QLocalServer>
 
 #include <signal.h>
-#include <sys/stat.h>
 
 #include <filesystem>
 #include <regex>
@@ -26,36 +25,20 @@ using nlohmann::json;
 
 class EndToEndTest : public ::testing::Test {
  protected:
-  void SetUp() override { testing::ensureApplication(); environment_ = environmentFor(home_); }
-  // The system environment without a desktop, and with a home folder of `home`'s own.
-  static QProcessEnvironment environmentFor(const QTemporaryDir& home) {
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "DBUS_SESSION_BUS_ADDRESS", "LANGUAGE"})
-      environment.remove(name);
-    for (const char* name : {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_RUNTIME_DIR"}) {
-      environment.insert(name, home.filePath(name));
-      QDir().mkpath(home.filePath(name));
-    }
-    environment.insert("LANG", "en_US.UTF-8");
-    ::chmod(home.filePath("XDG_RUNTIME_DIR").toLocal8Bit().constData(), 0700);
-    return environment;
-  }
+  void SetUp() override { testing::ensureApplication(); environment_ = testing::homeEnvironment(home_); }
   void TearDown() override { hollin_.kill(); hollin_.waitForFinished(2000); }  // one the test left running
-  // Starts a program, the binary unless told.
-  static void run(QProcess& process, const QProcessEnvironment& environment, const QStringList& arguments,
-                  const QString& program = HOLLIN_BINARY_DIR "/src/app/hollin") {
+  // Starts the binary.
+  static void run(QProcess& process, const QProcessEnvironment& environment, const QStringList& arguments) {
     process.setProcessEnvironment(environment);
-    process.start(program, arguments);
+    process.start(HOLLIN_BINARY_DIR "/src/app/hollin", arguments);
     ASSERT_TRUE(process.waitForStarted(5000));
   }
   // Runs a program to its end, expecting `status`; what it wrote to its output and its errors.
   std::pair<QByteArray, QByteArray> finished(const QStringList& arguments, int status,
                                              const QString& program = HOLLIN_BINARY_DIR "/src/app/hollin") {
-    QProcess process;
-    run(process, environment_, arguments, program);
-    EXPECT_TRUE(process.waitForFinished(5000)) << arguments.join(' ').toStdString();
-    EXPECT_EQ(process.exitCode(), status) << arguments.join(' ').toStdString();
-    return {process.readAllStandardOutput(), process.readAllStandardError()};
+    const testing::Finished done = testing::runToEnd(program, arguments, environment_);
+    EXPECT_EQ(done.status, status) << arguments.join(' ').toStdString();
+    return {done.output, done.errors};
   }
   static QString folder(const QTemporaryDir& home) { return home.filePath("XDG_DATA_HOME/Hollin"); }
   json health() const { return health(home_); }
@@ -157,8 +140,7 @@ TEST_F(EndToEndTest, HeadlessRunWritesWholeRecordsTakesHandOversOutlivesAKilledI
   ASSERT_EQ(hollin_.state(), QProcess::Running);
   ::kill(static_cast<pid_t>(hollin_.processId()), SIGTERM);
   ASSERT_TRUE(hollin_.waitForFinished(1000)) << "ends within a second";
-  EXPECT_EQ(hollin_.exitStatus(), QProcess::NormalExit);
-  EXPECT_EQ(hollin_.exitCode(), 0);
+  EXPECT_EQ(std::pair(hollin_.exitStatus(), hollin_.exitCode()), std::pair(QProcess::NormalExit, 0));
   EXPECT_TRUE(health().is_object()) << "the record stays whole";
   EXPECT_EQ(QDir(folder(home_)).entryList({"health.json.*"}, QDir::Files | QDir::Hidden).size(), 0)
       << "no temporary left behind";
@@ -239,7 +221,7 @@ TEST_F(EndToEndTest, AChargerThatDrainsIsToldOnceAcrossARestartAndAnUnusableHist
   // The restarted instance confirms the drain again and finds it told. Beside it, an account
   // whose history cannot be read (and which has no notification service).
   QTemporaryDir other;
-  QProcessEnvironment otherEnvironment = environmentFor(other);
+  QProcessEnvironment otherEnvironment = testing::homeEnvironment(other);
   otherEnvironment.insert("HOLLIN_HOST_ROOT", root);
   QDir().mkpath(folder(other));
   const std::string unusable = R"({"schema":1,"disk":[{"at":1)";

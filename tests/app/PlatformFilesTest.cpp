@@ -22,10 +22,7 @@ namespace {
 using testing::contents;
 using testing::ScopedVariable;
 
-mode_t modeOf(const std::string& path) {
-  struct stat status {};
-  return ::stat(path.c_str(), &status) == 0 ? status.st_mode & 07777 : 0;
-}
+mode_t modeOf(const std::string& path) { return testing::fileStatus(path).st_mode & 07777; }
 
 TEST(AtomicFile, WritesWholeOwnerOnlyFilesAndAFailureKeepsThePreviousOneAndNoTemporary) {
   QTemporaryDir folder;

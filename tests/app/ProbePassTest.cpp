@@ -85,13 +85,8 @@ std::pair<int, QByteArray> runWorker(const QByteArray& input) {
   auto environment = QProcessEnvironment::systemEnvironment();
   environment.insert("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent");
   environment.remove("AT_SPI_BUS_ADDRESS");
-  QProcess worker;
-  worker.setProcessEnvironment(environment);
-  worker.start(HOLLIN_BINARY_DIR "/src/app/hollin", {"--probe-worker"});
-  worker.write(input);
-  worker.closeWriteChannel();
-  worker.waitForFinished(10000);
-  return {worker.exitCode(), worker.readAllStandardOutput()};
+  const testing::Finished worker = testing::runToEnd(HOLLIN_BINARY_DIR "/src/app/hollin", {"--probe-worker"}, environment, input);
+  return {worker.status, worker.output};
 }
 
 // A worker's refusal reaches a pass as a failed status, which the pass tests above cover.

@@ -71,8 +71,7 @@ class ResponseDesktopTest : public ::testing::Test {
     ASSERT_TRUE(native::AccessibilityBus::enable(2000ms));
     // A window mapped before the window manager is ready stays unmanaged.
     ASSERT_TRUE(testing::waitUntil([&] {
-      Program xprop("xprop", {"-root", "_NET_SUPPORTING_WM_CHECK"}, environment);
-      return xprop.process().waitForFinished() && xprop.process().readAllStandardOutput().contains("window id");
+      return testing::runToEnd("xprop", {"-root", "_NET_SUPPORTING_WM_CHECK"}, environment).output.contains("window id");
     }, 10s)) << windowManager_->process().readAllStandardError().toStdString();
   }
 
@@ -168,20 +167,17 @@ TEST_F(ResponseDesktopTest, AStuckApplicationIsSuspectedAndToldOnceAtARealNotifi
     return bootAt + 4 * std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
   };
   const auto me = static_cast<std::uint32_t>(::getuid());
-  ControllerEnvironment environment;
-  environment.take = [](std::span<const std::shared_ptr<SnapshotReader>> readers) {
+  const auto take = [](std::span<const std::shared_ptr<SnapshotReader>> readers) {
     static const SnapshotSources sources = liveSnapshotSources();
     static SnapshotCache cache;
     return Snapshot::take(sources, cache, readers);
   };
-  environment.uptime = uptime;
-  environment.wallNow = [] { return std::chrono::system_clock::now() + 40s; };
-  environment.consoleUID = [me] { return me; };
-  environment.uid = me;
-  environment.pid = ::getpid();
-  environment.tickInterval = 500ms;
   std::vector<std::string> notices;
-  environment.log = [&](const std::string& line) { if (line.starts_with("notice hang-")) notices.push_back(line); };
+  const ControllerEnvironment environment{
+      .take = take, .uptime = uptime, .wallNow = [] { return std::chrono::system_clock::now() + 40s; },
+      .consoleUID = [me] { return me; }, .uid = me, .pid = ::getpid(), .scope = {}, .dataFolder = {},
+      .widgetFolder = {}, .tickInterval = 500ms,
+      .log = [&](const std::string& line) { if (line.starts_with("notice hang-")) notices.push_back(line); }};
   DBusNotifier notifier(QDBusConnection::connectToBus(bus_.address(), "response-notices"),
                         {me, [me] { return me; }, [] { return std::chrono::system_clock::now(); }, uptime, {me},
                          [](DesktopTool) { return false; }, false});

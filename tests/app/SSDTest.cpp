@@ -2,8 +2,6 @@
 // receipt flow from the sampling thread's reader to the notifier and back.
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
 #include <filesystem>
 
 #include "ScriptedNotifier.h"
@@ -22,12 +20,6 @@ SSDHealth healthy(const std::function<void(SSDHealth&)>& change = {}) {
   SSDHealth health{0, 100, 10, 0, {}, {}, {5'000'000, 0}, {}, 40.0};
   if (change) change(health);
   return health;
-}
-
-ino_t inode(const std::string& path) {
-  struct stat status {};
-  ::lstat(path.c_str(), &status);
-  return status.st_ino;
 }
 
 class SSDHistoryFileTest : public ::testing::Test {
@@ -74,9 +66,9 @@ TEST_F(SSDHistoryFileTest, AFailedSaveIsSaidAndTriedAgainAtTheNextChangeAndRecei
     const SSDHealth worn = healthy([](SSDHealth& h) { h.wear = 85; });
     recorder.observe(worn, start + 10min);
     EXPECT_TRUE(recorder.persistenceOK());
-    const ino_t saved = inode(path());
+    const ino_t saved = testing::fileStatus(path()).st_ino;
     recorder.observe(worn, start + 20min);
-    EXPECT_EQ(inode(path()), saved) << "an unchanged reading is not written";
+    EXPECT_EQ(testing::fileStatus(path()).st_ino, saved) << "an unchanged reading is not written";
     recorder.accepted(worn.issues("ja"), start + 20min);
   }
   SSDHealthRecorder again(path());
@@ -95,19 +87,7 @@ class SSDNoticeTest : public ::testing::Test {
     subsystem_ = std::make_unique<SSDSubsystem>(testing::inlineServices(notifier_, folder_), sources);
   }
   // One take at `when` (a slow one reads the drive) and its evaluation.
-  Snapshot tick(WallTime when, bool slow) {
-    Snapshot snapshot;
-    subsystem_->reader()->read(snapshot, {0, when, slow});
-    Moment moment;
-    moment.snapshot = std::make_shared<Snapshot>(snapshot);
-    moment.wallNow = notifier_.now = when;
-    moment.uid = 1000;
-    moment.consoleUID = console_;
-    moment.language = "ja";
-    subsystem_->evaluate(moment);
-    QCoreApplication::processEvents();  // the service's answer
-    return snapshot;
-  }
+  Snapshot tick(WallTime when, bool slow) { return testing::tick(*subsystem_, notifier_, when, when, slow, console_); }
 
   QTemporaryDir folder_;
   testing::ScriptedNotifier notifier_;

@@ -3,6 +3,7 @@
 // and the services a subsystem tested on its own is handed.
 #pragma once
 
+#include <QCoreApplication>
 #include <QMetaObject>
 #include <QTemporaryDir>
 
@@ -57,6 +58,30 @@ inline Services inlineServices(Notifier& notifier, const QTemporaryDir& folder) 
   };
   services.dataFolder = folder.path().toStdString();
   return services;
+}
+
+// `snapshot` handed to `subsystem` at `now` as the controller hands it on, for account 1000 with
+// `console` at the console, in Japanese; then the service's answers.
+inline void evaluate(Subsystem& subsystem, ScriptedNotifier& notifier, const Snapshot& snapshot, WallTime now,
+                     std::uint32_t console = 1000) {
+  Moment moment;
+  moment.snapshot = std::make_shared<Snapshot>(snapshot);
+  moment.wallNow = notifier.now = now;
+  moment.uid = 1000;
+  moment.consoleUID = console;
+  moment.language = "ja";
+  subsystem.evaluate(moment);
+  QCoreApplication::processEvents();
+}
+
+// One take at `taken` (a slow one reads the slow sources) by the subsystem's reader, run inline as
+// if on the sampling thread, and evaluated at `now`.
+inline Snapshot tick(Subsystem& subsystem, ScriptedNotifier& notifier, WallTime taken, WallTime now, bool slow = false,
+                     std::uint32_t console = 1000) {
+  Snapshot snapshot;
+  subsystem.reader()->read(snapshot, {0, taken, slow});
+  evaluate(subsystem, notifier, snapshot, now, console);
+  return snapshot;
 }
 
 }  // namespace hollin::testing

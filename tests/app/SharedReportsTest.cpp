@@ -69,8 +69,7 @@ class SharedReportsTest : public ::testing::Test {
 
   // The mode bits and owner of `at` itself, not of what a link there points to.
   static std::pair<mode_t, uid_t> modeAndOwner(const std::string& at) {
-    struct stat status {};
-    return ::lstat(at.c_str(), &status) == 0 ? std::pair(status.st_mode & 07777, status.st_uid) : std::pair(mode_t{}, uid_t(-1));
+    return {testing::fileStatus(at).st_mode & 07777, testing::fileStatus(at).st_uid};
   }
 
   // A fresh folder at `made` (the shared folder unless told), as an administrator would make it

@@ -2,7 +2,6 @@
 // report in the real shared folder and shows the other account's processes and state.
 #include <gtest/gtest.h>
 
-#include <QImage>
 #include <QPixmap>
 #include <QScreen>
 

@@ -10,6 +10,7 @@
 #include <QDBusObjectPath>
 #include <QDBusVirtualObject>
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
@@ -21,6 +22,7 @@
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -64,6 +66,13 @@ inline std::string contents(const std::string& path) {
   return {std::istreambuf_iterator<char>(in), {}};
 }
 
+// What lstat finds at `path` itself (a link, not what it leads to); all zero when nothing is there.
+inline struct stat fileStatus(const std::string& path) {
+  struct stat status {};
+  ::lstat(path.c_str(), &status);
+  return status;
+}
+
 // A JSON file as it is now; null when it is missing or not whole.
 inline nlohmann::json readJson(const QString& path) {
   QFile file(path);
@@ -77,6 +86,34 @@ inline QProcessEnvironment desktopEnvironment(const QString& display, const QStr
   if (!display.isEmpty()) environment.insert("DISPLAY", display);
   environment.insert("DBUS_SESSION_BUS_ADDRESS", bus);
   return environment;
+}
+
+// The system environment with no desktop, in English, and a home and XDG folders of `home`'s own.
+inline QProcessEnvironment homeEnvironment(const QTemporaryDir& home) {
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "DBUS_SESSION_BUS_ADDRESS", "LANGUAGE"})
+    environment.remove(name);
+  for (const char* name : {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_RUNTIME_DIR"}) {
+    QDir().mkpath(home.filePath(name));
+    environment.insert(name, home.filePath(name));
+  }
+  QFile::setPermissions(home.filePath("XDG_RUNTIME_DIR"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+  environment.insert("LANG", "en_US.UTF-8");
+  return environment;
+}
+
+// A program run to its end, given `input`; its status (-1 when it ran past 10 s, and it is
+// killed), what it wrote to its output and to its errors.
+struct Finished { int status = -1; QByteArray output, errors; };
+inline Finished runToEnd(const QString& program, const QStringList& arguments, const QProcessEnvironment& environment,
+                         const QByteArray& input = {}) {
+  QProcess process;
+  process.setProcessEnvironment(environment);
+  process.start(program, arguments);
+  process.write(input);
+  process.closeWriteChannel();
+  if (!process.waitForFinished(10000)) return {};
+  return {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
 }
 
 // Sets or clears an environment variable for one test and puts it back afterwards.

@@ -3,8 +3,6 @@
 // (an old one is "unavailable") is widgetSummary's, read in the core's tests.
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
 #include "TestSupport.h"
 #include "app/widgets/WidgetPublisher.h"
 #include "core/snapshot/Snapshot.h"
@@ -17,10 +15,7 @@ class WidgetPublisherTest : public ::testing::Test {
   std::string folder() const { return temporary_.filePath("data/group").toStdString(); }
   std::string path(std::string_view name) const { return folder() + "/" + std::string(name); }
   // The inode of a file: each atomic write brings a new one.
-  ino_t inode(std::string_view name) const {
-    struct stat status {};
-    return ::stat(path(name).c_str(), &status) == 0 ? status.st_ino : 0;
-  }
+  ino_t inode(std::string_view name) const { return testing::fileStatus(path(name)).st_ino; }
   // One call at `now` seconds of uptime with a snapshot taken then; whether it wrote the summary
   // and whether it asked for a reload.
   std::pair<bool, bool> publish(WidgetPublisher& publisher, double now, MenuBarLevel level) {
@@ -48,17 +43,10 @@ TEST_F(WidgetPublisherTest, WritesOnceAMinuteAndAsksForReloadsAtStartLevelChange
       {"unchanged again", 2020, MenuBarLevel::orange, true, false},
       {"900 s after the last reload", 2860, MenuBarLevel::orange, true, true},
   };
-  for (const Row& row : rows) {
-    const auto [writes, reloads] = publish(publisher, row.now, row.level);
-    EXPECT_EQ(writes, row.writes) << row.name;
-    EXPECT_EQ(reloads, row.reloads) << row.name;
-  }
+  for (const Row& row : rows) EXPECT_EQ(publish(publisher, row.now, row.level), std::pair(row.writes, row.reloads)) << row.name;
   EXPECT_TRUE(publisher.healthy());
   EXPECT_EQ(publisher.reloadsSinceLaunch(), 4);
-  struct stat status {};
-  ASSERT_EQ(::stat(folder().c_str(), &status), 0);
-  EXPECT_EQ(status.st_mode & 07777, 0700u);
-
+  // The folder's owner-only mode is DataFolder's.
   const auto summary = WidgetSnapshot::read(path(WidgetSnapshot::fileName));
   ASSERT_TRUE(summary);
   EXPECT_EQ(summary->level, "orange");

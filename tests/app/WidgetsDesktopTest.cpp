@@ -67,13 +67,9 @@ TEST(WidgetsDesktopTest, ALevelChangeReachesTheWidgetWithTheNextWriteAndTheWidge
   testing::PrivateDisplay display("1400x1000");
   ASSERT_FALSE(display.display().isEmpty());
   testing::useDesktop(display.display(), "");
-  QProcessEnvironment environment = testing::desktopEnvironment(display.display(), "");
-  for (const char* name : {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_RUNTIME_DIR"}) {
-    environment.insert(name, home.filePath(name));
-    QDir().mkpath(home.filePath(name));
-  }
-  ::chmod(home.filePath("XDG_RUNTIME_DIR").toLocal8Bit().constData(), 0700);
-  environment.insert("LANG", "en_US.UTF-8");
+  QProcessEnvironment environment = testing::homeEnvironment(home);
+  environment.insert("DISPLAY", display.display());
+  environment.insert("DBUS_SESSION_BUS_ADDRESS", "");
   environment.insert("HOLLIN_HOST_ROOT", QString::fromStdString(root.string()));
   // One memory widget in the corner the application's window leaves free.
   const QRect widget(1200, 800, 170, 170);
@@ -91,12 +87,10 @@ TEST(WidgetsDesktopTest, ALevelChangeReachesTheWidgetWithTheNextWriteAndTheWidge
   widgets.start(HOLLIN_BINARY_DIR "/bin/hollin-widgets", {});
   ASSERT_TRUE(widgets.waitForStarted(5000));
   ASSERT_TRUE(testing::waitUntil([&] { return QFile::exists(home.filePath("XDG_RUNTIME_DIR/hollin-widgets.lock")); }));
-  QProcess second;  // the session's widgets are already shown
-  second.setProcessEnvironment(environment);
-  second.start(HOLLIN_BINARY_DIR "/bin/hollin-widgets", {});
-  ASSERT_TRUE(second.waitForFinished(10000));
-  EXPECT_EQ(second.exitCode(), 0);
-  EXPECT_TRUE(second.readAllStandardError().contains("already running"));
+  // A second start, the session's widgets already shown.
+  const testing::Finished second = testing::runToEnd(HOLLIN_BINARY_DIR "/bin/hollin-widgets", {}, environment);
+  EXPECT_EQ(second.status, 0);
+  EXPECT_TRUE(second.errors.contains("already running"));
   const QColor green = QColor::fromRgbF(0.08f, 0.6f, 0.24f), red = QColor::fromRgbF(0.86f, 0.12f, 0.16f);
   hollin.start(HOLLIN_BINARY_DIR "/src/app/hollin", {});
   ASSERT_TRUE(hollin.waitForStarted(5000));

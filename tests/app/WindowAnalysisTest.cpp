@@ -1,5 +1,7 @@
 // The analysis window and the status menu under Xvfb, fed by the real controller and
-// subsystems with a recorded tick, in both languages; screenshots land in the build folder.
+// subsystems with a recorded tick, in both languages; the help window with the guides that ship
+// (opened at the levels, its find bar, the text it shows when no guide can be read).
+// Screenshots land in the build folder.
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
@@ -7,11 +9,13 @@
 #include <QSignalSpy>
 #include <QLabel>
 #include <QTest>
+#include <QTextBlock>
 
 #include "TestSupport.h"
 #include "app/AppController.h"
 #include "app/Subsystems.h"
 #include "app/views/DesktopPresenter.h"
+#include "app/views/HelpWindow.h"
 #include "app/views/SetupGuide.h"
 #include "app/views/StatusIcon.h"
 #include "core/L10n.h"
@@ -55,6 +59,7 @@ class AnalysisWindowTest : public ::testing::Test {
     if (display_->display().isEmpty()) return;
     // No session bus: the tray check must not reach (or start) the user's.
     testing::useDesktop(display_->display(), "unix:path=/nonexistent/hollin-test-bus");
+    QDir().mkpath(QString(HOLLIN_BINARY_DIR) + "/screenshots");
   }
   static void TearDownTestSuite() { delete display_; }
   void SetUp() override { if (display_->display().isEmpty()) GTEST_SKIP() << "Xvfb could not be started"; }
@@ -80,7 +85,11 @@ class AnalysisWindowTest : public ::testing::Test {
     controller_->tick();
     ASSERT_TRUE(testing::waitUntil([&] { return !applied.isEmpty(); }));
   }
-  QString text(const LocalizedMessage& message, const std::string& language) const {
+  // Saves a picture of `widget` as screenshots/`name`.png in the build folder.
+  static bool shot(QWidget* widget, const QString& name) {
+    return widget->grab().save(QString(HOLLIN_BINARY_DIR) + "/screenshots/" + name + ".png");
+  }
+  static QString text(const LocalizedMessage& message, const std::string& language) {
     return QString::fromStdString(L10n::render(message, language));
   }
 
@@ -111,9 +120,6 @@ EarlyWatchSnapshot troubledLaptop() {
 // One window per language with a troubled laptop and a worn drive: the status menu's rows, every
 // tab, the health tab's rows, the SSD cards and their history window.
 TEST_F(AnalysisWindowTest, TheStatusMenuEveryTabTheHealthRowsAndTheSSDHistoryInBothLanguages) {
-  const QString folder = QString(HOLLIN_BINARY_DIR) + "/screenshots";
-  QDir().mkpath(folder);
-  const auto shot = [&](QWidget* widget, const QString& name) { return widget->grab().save(folder + "/" + name + ".png"); };
   // A worn drive with a few errors and a short history; what the history lists is SSDHealthView's.
   const SSDHealth health{0, 100, 10, 82, {2, 0}, {14, 0}, {38'123'456, 0}, {4'321, 0}, 41.2};
   auto archive = std::make_shared<SSDHealthArchive>();
@@ -125,6 +131,7 @@ TEST_F(AnalysisWindowTest, TheStatusMenuEveryTabTheHealthRowsAndTheSSDHistoryInB
       taken.early = troubledLaptop(), taken.ssdHealth = health, taken.ssdCelsius = health.celsius;
       taken.ssdCheckedAt = recordedAt - 20s, taken.ssdArchive = archive;
     });
+    // The rows' language, and what each row opens, are DesktopTest's.
     StatusMenu* menu = presenter_->statusMenu();
     QStringList rows;
     for (auto* action : menu->menu()->actions())
@@ -137,6 +144,7 @@ TEST_F(AnalysisWindowTest, TheStatusMenuEveryTabTheHealthRowsAndTheSSDHistoryInB
                                  text(versionLine("1.0", "42"), language), "-", text(msg("このアカウントの監視を終了"), language)}))
         << language << ": no system monitor offered without one";
     EXPECT_EQ(menu->tray()->toolTip().toStdString(), statusTexts(levelGuide()[0], language).toolTip);
+    EXPECT_FALSE(menu->resumeRow()->isVisible());
     menu->prepareToOpen();
     EXPECT_TRUE(menu->resumeRow()->isVisible());
     EXPECT_TRUE(menu->resumeRow()->text().startsWith(text(msg("通知を再開"), language).left(4)));
@@ -183,7 +191,6 @@ TEST_F(AnalysisWindowTest, TheStatusMenuEveryTabTheHealthRowsAndTheSSDHistoryInB
     DocumentWindow* history = presenter_->document("ssd-history");
     ASSERT_TRUE(history);
     EXPECT_EQ(history->windowTitle(), text(msg("SSDの健康履歴"), language));
-    EXPECT_TRUE(history->text()->isReadOnly());
     QApplication::processEvents();
     EXPECT_TRUE(shot(history, QString("ssd-history-%1").arg(language.c_str())));
     history->close();
@@ -229,9 +236,76 @@ TEST_F(AnalysisWindowTest, TheGuideShowsItsCardsInBothLanguages) {
     QApplication::processEvents();  // the window takes the height its cards need
     for (QLabel* label : guide.window()->findChildren<QLabel*>())
       EXPECT_GE(label->height(), label->heightForWidth(label->width())) << language << " " << label->text().toStdString();
-    QDir().mkpath(QString(HOLLIN_BINARY_DIR) + "/screenshots");
-    guide.window()->grab().save(QString(HOLLIN_BINARY_DIR) + "/screenshots/setup-guide-" + QString::fromStdString(language) + ".png");
+    shot(guide.window(), "setup-guide-" + QString::fromStdString(language));
   }
+}
+
+// The help window shares the display; the text of the block at the top of its text view's
+// visible part, below the room a jump leaves above a heading.
+using HelpWindowTest = AnalysisWindowTest;
+QString topLine(const HelpWindow& window) { return window.textView()->cursorForPosition(QPoint(40, 16)).block().text(); }
+
+TEST_F(HelpWindowTest, OpensAtTheLevelsAndFindsWordsInBothLanguages) {
+  for (const std::string language : {"ja", "en"}) {
+    HelpWindow window(language, {L10n::sourceResourcesDirectory()});
+    window.show(HelpDocument::statusSection);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window)) << "shortcuts need the window active";
+    EXPECT_EQ(window.windowTitle(), text(msg("ホリンのヘルプ"), language));
+    EXPECT_EQ(window.table()->accessibleName(), text(msg("目次"), language));
+
+    const auto current = window.currentRow();
+    ASSERT_TRUE(current) << language;
+    const HelpWindow::Row& row = window.rows()[*current];
+    EXPECT_EQ(row.section, HelpDocument::statusSection) << language;
+    EXPECT_EQ(topLine(window), row.title) << language << ": the levels' heading is at the top";
+    EXPECT_EQ(window.focusWidget(), window.textView()) << "the text has the keyboard";
+    EXPECT_TRUE(shot(&window, QString("help-%1").arg(language.c_str())));
+
+    // Clicking the first group's line brings it to the top.
+    EXPECT_TRUE(window.rows().front().isGroup);
+    QTreeWidgetItem* first = window.table()->topLevelItem(0);
+    window.table()->setCurrentItem(first);
+    EXPECT_EQ(topLine(window), first->text(0)) << language;
+    EXPECT_TRUE(shot(&window, QString("help-%1-start").arg(language.c_str())));
+
+    // Ctrl+F opens the find bar; Enter finds, F3 goes on, a word that is not there is reported.
+    QTest::keyClick(&window, Qt::Key_F, Qt::ControlModifier);
+    ASSERT_TRUE(window.findBar()->isVisible());
+    const QString word = language == "ja" ? "スワップ" : "swap";
+    window.findField()->setText(word);
+    QTest::keyClick(window.findField(), Qt::Key_Return);
+    const int firstPlace = window.textView()->textCursor().selectionStart();
+    EXPECT_EQ(window.textView()->textCursor().selectedText().toLower(), word.toLower());
+    QTest::keyClick(&window, Qt::Key_F3);
+    EXPECT_GT(window.textView()->textCursor().selectionStart(), firstPlace);
+    QTest::keyClick(window.findField(), Qt::Key_Return, Qt::ShiftModifier);
+    EXPECT_EQ(window.textView()->textCursor().selectionStart(), firstPlace) << "Shift+Enter goes back";
+    EXPECT_TRUE(window.findStatus()->text().isEmpty());
+    window.findField()->setText("zzqqxx");
+    EXPECT_FALSE(window.find(false));
+    EXPECT_EQ(window.findStatus()->text(), text(msg("見つかりません"), language));
+    QTest::keyClick(window.findField(), Qt::Key_Escape);
+    EXPECT_FALSE(window.findBar()->isVisible());
+  }
+}
+
+TEST_F(HelpWindowTest, AMissingGuideSaysSo) {
+  QTemporaryDir empty;
+  HelpWindow window("en", {empty.path().toStdString()});
+  window.show(HelpDocument::statusSection);
+  EXPECT_TRUE(window.rows().empty());
+  EXPECT_TRUE(shot(&window, "help-missing-en"));
+  const QString shown = window.textView()->toPlainText();
+  EXPECT_TRUE(shown.startsWith(text(msg("ヘルプを読み込めませんでした"), "en"))) << shown.toStdString();
+
+  // A guide put in place meanwhile shows once the window is opened anew, not while it is open.
+  ASSERT_TRUE(QDir(empty.path()).mkpath("en.lproj"));
+  std::ofstream(empty.filePath("en.lproj/Help.md").toStdString()) << "# Guide\n## Group\n### Section\nText.\n";
+  window.show(std::nullopt);
+  EXPECT_TRUE(window.rows().empty()) << "the open window keeps what it shows";
+  window.close();
+  window.show(std::nullopt);
+  EXPECT_EQ(window.rows().size(), 2u);
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
-// The backup rules and the backup tools' texts: the system tool's preferences, destinations and
-// snapshot listing, Déjà Dup's settings, Timeshift's configuration and snapshot names, the
-// archive's dates, the warnings and the health table's row.
+// The backup rules and the backup tools' texts: Déjà Dup's settings, Timeshift's configuration
+// and snapshot names, the archive's dates, the warnings and the health table's row.
 #include <gtest/gtest.h>
 
 #include "CoreFixtures.h"
@@ -16,48 +15,9 @@ using namespace std::chrono_literals;
 using std::nullopt;
 constexpr auto day = 24h;
 
-using test::fixture;
 using test::utc;
 
-PlistDictionary preferences(const std::string& name) {
-  const auto decoded = parsePropertyList(fixture("backup/" + name), 1 << 20);
-  return decoded && decoded->asDictionary() ? *decoded->asDictionary() : PlistDictionary{{"unreadable", true}};
-}
-
 const WallTime now = utc(2024, 6, 1, 12);
-
-TEST(TimeMachineParse, PreferencesGiveTheNewestDateOfAllDestinations) {
-  EXPECT_EQ(TimeMachine::parse(preferences("preferences-two-destinations.plist")),
-            (BackupStatus{true, true, utc(2024, 5, 1, 10, 15, 30), true}));
-  EXPECT_EQ(TimeMachine::parse(preferences("preferences-autobackup-only.plist")), (BackupStatus{false, false, nullopt, false}));
-  EXPECT_EQ(TimeMachine::parse({{"Destinations", "Backup Disk"}, {"AutoBackup", true}}), (BackupStatus{nullopt, true, nullopt, false}))
-      << "destinations of another type say nothing";
-
-  const PlistDictionary mixed{{"SnapshotDates", PlistArray{PlistDate{0}, "yesterday"}}};
-  const PlistDictionary empty{{"SnapshotDates", PlistArray{}}};
-  const PlistDictionary beyondTime{{"SnapshotDates", PlistArray{PlistDate{1e300}}}};
-  EXPECT_EQ(TimeMachine::parse({{"Destinations", PlistArray{mixed, beyondTime}}}), (BackupStatus{true, nullopt, nullopt, false}))
-      << "a dates array with anything else in it is passed over";
-  EXPECT_EQ(TimeMachine::parse({{"Destinations", PlistArray{mixed, empty}}}), (BackupStatus{true, nullopt, nullopt, true}))
-      << "an empty dates array is read: no backup yet";
-}
-
-TEST(TimeMachineDestinations, OnlyVolumesUnderVolumesAreListed) {
-  using TimeMachine::Destinations;
-  EXPECT_EQ(TimeMachine::parseDestinations(fixture("backup/destinations.plist")),
-            (Destinations{true, {"/Volumes/Backup Disk"}}))
-      << "parent steps, a trailing one too, and folders outside /Volumes are dropped";
-  EXPECT_EQ(TimeMachine::parseDestinations("tmutil: No destinations configured.\xff\n"), Destinations{});
-  EXPECT_EQ(TimeMachine::parseDestinations("<plist version=\"1.0\"><dict><key>Other</key><true/></dict></plist>"), nullopt);
-  EXPECT_EQ(TimeMachine::parseDestinations("tmutil: some other failure"), nullopt);
-}
-
-TEST(TimeMachineSnapshots, TheNewestValidNameInTheGivenZone) {
-  const auto listing = fixture("backup/snapshots.txt");
-  EXPECT_EQ(TimeMachine::latestSnapshot(listing, "UTC"), utc(2024, 5, 1, 10, 15, 30)) << "month 13 is skipped";
-  EXPECT_EQ(TimeMachine::latestSnapshot(listing, "Asia/Tokyo"), utc(2024, 5, 1, 1, 15, 30));
-  EXPECT_EQ(TimeMachine::latestSnapshot("com.apple.TimeMachineX2024-05-01-101530.backup", "UTC"), nullopt);
-}
 
 TEST(BackupArchive, RemembersTheNewestBackupAndWatchesAConfiguredDestination) {
   const auto with = [](WallTime latest) { return BackupStatus::with(true, nullopt, latest, false); };

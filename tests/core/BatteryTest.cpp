@@ -1,5 +1,6 @@
-// The battery and its charger: the registry reading, the charge limit, the drain detector over a
-// recorded stream, battery health and the warnings of both.
+// The battery and its charger: the registry reading, the drain detector over a recorded stream,
+// battery health and the warnings of both. The charge limit as Linux gives it (one policy of the
+// user's, or none, or unreadable) is read from recorded machines in PowerSupplyTest.
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -38,40 +39,6 @@ TEST(BatteryReadingParse, KeysAreReadOnlyWithTheirTypeAndRange) {
   EXPECT_EQ(BatteryReading::parse({{"ChargerData", PlistDictionary{{"NotChargingReason", 128}}}, {"CycleCount", 100001},
                                    {"DesignCycleCount9C", 1000}}),
             nested);
-}
-
-TEST(ChargeLimitParse, TheLowestLivePolicyOfThisBootSessionSetsTheLimit) {
-  // A keyed archive as the system writes it: object references, a terminated policy, and a
-  // second policy at the same limit whose reason points outside the archive.
-  const auto file = fixture("plist/charging-limit.plist");
-  const auto preferences = parsePropertyList(file, 65536);
-  ASSERT_TRUE(preferences);
-  const std::string session = "9E1B4C1A-6F0C-4C7E-9A39-1D2B7F4E5A10";
-  EXPECT_EQ(ChargeLimit::parse(&*preferences, session), (ChargeLimit{80, true, true}));
-  EXPECT_EQ(ChargeLimit::parse(&*preferences, "another boot"), ChargeLimit::none);
-  EXPECT_EQ(ChargeLimit::parse(&*preferences, std::nullopt), ChargeLimit::unreadable);
-
-  const auto parse = [&](PlistValue preferences) { return ChargeLimit::parse(&preferences, session); };
-  EXPECT_EQ(ChargeLimit::parse(nullptr, session), ChargeLimit::unreadable);
-  EXPECT_EQ(parse(PlistArray{}), ChargeLimit::unreadable);
-  EXPECT_EQ(parse(PlistDictionary{}), ChargeLimit::none) << "no policies";
-  EXPECT_EQ(parse(PlistDictionary{{"policies", "text"}}), ChargeLimit::unreadable);
-
-  const auto archive = [](PlistArray objects) {
-    return ChargeLimit::parseArchive(PlistDictionary{{"$objects", std::move(objects)}});
-  };
-  const auto policy = [](std::int64_t limit, bool drain, PlistValue reason = "manualChargeLimit") {
-    return PlistDictionary{{"soclimit", limit}, {"drain", drain}, {"reason", std::move(reason)}};
-  };
-  EXPECT_EQ(archive({}), ChargeLimit::none);
-  EXPECT_EQ(ChargeLimit::parseArchive(PlistDictionary{}), ChargeLimit::unreadable);
-  EXPECT_EQ(archive({policy(80, true), policy(70, false)}), (ChargeLimit{70, false, true})) << "a lower limit replaces";
-  EXPECT_EQ(archive({policy(70, false), policy(70, true)}), (ChargeLimit{70, true, true})) << "an equal one adds its drain";
-  EXPECT_EQ(archive({policy(70, false), policy(90, true)}), (ChargeLimit{70, false, true}));
-  EXPECT_EQ(archive({policy(80, true, "optimizedCharging")}), (ChargeLimit{80, false, true})) << "not the user's limit";
-  EXPECT_EQ(archive({policy(0, true), policy(101, true)}), ChargeLimit::none);
-  EXPECT_EQ(archive({PlistDictionary{{"$classname", "ChargeCtrlPolicy"}}}), ChargeLimit::unreadable)
-      << "policies of a shape we do not know";
 }
 
 TEST(ChargerDrainDetector, ARecordedStreamRaisesTheChargerWarningOnlyOnAConfirmedDrain) {
@@ -121,23 +88,13 @@ TEST(ChargerDrainDetector, ADrainDownToTheUsersLimitIsIntended) {
   EXPECT_EQ(twice(reading, manualDrain), "draining");
 }
 
-TEST(BatteryHealthParse, TheSystemProfilersFirstBatterySection) {
-  const auto parse = [](const std::string& info) {
-    return BatteryHealth::parseSystemProfiler(R"({"SPPowerDataType":[{"sppower_ac_charger_watts":"96"},
-        {"sppower_battery_health_info":)" + info + "}]}");
+// The kernel's figures reach the health record as whole percents (PowerSupplyTest).
+TEST(BatteryHealthParse, TheMaximumCapacityIsOneTo150Percent) {
+  const auto capacity = [](int percent) {
+    return BatteryHealth::parseHealthInfo(Json{{"sppower_battery_health_maximum_capacity", percent}})->maximumCapacity;
   };
-  EXPECT_EQ(parse(R"({"sppower_battery_health_maximum_capacity":" 87 % ","sppower_battery_health":"Good",
-                      "sppower_battery_cycle_count":312})"),
-            (BatteryHealth{87, "Good", 312}));
-  for (const char* capacity : {"0", "151", "\"0%\"", "\"eighty\"", "true"})
-    EXPECT_EQ(parse(std::string(R"({"sppower_battery_health_maximum_capacity":)") + capacity + "}")->maximumCapacity,
-              std::nullopt) << capacity;
-  EXPECT_EQ(parse(R"({"sppower_battery_health_maximum_capacity":150.9})")->maximumCapacity, 150);
-  EXPECT_EQ(parse(R"({"sppower_battery_health":"","sppower_battery_cycle_count":-1})"), BatteryHealth{});
-  EXPECT_EQ(parse(R"({"sppower_battery_health":")" + std::string(70, 'x') + "\"}")->condition->size(), 64u);
-  for (const char* bad : {"", "[]", R"({"SPPowerDataType":[]})", R"({"SPPowerDataType":[{"x":1}]})",
-                          R"({"SPPowerDataType":[1,{"sppower_battery_health_info":{}}]})"})
-    EXPECT_EQ(BatteryHealth::parseSystemProfiler(bad), std::nullopt) << bad;
+  EXPECT_EQ(capacity(150), 150);
+  for (int outside : {0, 151}) EXPECT_EQ(capacity(outside), std::nullopt) << outside;
 }
 
 TEST(BatteryWarnings, ConditionFirstThenTheCapacityTier) {

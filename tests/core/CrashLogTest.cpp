@@ -221,10 +221,8 @@ TEST(CrashPayloads, TheJournalTextGivesTheCrashedThreadsFrames) {
                                          "00000000000000000000000000000000"};
   expected.appVersion = expected.build = expected.osVersion = "?";
   EXPECT_EQ(summary(entry, rebuilt), expected);
-  native::JournalOwnCoreDump gedit = entry, noMessage = entry;
-  gedit.exe = "/usr/bin/gedit";
+  native::JournalOwnCoreDump noMessage = entry;
   noMessage.message.reset();
-  EXPECT_EQ(summary(gedit, crashTestProgram), std::nullopt) << "another program";
   EXPECT_FALSE(summary(noMessage, crashTestProgram)->stackRead);
 }
 
@@ -261,7 +259,6 @@ TEST(CrashPayloads, TheHandlersFileIsReadStrictly) {
 
 TEST(CrashPayloads, SystemFacts) {
   const struct { const char* osRelease; const char* version; } releases[] = {
-      {"PRETTY_NAME=\"Debian GNU/Linux 12 (bookworm)\"\nVERSION_ID=\"12\"\nVERSION_CODENAME=bookworm\n", "12 (bookworm)"},
       {"VERSION_ID='24.04'\nVERSION_CODENAME=noble\nBUILD_ID=x", "24.04 (noble)"},
       {"VERSION_ID=40\nBUILD_ID=\"20240501\"\n", "40 (20240501)"},
       {"NAME=Arch\nBUILD_ID=rolling\n", "?"},
@@ -274,7 +271,6 @@ TEST(CrashPayloads, SystemFacts) {
   for (const char* other : {"core", "|/usr/share/apport/apport -p%p -s%s -c%c", "/var/crash/systemd-coredump", ""})
     EXPECT_FALSE(CrashPayload::pipesToSystemdCoredump(other)) << other;
 
-  EXPECT_EQ(CrashPayload::bootIDText("c89b46cd-e8f4-44f7-8b35-a536de87f488\n"), "c89b46cde8f444f78b35a536de87f488");
   EXPECT_EQ(CrashPayload::bootIDText("C89B46CDE8F444F78B35A536DE87F488"), "c89b46cde8f444f78b35a536de87f488");
   EXPECT_EQ(CrashPayload::bootIDText("c89b46cd-e8f4"), "");
 }

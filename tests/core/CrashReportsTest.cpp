@@ -16,25 +16,6 @@ using test::utc;
 const WallTime now = utc(2024, 5, 10, 12, 0, 0);
 const std::string bootId = "0123456789abcdef0123456789abcdef";
 
-TEST(CrashReportsParse, TheNameIsTheShortestThatLetsTheDateEndTheName) {
-  std::string kana;
-  for (int i = 0; i < 200; ++i) kana += "ア";  // 200 characters, 600 bytes
-  const struct { const char* name; std::string file; std::optional<CrashRecord> record; } cases[] = {
-      {"local time of the zone", "Safari-2024-05-01-101530.ips", CrashRecord{"Safari", utc(2024, 5, 1, 1, 15, 30)}},
-      {"a fraction and trailing digits", "Safari-2024-05-01-1015304.123.ips", CrashRecord{"Safari", utc(2024, 5, 1, 1, 15, 30)}},
-      {"a fraction of 7 digits", "Safari-2024-05-01-101530.1234567.ips", std::nullopt},
-      {"another extension", "Safari-2024-05-01-101530.crash", std::nullopt},
-      {"no 30 February", "Safari-2024-02-30-000000.ips", std::nullopt},
-      {"only spaces", "   -2024-05-01-101530.ips", std::nullopt},
-      {"trimmed", "\u3000My App -2024-05-01-101530.ips", CrashRecord{"My App", utc(2024, 5, 1, 1, 15, 30)}},
-      {"dashes in the name", "A-2024-05-01-101530-2024-05-02-000000.ips",
-       CrashRecord{"A-2024-05-01-101530", utc(2024, 5, 1, 15, 0, 0)}},
-      {"200 characters", kana + "-2024-05-01-101530.ips", CrashRecord{kana, utc(2024, 5, 1, 1, 15, 30)}},
-      {"201 characters", "x" + kana + "-2024-05-01-101530.ips", std::nullopt},
-  };
-  for (const auto& c : cases) EXPECT_EQ(CrashReports::parse(c.file, "Asia/Tokyo"), c.record) << c.name;
-}
-
 TEST(CrashReportsParse, SystemdCoreDumpAndApportNames) {
   using Dump = CrashReports::CoreDumpName;
   const auto dump = [](const std::string& name) { return CrashReports::parseCoreDumpName(name); };

@@ -2,11 +2,7 @@
 // line, where the guide is looked up, and the two guides that ship.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <filesystem>
-#include <fstream>
-
+#include "CoreFixtures.h"
 #include "core/L10n.h"
 #include "core/help/HelpDocument.h"
 #include "core/memory/MenuBarStatus.h"
@@ -82,20 +78,15 @@ TEST(HelpDocument, SpansSplitAtPairsOfMarkers) {
 }
 
 TEST(HelpDocument, LoadsTheLanguageThenEnglishFromTheFirstFolderThatHasIt) {
-  const auto folder = std::filesystem::temp_directory_path() / ("hollin-help-" + std::to_string(::getpid()));
-  const auto write = [&](const std::string& path, const std::string& text) {
-    std::filesystem::create_directories((folder / path).parent_path());
-    std::ofstream(folder / path, std::ios::binary) << text;
-  };
-  const auto titleFound = [&] { return HelpDocument::load("ja", {folder / "first", folder / "second"})->title; };
-  write("second/en.lproj/Help.md", "# English\n## G\n### S\n");
+  const test::TempFolder folder;
+  const auto titleFound = [&] { return HelpDocument::load("ja", {folder.path / "first", folder.path / "second"})->title; };
+  folder.write("second/en.lproj/Help.md", "# English\n## G\n### S\n");
   EXPECT_EQ(titleFound(), "English") << "ja falls back to en";
-  write("first/ja.lproj/Help.md", std::string(HelpDocument::sizeLimit + 1, 'x'));
+  folder.write("first/ja.lproj/Help.md", std::string(HelpDocument::sizeLimit + 1, 'x'));
   EXPECT_EQ(titleFound(), "English") << "too large is unread";
-  write("second/ja.lproj/Help.md", "\xEF\xBB\xBF# 日本語\n");
+  folder.write("second/ja.lproj/Help.md", "\xEF\xBB\xBF# 日本語\n");
   EXPECT_EQ(titleFound(), "日本語");
-  EXPECT_FALSE(HelpDocument::load("ja", {folder / "missing"}));
-  std::filesystem::remove_all(folder);
+  EXPECT_FALSE(HelpDocument::load("ja", {folder.path / "missing"}));
 }
 
 TEST(HelpDocument, TheShippedGuidesParseCleanlyAndMatch) {

@@ -3,11 +3,8 @@
 // whole record unreadable.
 #include <gtest/gtest.h>
 
-#include <limits>
-
 #include "core/LocalizedMessage.h"
 #include "core/memory/AppIdentity.h"
-#include "core/memory/MemoryNotice.h"
 
 namespace hollin {
 namespace {
@@ -31,23 +28,6 @@ TEST(JsonRecords, AppIdentityAndLocalizedMessage) {
                           R"({"key":"a","arguments":"b"})", R"({"key":"a","arguments":[1]})",
                           R"({"key":"a","arguments":[null]})", R"({"key":"a","arguments":null})", "null"})
     EXPECT_EQ(messageFromJson(Json::parse(bad)), std::nullopt) << bad;
-}
-
-TEST(JsonRecords, MemorySample) {
-  constexpr auto largest = std::numeric_limits<std::uint64_t>::max();
-  const MemorySample samples[] = {{12.5, Pressure::warning, 3 << 20, 7}, {5, Pressure::normal, 0, std::nullopt},
-                                  {1e9 + 0.25, Pressure::critical, largest, largest}};
-  for (const MemorySample& sample : samples)
-    EXPECT_EQ(memorySampleFromJson(Json::parse(toJson(sample).dump())), sample) << toJson(sample).dump();
-  EXPECT_EQ(toJson(samples[1]).dump(), R"({"uptime":5.0,"pressure":0,"swap":0})") << "zero is a figure";
-  // Null is absent; members nobody reads are let be.
-  EXPECT_EQ(memorySampleFromJson(Json::parse(R"({"uptime":2,"pressure":2,"swap":null,"compressed":null,"x":1})")),
-            (MemorySample{2, Pressure::critical, std::nullopt, std::nullopt}));
-  for (const char* bad : {R"({"pressure":0})", R"({"uptime":1})", R"({"uptime":"1","pressure":0})",
-                          R"({"uptime":null,"pressure":0})", R"({"uptime":1,"pressure":3})", R"({"uptime":1,"pressure":-2})",
-                          R"({"uptime":1,"pressure":1.0})", R"({"uptime":1,"pressure":0,"swap":-4})",
-                          R"({"uptime":1,"pressure":0,"compressed":"x"})", R"([1,0])"})
-    EXPECT_EQ(memorySampleFromJson(Json::parse(bad)), std::nullopt) << bad;
 }
 
 }  // namespace

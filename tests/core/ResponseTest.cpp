@@ -78,9 +78,7 @@ TEST(ProbeRotation, EightAtATurnInPidOrderWithTheFrontmostEveryTime) {
   ProbeRotation rotation;
   EXPECT_EQ(desk.pass(rotation), (std::vector<std::int32_t>{101, 102, 103, 104, 105, 106, 107, 108}));
   EXPECT_EQ(desk.pass(rotation), (std::vector<std::int32_t>{109, 110, 111, 112, 113, 114, 115, 116}));
-  EXPECT_EQ(rotation.position(), 16);
   EXPECT_EQ(desk.pass(rotation), (std::vector<std::int32_t>{117, 118, 119, 120, 101, 102, 103, 104})) << "wraps round";
-  EXPECT_EQ(rotation.position(), 4);
 
   desk.workspace.frontmost = 110;
   ProbeRotation withFront;

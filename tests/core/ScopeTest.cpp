@@ -87,7 +87,6 @@ TEST(LoginSessions, TheSessionManagersListAndTheLoginStates) {
   EXPECT_EQ(LoginState::resolve(1001, 1000, sessions, false, false), LoginState::background);
   EXPECT_EQ(LoginState::resolve(1002, 1000, sessions, true, false), LoginState::unknown) << "still reporting";
   EXPECT_EQ(LoginState::resolve(1002, 1000, sessions, false, false), LoginState::loggedOut);
-  EXPECT_EQ(LoginState::fromRawValue("未ログイン"), LoginState::loggedOut) << "the stored form";
 }
 
 TEST(LoginSessions, AnyMalformedPartGivesNothing) {

@@ -79,11 +79,7 @@ std::vector<std::string> column(const std::vector<std::vector<std::string>>& row
   return cells;
 }
 
-TEST(ScreenStatus, TextsAreDecidedOnceForTrayMenuAndWindow) {
-  const StatusTexts red = statusTexts(shownStatus(MenuBarLevel::red, msg("内蔵ストレージの空きがほとんどありません。いらないファイルを消してください。")), "en");
-  EXPECT_EQ(red.colour, StatusColour::red);
-  EXPECT_EQ(red.title, "Critical ★★★★");
-
+TEST(ScreenStatus, TheResumeRowAndTheVersionLine) {
   const WallTime end = noon + 9h + 5min;  // 21:05 UTC
   EXPECT_EQ(resumeRow(end, end - 10min, "ja", "UTC"), ja(msg("通知を再開（{0}まで止めています）", "21:05")));
   EXPECT_EQ(resumeRow(end, end, "ja", "UTC"), std::nullopt) << "ends at the mute's end";
@@ -102,12 +98,11 @@ TEST(ScreenCards, FreshFiguresTheSwapAndTheDiskDetails) {
   for (const auto& [change, detail] : swapRows)
     EXPECT_EQ(cardOf(presented(freshMoment(), figures([&](MemoryFigures& f) { f.swapChange = change; })), CardSlot::swap).detail, detail);
 
-  // The disk's detail is the first rule that applies.
+  // The disk's detail is the first rule that applies; the low level's edge is DiskAlerts'.
   struct Row { const char* name; std::uint64_t available; bool override; CardView disk; };
   const Row rows[] = {
       {"below the override", 9'999'999'999, true, {"10 GB", ja(msg("空きがほとんどありません")), true}},
       {"just under 20 GB is low", 19'999'999'999, false, {"20 GB", ja(msg("空きが少なくなっています")), false}},
-      {"20 GB is fine", 20'000'000'000, false, {"20 GB", "", false}},
   };
   for (const auto& row : rows) {
     const Moment moment = withSnapshot([&](Snapshot& snapshot) { snapshot.system.disk_available = row.available; });
@@ -185,9 +180,9 @@ TEST(ScreenTabs, AppsRowsLabelsAndTheHealthTab) {
   EXPECT_EQ(screen.tabLabels[0], ja(plainLabel(AnalysisTab::apps)));
   EXPECT_TRUE(screen.table.wrapping);
   EXPECT_EQ(screen.earlySummary, "") << "nothing watched, nothing said";
-  // Choosing the apps tab again toggles its sort; arriving from another starts in memory order.
+  // Arriving at the apps tab from another starts in memory order (choosing it again toggles the
+  // sort: AnalysisWindowTest).
   using enum AnalysisTab;
-  EXPECT_EQ(sortAfter(apps, apps, AppMemorySort::memory), AppMemorySort::name);
   EXPECT_EQ(sortAfter(early, apps, AppMemorySort::name), AppMemorySort::memory);
   EXPECT_EQ(sortAfter(apps, users, AppMemorySort::name), AppMemorySort::name) << "leaving it keeps the sort";
 }

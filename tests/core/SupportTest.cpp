@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <regex>
+#include <sstream>
 
 #include "CoreFixtures.h"
 #include "core/BuildProfile.h"
@@ -21,10 +22,8 @@ std::span<const char> bytes(const std::string& text) { return {text.data(), text
 
 std::vector<std::string> lines(const std::string& text) {
   std::vector<std::string> split;
-  std::size_t start = 0;
-  for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
-    split.push_back(text.substr(start, end - start));
-  split.push_back(text.substr(start));
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) split.push_back(line);
   return split;
 }
 
@@ -35,12 +34,9 @@ TEST(UpdateCheck, VersionsCompareByNumberAndOnlyWellFormedOnesCount) {
     EXPECT_EQ(AppVersion::sanitized(good), good);
   for (const char* bad : {"", "1.2.3.4.5", "1..2", ".1", "1.", "v1.2", "1.2b", "12345", " 1.2", "1.２"})
     EXPECT_EQ(AppVersion::sanitized(bad), std::nullopt) << bad;
-  EXPECT_TRUE(AppVersion::isNewer("1.10", "1.9"));
-  EXPECT_FALSE(AppVersion::isNewer("1.2", "1.2.0"));
-  EXPECT_FALSE(AppVersion::isNewer("1.2.0", "1.2"));
-  EXPECT_TRUE(AppVersion::isNewer("2", "1.9.9.9"));
-  EXPECT_FALSE(AppVersion::isNewer("1.9.9.9", "2"));
-  EXPECT_FALSE(AppVersion::isNewer("3", "1..2")) << "nothing is newer than what is no version";
+  const std::tuple<const char*, const char*, bool> newer[] = {{"1.10", "1.9", true}, {"1.2", "1.2.0", false},
+      {"1.2.0", "1.2", false}, {"2", "1.9.9.9", true}, {"1.9.9.9", "2", false}, {"3", "1..2", false}};
+  for (const auto& [a, b, isNewer] : newer) EXPECT_EQ(AppVersion::isNewer(a, b), isNewer) << a << " than " << b;
 }
 
 TEST(UpdateCheck, OnlyAJSONObjectWithAVersionIsAnAnswer) {
@@ -131,13 +127,10 @@ TEST(FeedbackReport, TheDraftReadsTheSameInBothLanguagesForEveryStateAndCrashCou
         ASSERT_EQ(body.size(), 12 + crashLines.size() + 2) << language << " " << state << " " << count;
         for (std::size_t line = 9; line < 12; ++line) EXPECT_TRUE(body[line].ends_with(": " + state)) << body[line];
         EXPECT_EQ(std::vector(body.begin() + 12, body.end() - 2), crashLines);
-        if (language == "en") {
-          for (const std::string& text : body) EXPECT_FALSE(std::regex_search(text, japanese)) << text;
-        }
+        EXPECT_TRUE(language == "ja" || !std::regex_search(FeedbackReport::body(env, "UTC"), japanese));
       }
     }
   }
-  EXPECT_EQ(lines(FeedbackReport::body(environment("en", Permission::off, 0)))[8], "Display language: English");
 }
 
 TEST(FeedbackReport, TheMailAddressEncodesEverythingButPlainASCII) {

@@ -2,12 +2,9 @@
 // reads, the timeline built from it, and what each widget face says and how it is coloured.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <filesystem>
-#include <fstream>
 #include <tuple>
 
+#include "CoreFixtures.h"
 #include "core/BuildProfile.h"
 #include "core/ByteCount.h"
 #include "core/snapshot/Snapshot.h"
@@ -36,17 +33,6 @@ WidgetSnapshot recentSummary() {
           .cpuFraction = 0.125, .thermalState = {}, .swapChange = 0, .ssdCelsius = 38, .ssdMeasuredAt = now - 30s,
           .cpuCelsius = 61, .cpuMeasuredAt = now - 60s};
 }
-
-struct TempFolder {
-  std::filesystem::path path =
-      std::filesystem::temp_directory_path() / ("hollin-widgets-" + std::to_string(::getpid()));
-  TempFolder() { std::filesystem::create_directories(path); }
-  ~TempFolder() { std::filesystem::remove_all(path); }
-  std::filesystem::path write(const std::string& name, const std::string& bytes) const {
-    std::ofstream(path / name, std::ios::binary) << bytes;
-    return path / name;
-  }
-};
 
 TEST(WidgetSummary, JsonRoundTripAndStrictReading) {
   WidgetSnapshot full = recentSummary();
@@ -77,7 +63,7 @@ TEST(WidgetSummary, JsonRoundTripAndStrictReading) {
 }
 
 TEST(WidgetSummary, ReadsSmallRegularFilesFromTheSharedFolder) {
-  TempFolder folder;
+  test::TempFolder folder;
   const std::string json = R"({"measuredAt":800000000,"level":"green","status":"x"})";
   const std::string padded = json + std::string(WidgetSnapshot::sizeLimit - json.size(), ' ');
   EXPECT_TRUE(WidgetSnapshot::read(folder.write("4096", padded)));
@@ -128,7 +114,7 @@ TEST(WidgetTimeline, EntriesUntilTheSummaryGoesOutOfDate) {
 }
 
 TEST(WidgetTimeline, ReplacedOnlyByAnotherKnownBuild) {
-  TempFolder bundle;
+  test::TempFolder bundle;
   const std::string head = R"(<?xml version="1.0" encoding="UTF-8"?><plist version="1.0"><dict>)";
   const std::tuple<const char*, const char*, std::optional<std::string>, bool> rows[] = {
       // The property list's dictionary; nullptr: no Info.plist.

@@ -10,6 +10,7 @@
 #include "app/platform/DataFolder.h"
 #include "app/platform/QtSettings.h"
 #include "core/health/HealthRecord.h"
+#include "core/metrics/OwnMetrics.h"
 #include "core/ui/StatusView.h"
 
 namespace hollin {
@@ -28,6 +29,7 @@ AppController::AppController(ControllerEnvironment environment, Presenter& prese
                              QObject* parent)
     : QObject(parent), environment_(std::move(environment)), presenter_(presenter), settings_(settings),
       healthWrites_(environment_.dataFolder.value_or("") + "/health.json", environment_.log),
+      metrics_(settings, environment_.uid, environment_.log),
       sampling_(QStringLiteral("org.hollin.Hollin.sampling")) {
   shownStatus_ = statusTexts(ShownStatus{}, environment_.language);
   timer_.setInterval(environment_.tickInterval);
@@ -82,6 +84,7 @@ void AppController::terminate() {
   terminated_ = true;
   timer_.stop();
   for (auto& subsystem : subsystems_) subsystem->stop();
+  metrics_.withdraw();
 }
 
 Moment AppController::baseMoment() const {
@@ -157,6 +160,11 @@ void AppController::writeHealth() { writeHealth(moment()); }
 void AppController::writeHealth(const Moment& moment) {
   if (!moment.snapshot) return;
   for (const auto& subsystem : subsystems_) subsystem->recordWriting(moment, shownStatus_);
+  writeRecord(moment);
+  exportMetrics(moment);
+}
+
+void AppController::writeRecord(const Moment& moment) {
   if (!environment_.dataFolder) return;
   nlohmann::json record = blankHealthRecord();
   recordBase(record, moment, environment_.version);
@@ -169,6 +177,16 @@ void AppController::writeHealth(const Moment& moment) {
   if (error == 0) error = writeFileAtomically(folder + "/health.json", healthText(record), Durability::replaceOnly);
   dataFolderReady_ = error == 0;
   healthWrites_.report(error);
+}
+
+void AppController::exportMetrics(const Moment& moment) {
+  const auto folder = metrics_.folder();
+  if (!folder) return;
+  MetricsText metrics(accountLabels(environment_.uid));
+  exportOwnHealth(metrics, moment, environment_.version, shownStatus_,
+                  environment_.dataFolder ? std::optional(dataFolderReady_) : std::nullopt);
+  for (const auto& subsystem : subsystems_) subsystem->metrics(metrics, moment);
+  metrics_.write(*folder, metrics.text());
 }
 
 void AppController::willSleep() {

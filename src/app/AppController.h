@@ -1,5 +1,5 @@
 // The one object that lives for the whole run: the tick, the sampling queue, the subsystems in
-// their order, the views' state and the self-health record.
+// their order, the views' state, the self-health record and the metrics export.
 #pragma once
 
 #include <QObject>
@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "app/metrics/MetricsExport.h"
 #include "app/platform/WriteOutcomeLog.h"
 #include "app/tick/SerialQueue.h"
 #include "app/tick/Subsystem.h"
@@ -99,6 +100,8 @@ class AppController : public QObject {
   void receive(std::shared_ptr<const Snapshot> snapshot);
   void render(const Moment& moment);
   void writeHealth(const Moment& moment);
+  void writeRecord(const Moment& moment);
+  void exportMetrics(const Moment& moment);
   void log(const std::string& line) const;
 
   ControllerEnvironment environment_;
@@ -117,6 +120,7 @@ class AppController : public QObject {
   bool trayShown_ = false;
   bool dataFolderReady_ = false;
   WriteOutcomeLog healthWrites_;
+  MetricsExport metrics_;
   AnalysisTab selectedTab_ = AnalysisTab::apps;
   WallTime lastURLActivation_ = distantPast;
   SerialQueue sampling_;  // declared last, so its thread stops first

@@ -1,4 +1,5 @@
-// The files Hollin keeps: whole-file writes, the data folder, the settings file.
+// The files Hollin keeps: whole-file writes, the data folder, the settings file, the metrics file.
+#include "app/metrics/MetricsExport.h"
 #include "app/platform/AtomicFile.h"
 #include "app/platform/DataFolder.h"
 #include "app/platform/QtSettings.h"
@@ -14,6 +15,7 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <filesystem>
 #include <csignal>
 
 namespace hollin {
@@ -120,11 +122,54 @@ TEST(QtSettings, ValuesSurviveChangesFromOtherWritersShowAtOnceAndHandEditsMustB
   EXPECT_EQ(settings.boolean(shareResponseStatusKey), true);
 
   std::ofstream(folder.filePath("edited.conf").toStdString())
-      << "[General]\nhasOpened=yes\nshareResponseStatus=false\nsetupGuideCompleted=1\n";
+      << "[General]\nhasOpened=yes\nshareResponseStatus=false\nsetupGuideCompleted=1\n"
+         "metricsTextfileFolder=\"/srv/a, b\"\n";
   const QtSettings read(folder.filePath("edited.conf"));
+  EXPECT_EQ(read.text(metricsTextfileFolderKey), "/srv/a, b");
+  EXPECT_EQ(read.text("setupGuideCompleted"), "1");
   EXPECT_EQ(read.boolean(hasOpenedKey), std::nullopt);
   EXPECT_EQ(read.boolean(shareResponseStatusKey), false);
   EXPECT_EQ(read.boolean("setupGuideCompleted"), std::nullopt);
+}
+
+TEST(MetricsExport, OneReadableFileWhileSwitchedOnAndNothingLeftWhenOffOrEnded) {
+  QTemporaryDir folder;
+  const std::string collector = folder.path().toStdString();
+  MemorySettings settings;
+  std::vector<std::string> logged;
+  MetricsExport metrics(settings, 1000, [&](const std::string& line) { logged.push_back(line); });
+  EXPECT_EQ(metrics.folder(), std::nullopt);
+
+  settings.setText(metricsTextfileFolderKey, collector);
+  ASSERT_EQ(metrics.folder(), collector);
+  metrics.write(collector, "one 1\n");
+  const std::string file = collector + "/hollin-1000.prom";
+  EXPECT_EQ(contents(file), "one 1\n");
+  EXPECT_EQ(modeOf(file), 0644u) << "the collector reads it as an account of its own";
+  EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files).size(), 1) << "no temporary stays next to it";
+
+  // Switched to a folder that is not there: said once, and the old file does not stay behind.
+  const std::string missing = collector + "/gone";
+  settings.setText(metricsTextfileFolderKey, missing);
+  for (int tick = 0; tick < 2; ++tick) metrics.write(*metrics.folder(), "two 2\n");
+  EXPECT_FALSE(std::filesystem::exists(file));
+  EXPECT_EQ(logged.size(), 1u);
+
+  // A relative path is refused once; switching off or ending removes what was written.
+  settings.setText(metricsTextfileFolderKey, "relative/folder");
+  EXPECT_EQ(metrics.folder(), std::nullopt);
+  EXPECT_EQ(metrics.folder(), std::nullopt);
+  EXPECT_EQ(logged.size(), 2u);
+  settings.setText(metricsTextfileFolderKey, collector);
+  metrics.write(*metrics.folder(), "three 3\n");
+  ASSERT_TRUE(std::filesystem::exists(file));
+  settings.setText(metricsTextfileFolderKey, "");
+  EXPECT_EQ(metrics.folder(), std::nullopt);
+  EXPECT_FALSE(std::filesystem::exists(file));
+  settings.setText(metricsTextfileFolderKey, collector);
+  metrics.write(*metrics.folder(), "four 4\n");
+  metrics.withdraw();
+  EXPECT_FALSE(std::filesystem::exists(file));
 }
 
 }  // namespace

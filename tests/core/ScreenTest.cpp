@@ -1,10 +1,12 @@
-// What each subsystem shows and records, from plain moments: the status texts, the cards, the
-// tabs' labels and rows, the notes, and the self-health record's keys.
+// What each subsystem shows, records and exports, from plain moments: the status texts, the
+// cards, the tabs' labels and rows, the notes, the self-health record's keys and the metrics.
 #include <gtest/gtest.h>
 
 #include "core/L10n.h"
 #include "core/health/HealthRecord.h"
+#include "core/early/EarlyView.h"
 #include "core/memory/MemoryView.h"
+#include "core/metrics/OwnMetrics.h"
 #include "core/response/ResponseView.h"
 #include "core/scope/AccountsView.h"
 #include "core/ssd/SSDView.h"
@@ -260,6 +262,70 @@ TEST(ScreenRecord, TheSubsystemsFiguresAndWhatIsUnknown) {
   recordMemory(record, moment, figures());
   EXPECT_EQ(record["isStale"], true);
   for (const char* key : {"diskAlertLevel", "diskAvailableBytes", "diskTotalBytes"}) EXPECT_TRUE(record[key].is_null()) << key;
+}
+
+TEST(Metrics, TheTextFormat) {
+  MetricsText metrics(accountLabels(1000));
+  metrics.gauge("hollin_a_bytes", "first line\nback\\slash \"quoted\"", 25276125184.0);
+  metrics.gauge("hollin_b_ratio", "b", 0.25);
+  metrics.gauge("hollin_unknown", "never written", std::nullopt);
+  metrics.gauges("hollin_c", "c", "app", {{"q\"u\\o\nte\xff", 3}, {"plain", -1}});
+  metrics.gauges("hollin_none", "never written", "app", {});
+  EXPECT_EQ(metrics.text(),
+            "# HELP hollin_a_bytes first line\\nback\\\\slash \"quoted\"\n# TYPE hollin_a_bytes gauge\n"
+            "hollin_a_bytes{uid=\"1000\"} 25276125184\n"
+            "# HELP hollin_b_ratio b\n# TYPE hollin_b_ratio gauge\nhollin_b_ratio{uid=\"1000\"} 0.25\n"
+            "# HELP hollin_c c\n# TYPE hollin_c gauge\n"
+            "hollin_c{uid=\"1000\",app=\"q\\\"u\\\\o\\nte\xEF\xBF\xBD\"} 3\nhollin_c{uid=\"1000\",app=\"plain\"} -1\n");
+}
+
+std::string exported(const Moment& moment, MenuBarLevel memoryLevel, StatusColour shown) {
+  MetricsText metrics(accountLabels(moment.uid));
+  StatusTexts status;
+  status.colour = shown;
+  exportOwnHealth(metrics, moment, "1.2", status, true);
+  exportMemory(metrics, moment, figures(), memoryLevel);
+  exportSSD(metrics, moment);
+  exportEarly(metrics, moment);
+  exportResponses(metrics, moment);
+  return metrics.text();
+}
+
+TEST(Metrics, FiguresOfTheMomentAndNothingForTheUnknown) {
+  std::string text = exported(freshMoment(), MenuBarLevel::yellow, StatusColour::orange);
+  for (const char* line : {"hollin_build_info{uid=\"1000\",version=\"1.2\"} 1\n", "hollin_shown_level{uid=\"1000\"} 2\n",
+                           "hollin_memory_level{uid=\"1000\"} 1\n", "hollin_sample_age_seconds{uid=\"1000\"} 5\n",
+                           "hollin_swap_used_bytes{uid=\"1000\"} 1073741824\n", "hollin_swap_change_bytes{uid=\"1000\"} 0\n",
+                           "hollin_disk_free_bytes{uid=\"1000\"} 100000000000\n", "hollin_ssd_wear_ratio{uid=\"1000\"} 0.03\n",
+                           "hollin_ssd_spare_ratio{uid=\"1000\"} 1\n", "hollin_ssd_media_errors{uid=\"1000\"} 0\n",
+                           "hollin_ssd_issue{uid=\"1000\",kind=\"critical\"} 0\n",
+                           "hollin_early_warning{uid=\"1000\",kind=\"diskLow\"} 0\n"})
+    EXPECT_NE(text.find(line), std::string::npos) << line;
+  for (const char* absent : {"hollin_memory_used_bytes", "hollin_memory_pressure{", "hollin_battery_",
+                             "hollin_backup_age", "hollin_disk_full_in", "hollin_suspected_hangs{"})
+    EXPECT_EQ(text.find(absent), std::string::npos) << absent;
+
+  // Unavailable levels, an old SSD reading and a machine with little space left.
+  text = exported(withSnapshot([](Snapshot& snapshot) {
+                    snapshot.ssdCheckedAt = noon - 10min;
+                    snapshot.early.diskAvailable = 5'000'000'000;
+                    snapshot.early.batteryPresent = true;
+                    snapshot.early.health = BatteryHealth{.maximumCapacity = 79, .condition = {}, .cycleCount = 512};
+                  }),
+                  MenuBarLevel::unavailable, StatusColour::grey);
+  for (const char* line : {"hollin_early_warning{uid=\"1000\",kind=\"diskLow\"} 1\n",
+                           "hollin_early_warning{uid=\"1000\",kind=\"batteryCapacity\"} 1\n",
+                           "hollin_battery_health_ratio{uid=\"1000\"} 0.79\n", "hollin_battery_cycle_count{uid=\"1000\"} 512\n",
+                           "hollin_charger_state{uid=\"1000\",state=\"unavailable\"} 1\n", "hollin_ssd_history_ok{uid=\"1000\"} 1\n"})
+    EXPECT_NE(text.find(line), std::string::npos) << line;
+  for (const char* absent : {"hollin_shown_level{", "hollin_memory_level{", "hollin_ssd_wear_ratio{"})
+    EXPECT_EQ(text.find(absent), std::string::npos) << absent;
+}
+
+TEST(Metrics, SuspectedHangsByAccountFromTheReportsTheLevelCounts) {
+  const std::string text = exported(sharedMoment(AnalysisTab::apps), MenuBarLevel::green, StatusColour::orange);
+  EXPECT_NE(text.find("hollin_suspected_hangs{uid=\"501\",account_uid=\"501\"} 1\n"), std::string::npos) << text;
+  EXPECT_EQ(text.find("account_uid=\"502\""), std::string::npos) << "an untrusted report vouches for nothing";
 }
 
 }  // namespace

@@ -55,4 +55,8 @@ void EarlySubsystem::present(Screen& screen, const Moment& moment) { presentEarl
 
 void EarlySubsystem::record(nlohmann::json& record, const Moment& moment) const { recordEarly(record, moment); }
 
+void EarlySubsystem::metrics(MetricsText& metrics, const Moment& moment) const {
+  exportEarly(metrics, moment);
+}
+
 }  // namespace hollin

@@ -32,6 +32,7 @@ class EarlySubsystem final : public Subsystem {
   void evaluate(const Moment& moment) override;
   void present(Screen& screen, const Moment& moment) override;
   void record(nlohmann::json& record, const Moment& moment) const override;
+  void metrics(MetricsText& metrics, const Moment& moment) const override;
 
   static constexpr const char* noticePrefix = "early-";
 

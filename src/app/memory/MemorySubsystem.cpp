@@ -102,4 +102,8 @@ void MemorySubsystem::tabSelected(AnalysisTab previous, AnalysisTab selected) {
 
 void MemorySubsystem::sleepChanged(bool) { menuPolicy_.reset(); }
 
+void MemorySubsystem::metrics(MetricsText& metrics, const Moment& moment) const {
+  exportMemory(metrics, moment, figures_, menuPolicy_.memoryLevel());
+}
+
 }  // namespace hollin

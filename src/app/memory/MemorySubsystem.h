@@ -24,6 +24,7 @@ class MemorySubsystem final : public QObject, public Subsystem {
   void contribute(Moment& moment) override;
   void present(Screen& screen, const Moment& moment) override;
   void record(nlohmann::json& record, const Moment& moment) const override;
+  void metrics(MetricsText& metrics, const Moment& moment) const override;
   void tabSelected(AnalysisTab previous, AnalysisTab selected) override;
   void sleepChanged(bool asleep) override;
   void stop() override;

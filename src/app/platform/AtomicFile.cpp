@@ -51,12 +51,13 @@ bool isAtomicWriteTemporary(std::string_view fileName) {
   return true;
 }
 
-int writeFileAtomically(const std::string& path, std::string_view bytes, Durability durability) {
+int writeFileAtomically(const std::string& path, std::string_view bytes, Durability durability, unsigned mode) {
   // mkstemp creates the file 0600 and with a unique name, so two writers never share it.
   std::string temporary = path + ".XXXXXX";
   int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
   if (fd < 0) return errno;
-  int error = writeAll(fd, bytes);
+  int error = mode == 0600 || ::fchmod(fd, static_cast<mode_t>(mode)) == 0 ? 0 : errno;
+  if (error == 0) error = writeAll(fd, bytes);
   if (error == 0 && durability == Durability::durable && ::fsync(fd) != 0) error = errno;
   if (::close(fd) != 0 && error == 0) error = errno;
   if (error == 0 && ::rename(temporary.c_str(), path.c_str()) != 0) error = errno;

@@ -17,10 +17,11 @@ enum class Durability {
   replaceOnly,
 };
 
-// Writes bytes to a temporary file next to path (mode 0600) and renames it over path. Returns
-// 0, or the errno of the step that failed; on failure the previous file is left as it was and
-// no temporary file remains.
-int writeFileAtomically(const std::string& path, std::string_view bytes, Durability durability = Durability::durable);
+// Writes bytes to a temporary file next to path (mode 0600, or `mode` where another reader
+// must see the file) and renames it over path. Returns 0, or the errno of the step that failed;
+// on failure the previous file is left as it was and no temporary file remains.
+int writeFileAtomically(const std::string& path, std::string_view bytes, Durability durability = Durability::durable,
+                        unsigned mode = 0600);
 
 // Whether a file name is one writeFileAtomically gives its temporary files: the name of the file
 // written (which has an extension), a dot and six letters or digits ("health.json.Xa3k9Q").

@@ -28,4 +28,11 @@ void QtSettings::setBoolean(std::string_view key, bool value) {
   settings_.sync();
 }
 
+std::optional<std::string> QtSettings::text(std::string_view key) const {
+  settings_.sync();
+  const QVariant value = settings_.value(keyText(key));
+  if (value.typeId() != QMetaType::QString || value.toString().isEmpty()) return std::nullopt;
+  return value.toString().toStdString();
+}
+
 }  // namespace hollin

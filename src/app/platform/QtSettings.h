@@ -15,6 +15,7 @@ class QtSettings final : public Settings {
   // Re-reads the file first, so a value written by the set-up command shows at the next use.
   std::optional<bool> boolean(std::string_view key) const override;
   void setBoolean(std::string_view key, bool value) override;  // written to disk at once
+  std::optional<std::string> text(std::string_view key) const override;
 
  private:
   mutable QSettings settings_;

@@ -136,4 +136,8 @@ void ResponseSubsystem::record(nlohmann::json& record, const Moment& moment) con
 
 void ResponseSubsystem::sleepChanged(bool) { reset(); }
 
+void ResponseSubsystem::metrics(MetricsText& metrics, const Moment& moment) const {
+  exportResponses(metrics, moment);
+}
+
 }  // namespace hollin

@@ -47,6 +47,7 @@ class ResponseSubsystem final : public Subsystem {
   void contribute(Moment& moment) override;
   void present(Screen& screen, const Moment& moment) override;
   void record(nlohmann::json& record, const Moment& moment) const override;
+  void metrics(MetricsText& metrics, const Moment& moment) const override;
   void sleepChanged(bool asleep) override;
   void sessionActiveChanged(bool) override { reset(); }
 

@@ -119,4 +119,8 @@ SSDSources liveSSDSources() {
   };
 }
 
+void SSDSubsystem::metrics(MetricsText& metrics, const Moment& moment) const {
+  exportSSD(metrics, moment);
+}
+
 }  // namespace hollin

@@ -50,6 +50,7 @@ class SSDSubsystem final : public Subsystem {
   void evaluate(const Moment& moment) override;
   void present(Screen& screen, const Moment& moment) override;
   void record(nlohmann::json& record, const Moment& moment) const override;
+  void metrics(MetricsText& metrics, const Moment& moment) const override;
   void cardAction(CardSlot slot, const Moment& moment) override;
 
   static constexpr const char* noticeID = "ssd-health";

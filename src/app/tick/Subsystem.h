@@ -3,6 +3,7 @@
 //
 //   tick ──► tickStarting ─► [sampling thread: the base take, then each reader()] ─► evaluate
 //        ─► contribute ─► present ─► (views) ─► recordWriting ─► record ─► (health.json)
+//        ─► metrics ─► (the metrics export, when one is set up)
 //
 // A subsystem brings what it reads during the take, what it decides on the main thread, what
 // it shows and its keys of the self-health record; it touches nothing of the others'. Slow or
@@ -17,6 +18,7 @@
 
 #include <nlohmann/json_fwd.hpp>
 
+#include "core/metrics/MetricsText.h"
 #include "core/scope/AccountScope.h"
 #include "core/scope/Settings.h"
 #include "core/snapshot/Snapshot.h"
@@ -79,6 +81,8 @@ class Subsystem {
   virtual void recordWriting(const Moment&, const StatusTexts& /*shown*/) {}
   // Writes this subsystem's keys of the self-health record.
   virtual void record(nlohmann::json&, const Moment&) const {}
+  // Adds this subsystem's series to the metrics export, for the same moment as the record.
+  virtual void metrics(MetricsText&, const Moment&) const {}
   // A card's button was pressed.
   virtual void cardAction(CardSlot, const Moment&) {}
   // A settings-panel control was worked; `on` is a switch's new state.

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "core/L10n.h"
+#include "core/early/TimeMachine.h"
 
 namespace hollin {
 namespace {
@@ -92,6 +93,51 @@ void recordEarly(json& record, const Moment& moment) {
     kinds.push_back(warning.kind.starts_with("crash:") ? std::string("crash") : warning.kind);
   record["earlyActiveWarnings"] = std::move(kinds);
   record["earlyTableConcerns"] = EarlyTable::concerns(earlyRows(moment));
+}
+
+void exportEarly(MetricsText& metrics, const Moment& moment) {
+  const EarlyWatchSnapshot& early = moment.snapshot->early;
+  metrics.gauge("hollin_disk_full_in_seconds", "At the data volume's current fast drain, seconds until it is full",
+                diskDrainSecondsLeft(early));
+  metrics.gauge("hollin_disk_forecast_days", "Days until the data volume is full at its pace of the last days",
+                early.diskForecast.kind == DiskForecast::Case::days ? std::optional<double>(early.diskForecast.value)
+                                                                    : std::nullopt);
+  if (early.health) {
+    const auto& capacity = early.health->maximumCapacity;
+    metrics.gauge("hollin_battery_health_ratio", "The battery's full charge capacity against its design capacity",
+                  capacity ? std::optional(static_cast<double>(*capacity) / 100) : std::nullopt);
+    metrics.gauge("hollin_battery_cycle_count", "The battery's charge cycles",
+                  early.health->cycleCount ? std::optional<double>(*early.health->cycleCount) : std::nullopt);
+  }
+  if (early.batteryPresent != false) {
+    std::vector<std::pair<std::string, double>> states;
+    for (std::string_view state : {"normal", "onBattery", "toLimit", "checking", "draining", "drainingCritical", "unavailable"})
+      states.emplace_back(state, flag(early.charger.code() == state));
+    metrics.gauges("hollin_charger_state", "1 for the charger's state now", "state", states);
+  }
+  if (early.crashes) {
+    std::vector<std::pair<std::string, double>> day, week;
+    for (const CrashTally& tally : CrashReports::tally(*early.crashes, moment.wallNow, 1)) day.emplace_back(tally.name, tally.count);
+    for (const CrashTally& tally : CrashReports::tally(*early.crashes, moment.wallNow, 7)) week.emplace_back(tally.name, tally.count);
+    metrics.gauges("hollin_app_crashes_last_day", "Crashes of each application over the last 24 hours", "app", day);
+    metrics.gauges("hollin_app_crashes_last_week", "Crashes of each application over the last 7 days", "app", week);
+  }
+  if (early.backup.configured)
+    metrics.gauge("hollin_backup_configured", "1 when a backup destination is set up", flag(*early.backup.configured));
+  if (TimeMachine::shouldShow(early.backup.configured, early.archive->lastBackup))
+    if (const auto latest = TimeMachine::latest(early.backup, early.archive->lastBackup, moment.wallNow))
+      metrics.gauge("hollin_backup_age_seconds", "Seconds since the newest backup",
+                    std::max(0.0, secondsBetween(*latest, moment.wallNow)));
+  std::vector<std::pair<std::string, double>> active;
+  for (std::string_view kind : earlyWarningKinds) active.emplace_back(kind, 0);
+  for (const auto& warning : earlyWarnings(early, moment.wallNow, moment.stale(), "en")) {
+    const std::string_view kind = warning.kind.starts_with("crash:") ? std::string_view("crash") : warning.kind;
+    for (auto& [name, value] : active)
+      if (name == kind) value = 1;
+  }
+  metrics.gauges("hollin_early_warning", "1 for each kind of early warning active now", "kind", active);
+  metrics.gauge("hollin_early_history_ok", "1 while the early watch's history can be read and written",
+                flag(early.persistenceOK));
 }
 
 }  // namespace hollin

@@ -9,6 +9,7 @@
 #include <nlohmann/json_fwd.hpp>
 
 #include "core/early/EarlyTable.h"
+#include "core/metrics/MetricsText.h"
 #include "core/tick/Moment.h"
 #include "core/ui/Screen.h"
 
@@ -31,5 +32,13 @@ void presentEarly(Screen& screen, const Moment& moment);
 
 // The record's early keys and "diskDrainSecondsLeft".
 void recordEarly(nlohmann::json& record, const Moment& moment);
+
+// Every early warning that may be active: the "hollin_early_warning" series' kinds.
+inline constexpr std::string_view earlyWarningKinds[] = {
+    "charger", "batteryCondition", "batteryCapacity", "diskForecast", "diskLow", "diskDrain", "crash", "backup"};
+
+// The early watch's metrics: the disk's drain and forecast, the battery and charger, crashes by
+// application, the backup's age, which warnings are active and whether the history is kept.
+void exportEarly(MetricsText& metrics, const Moment& moment);
 
 }  // namespace hollin

@@ -152,4 +152,29 @@ void recordMemory(json& record, const Moment& moment, const MemoryFigures& figur
   record["ownFootprintBytes"] = ownFound ? orNull(own->footprint) : json(nullptr);
 }
 
+std::optional<double> levelNumber(MenuBarLevel level) {
+  if (level == MenuBarLevel::unavailable) return std::nullopt;
+  return static_cast<double>(level);
+}
+
+void exportMemory(MetricsText& metrics, const Moment& moment, const MemoryFigures& figures, MenuBarLevel memoryLevel) {
+  const HLSystem& system = moment.snapshot->system;
+  const auto bytes = [](std::int32_t valid, std::uint64_t value) {
+    return valid ? std::optional(static_cast<double>(value)) : std::nullopt;
+  };
+  metrics.gauge("hollin_memory_level", "Level memory alone calls for: 0 green, 1 yellow, 2 orange, 3 red",
+                levelNumber(memoryLevel));
+  const Pressure pressure = recordedPressure(system, figures.eventPressure);
+  metrics.gauge("hollin_memory_pressure", "Memory pressure from the kernel's stall figures: 0 normal, 1 warning, 2 critical",
+                pressure == Pressure::unknown ? std::nullopt : std::optional(static_cast<double>(pressure)));
+  metrics.gauge("hollin_memory_total_bytes", "Installed memory", bytes(system.physical != 0, system.physical));
+  metrics.gauge("hollin_memory_used_bytes", "Memory in use", bytes(system.memory_used_valid, system.memory_used));
+  metrics.gauge("hollin_swap_used_bytes", "Swap in use", bytes(system.swap_valid, system.swap_used));
+  metrics.gauge("hollin_swap_change_bytes", "Change of the swap in use over about five minutes",
+                figures.swapChange ? std::optional(static_cast<double>(*figures.swapChange)) : std::nullopt);
+  metrics.gauge("hollin_disk_free_bytes", "Free space of the data volume for ordinary users",
+                bytes(system.disk_valid, system.disk_available));
+  metrics.gauge("hollin_disk_size_bytes", "Size of the data volume", bytes(system.disk_valid, system.disk_total));
+}
+
 }  // namespace hollin

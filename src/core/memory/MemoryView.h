@@ -9,6 +9,7 @@
 #include "core/memory/AppMemoryGroup.h"
 #include "core/memory/MemoryNotice.h"
 #include "core/memory/MenuBarStatus.h"
+#include "core/metrics/MetricsText.h"
 #include "core/tick/Moment.h"
 #include "core/ui/Screen.h"
 
@@ -36,5 +37,12 @@ Pressure recordedPressure(const HLSystem& system, Pressure eventPressure);
 
 // The record's memory, disk, CPU, process and sort keys.
 void recordMemory(nlohmann::json& record, const Moment& moment, const MemoryFigures& figures);
+
+// A level as exported: 0 green, 1 yellow, 2 orange, 3 red; nothing while unavailable.
+std::optional<double> levelNumber(MenuBarLevel level);
+
+// The memory subsystem's metrics: the level memory alone calls for, pressure, memory and swap
+// in use, swap's change and the data volume's free space.
+void exportMemory(MetricsText& metrics, const Moment& moment, const MemoryFigures& figures, MenuBarLevel memoryLevel);
 
 }  // namespace hollin

@@ -55,4 +55,21 @@ void presentResponseTable(Screen& screen, const Moment& moment) {
   }
 }
 
+void exportResponses(MetricsText& metrics, const Moment& moment) {
+  metrics.gauge("hollin_response_checks_enabled", "1 while applications can be checked through the accessibility bus",
+                flag(moment.accessibilityTrusted));
+  metrics.gauge("hollin_response_worker_ok", "1 while the worker that checks applications works",
+                flag(moment.workerHealthy));
+  std::vector<std::pair<std::string, double>> hangs;
+  for (const PeerReport& report : moment.peerReports()) {
+    if (!report.trusted || !report.workerHealthy) continue;
+    const auto count = std::count_if(report.apps.begin(), report.apps.end(), [&](const AppResponse& app) {
+      return app.suspected() && !isStale(false, moment.now, app.checkedAt);
+    });
+    hangs.emplace_back(std::to_string(report.uid), static_cast<double>(count));
+  }
+  metrics.gauges("hollin_suspected_hangs", "Applications suspected of not responding, by the account running them",
+                 "account_uid", hangs);
+}
+
 }  // namespace hollin

@@ -152,4 +152,29 @@ void recordSSD(json& record, const Moment& moment) {
   record["ssdWearPercent"] = snapshot.ssdHealth ? json(snapshot.ssdHealth->wear) : json(nullptr);
 }
 
+void exportSSD(MetricsText& metrics, const Moment& moment) {
+  const Snapshot& snapshot = *moment.snapshot;
+  metrics.gauge("hollin_ssd_history_ok", "1 while the SSD health history can be read and written",
+                flag(snapshot.ssdPersistenceOK));
+  if (!snapshot.ssdHealth || !recentReading(moment)) return;
+  const SSDHealth& health = *snapshot.ssdHealth;
+  const auto percent = [](std::uint8_t value) { return std::optional(value / 100.0); };
+  metrics.gauge("hollin_ssd_wear_ratio", "Share of the SSD's rated endurance used, from its own log (may exceed 1)",
+                percent(health.wear));
+  metrics.gauge("hollin_ssd_spare_ratio", "Available spare of the SSD", percent(health.spare));
+  metrics.gauge("hollin_ssd_spare_threshold_ratio", "The SSD's own warning level for its available spare",
+                percent(health.spareThreshold));
+  metrics.gauge("hollin_ssd_critical_warning", "The SSD's critical warning bit field (0: none)",
+                static_cast<double>(health.warning));
+  metrics.gauge("hollin_ssd_media_errors", "Unrecovered data errors the SSD has logged over its life",
+                static_cast<double>(health.mediaErrors.high) * 18446744073709551616.0 +
+                    static_cast<double>(health.mediaErrors.low));
+  metrics.gauge("hollin_ssd_temperature_celsius", "The SSD's temperature", health.celsius);
+  std::vector<std::pair<std::string, double>> kinds{{"critical", 0}, {"spare", 0}, {"media", 0}, {"wear", 0}};
+  for (const SSDHealthIssue& issue : health.issues("en"))
+    for (auto& [kind, value] : kinds)
+      if (kind == issue.kind) value = 1;
+  metrics.gauges("hollin_ssd_issue", "1 for each kind of SSD health issue Hollin warns of", "kind", kinds);
+}
+
 }  // namespace hollin

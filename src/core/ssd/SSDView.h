@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/Json.h"
+#include "core/metrics/MetricsText.h"
 #include "core/ssd/SSDHealthArchive.h"
 #include "core/tick/Moment.h"
 #include "core/ui/Screen.h"
@@ -43,5 +44,9 @@ SSDHistoryText ssdHistoryText(const SSDHealthArchive& archive, bool persistenceO
 
 // The record's SSD keys.
 void recordSSD(nlohmann::json& record, const Moment& moment);
+
+// The SSD's health counters as metrics, from a recent reading only, and whether its history is
+// kept.
+void exportSSD(MetricsText& metrics, const Moment& moment);
 
 }  // namespace hollin

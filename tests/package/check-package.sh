@@ -80,6 +80,11 @@ check "the SSD helper has its capabilities, or the installation said why not" ba
   "getcap /usr/libexec/hollin/hollin-smart-read | grep -q 'cap_dac_read_search,cap_sys_admin=ep' ||
    grep -q 'could not give' '$work/apt.log'"
 check "the helper is not setuid" test ! -u /usr/libexec/hollin/hollin-smart-read
+# A file system that cannot hold capabilities: setcap fails, the installation says so and goes on.
+mkdir "$work/nocaps" && printf '#!/bin/sh\necho "Operation not supported" >&2\nexit 1\n' >"$work/nocaps/setcap"
+chmod 755 "$work/nocaps/setcap"
+check "without capabilities the installation step explains and succeeds" bash -c \
+  "set -o pipefail; PATH='$work/nocaps':\$PATH /var/lib/dpkg/info/hollin.postinst configure 2>&1 | grep -q 'could not give'"
 check "the desktop entries are valid" \
   desktop-file-validate /usr/share/applications/hollin.desktop /usr/share/applications/hollin-widgets.desktop
 check "the AppStream entry is valid" appstreamcli validate --no-net /usr/share/metainfo/org.hollin.Hollin.metainfo.xml
